@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages a step needs, and nothing when they are all there already.
+# Usage: scripts/deps.sh build|test|shots|bench
+set -euo pipefail
+
+build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcurl4-openssl-dev)
+test=("${build[@]}" libgtest-dev clang-format curl desktop-file-utils appstream dpkg-dev file
+      xvfb xauth x11-utils)
+shots=("${build[@]}" xvfb trayer xdotool imagemagick x11-utils dbus dbus-user-session
+       python3-dbus python3-gi fonts-dejavu-core)
+bench=("${build[@]}" curl)
+
+case "${1:-}" in
+  build) wanted=("${build[@]}") ;;
+  test) wanted=("${test[@]}") ;;
+  shots) wanted=("${shots[@]}") ;;
+  bench) wanted=("${bench[@]}") ;;
+  *) echo "usage: $0 build|test|shots|bench" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+  "${missing[@]}" >/dev/null

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds Tarvik and runs every test: once with warnings as errors, once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer, plus the formatting check.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh test
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+echo "== format"
+git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+echo "== build and test (warnings as errors)"
+cmake --preset ci >/dev/null
+cmake --build --preset ci -j "$jobs"
+ctest --preset ci -j "$jobs"
+
+echo "== build and test (ASan + UBSan)"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+ctest --preset sanitize -j "$jobs"

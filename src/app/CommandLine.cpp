@@ -1,0 +1,258 @@
+#include "app/CommandLine.h"
+
+#include "monitoring/HostStore.h"
+#include "monitoring/TRHostController.h"
+#include "platform/Settings.h"
+#include "platform/UnixSignals.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+void out(const QString &line) {
+    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void err(const QString &line) {
+    std::fputs((QStringLiteral("tarvik: ") + line).toLocal8Bit().constData(), stderr);
+    std::fputc('\n', stderr);
+}
+
+QString reachability(std::optional<bool> reachable) {
+    if (!reachable)
+        return QStringLiteral("unknown");
+    return *reachable ? QStringLiteral("up") : QStringLiteral("down");
+}
+
+QJsonObject resultObject(const Host &host, const HttpResult &result) {
+    QJsonObject o;
+    o.insert(QStringLiteral("event"), QStringLiteral("result"));
+    o.insert(QStringLiteral("name"), host.string());
+    o.insert(QStringLiteral("address"), host.address());
+    o.insert(QStringLiteral("reachable"), result.ok);
+    o.insert(QStringLiteral("durationMs"), std::round(result.seconds * 1e6) / 1e3);
+    o.insert(QStringLiteral("status"), result.status ? QJsonValue(*result.status) : QJsonValue());
+    o.insert(QStringLiteral("error"), result.ok ? QJsonValue() : QJsonValue(result.error));
+    return o;
+}
+
+QString resultLine(const Host &host, const HttpResult &result) {
+    const QString status = result.status ? QString::number(*result.status) : QStringLiteral("-");
+    QString line = QStringLiteral("%1  %2  %3  %4 ms  %5")
+                       .arg(result.ok ? QStringLiteral("up  ") : QStringLiteral("down"),
+                            host.string(), host.address())
+                       .arg(result.seconds * 1000.0, 0, 'f', 1)
+                       .arg(status);
+    if (!result.ok)
+        line += QStringLiteral("  (") + result.error + QStringLiteral(")");
+    return line;
+}
+
+QString compact(const QJsonObject &o) {
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+// The stored list for the engine-driven modes; nothing (after saying why) when unreadable.
+std::optional<HostList> storedHostsOrComplain() {
+    HostStore::ReadResult stored = HostStore::read();
+    if (stored.status == HostStore::Status::Unreadable) {
+        err(QStringLiteral("cannot read the stored host list in %1").arg(Settings::fileName()));
+        return std::nullopt;
+    }
+    return std::move(stored.hosts);
+}
+} // namespace
+
+std::optional<CommandLine::Options> CommandLine::parse(const QStringList &arguments,
+                                                       QString *error) {
+    Options options;
+    bool modeSet = false;
+    auto setMode = [&](Mode mode, const QString &name) {
+        if (modeSet) {
+            *error = QStringLiteral("%1 cannot be combined with another mode").arg(name);
+            return false;
+        }
+        options.mode = mode;
+        modeSet = true;
+        return true;
+    };
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        bool ok = true;
+        if (a == u"--check") {
+            ok = setMode(Mode::Check, a);
+        } else if (a == u"--headless") {
+            ok = setMode(Mode::Headless, a);
+        } else if (a == u"--json") {
+            options.json = true;
+        } else if (a == u"--import" || a == u"--export") {
+            ok = setMode(a == u"--import" ? Mode::Import : Mode::Export, a);
+            if (ok && i + 1 >= arguments.size()) {
+                *error = QStringLiteral("%1 needs a file").arg(a);
+                ok = false;
+            } else if (ok) {
+                options.file = arguments.at(++i);
+                if (options.file.isEmpty() ||
+                    (options.mode == Mode::Import && options.file == u"-")) {
+                    *error = QStringLiteral("%1 needs a file").arg(a);
+                    ok = false;
+                }
+            }
+        } else if (a == u"--help" || a == u"-h") {
+            ok = setMode(Mode::Help, a);
+        } else if (a == u"--version" || a == u"-v") {
+            ok = setMode(Mode::Version, a);
+        } else {
+            *error = QStringLiteral("unknown option %1").arg(a);
+            ok = false;
+        }
+        if (!ok)
+            return std::nullopt;
+    }
+    if (options.json && options.mode != Mode::Check && options.mode != Mode::Headless) {
+        *error = QStringLiteral("--json goes with --check or --headless");
+        return std::nullopt;
+    }
+    return options;
+}
+
+QString CommandLine::usage() {
+    return QStringLiteral(
+        "usage: tarvik [--check [--json] | --headless [--json] | --import FILE | --export FILE|-]\n"
+        "\n"
+        "  (no arguments)      start the tray application\n"
+        "  --check [--json]    check every stored active host once, then exit:\n"
+        "                      0 all up, 1 any down, 2 error\n"
+        "  --headless [--json] check on the stored frequency without tray or windows until\n"
+        "                      SIGINT or SIGTERM, printing rounds, results and state changes\n"
+        "  --import FILE       replace the stored host list with FILE (the stored JSON format)\n"
+        "  --export FILE|-     write the stored host list to FILE, or to stdout\n"
+        "  --help, --version\n");
+}
+
+int CommandLine::run(const Options &options) {
+    switch (options.mode) {
+    case Mode::Check:
+        return check(options.json);
+    case Mode::Headless:
+        return headless(options.json);
+    case Mode::Import:
+        return importFile(options.file);
+    case Mode::Export:
+        return exportFile(options.file);
+    case Mode::Help:
+        std::fputs(usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    case Mode::Version:
+        out(QStringLiteral("Tarvik ") + QCoreApplication::applicationVersion());
+        return 0;
+    case Mode::Tray:
+        break;
+    }
+    return Error;
+}
+
+int CommandLine::check(bool json) {
+    std::optional<HostList> stored = storedHostsOrComplain();
+    if (!stored)
+        return Error;
+    TRHostController engine;
+    engine.hosts() = std::move(*stored);
+    bool anyDown = false;
+    QObject::connect(&engine, &TRHostController::checkFinished,
+                     [&](const Host &host, const HttpResult &result) {
+                         anyDown = anyDown || !result.ok;
+                         out(json ? compact(resultObject(host, result)) : resultLine(host, result));
+                     });
+    QObject::connect(&engine, &TRHostController::roundFinished, qApp, &QCoreApplication::quit);
+    engine.ping();
+    QCoreApplication::exec();
+    return anyDown ? AnyDown : AllUp;
+}
+
+int CommandLine::headless(bool json) {
+    if (!storedHostsOrComplain())
+        return Error;
+    UnixSignals stop;
+    QObject::connect(&stop, &UnixSignals::received, qApp, &QCoreApplication::quit);
+    TRHostController engine;
+    QObject::connect(&engine, &TRHostController::roundStarted, [&](int round, int requests) {
+        const QString at = engine.lastPingDate().toString(Qt::ISODateWithMs);
+        if (json)
+            out(compact({{QStringLiteral("event"), QStringLiteral("round")},
+                         {QStringLiteral("round"), round},
+                         {QStringLiteral("at"), at},
+                         {QStringLiteral("requests"), requests}}));
+        else
+            out(QStringLiteral("round %1 at %2: %3 checks").arg(round).arg(at).arg(requests));
+    });
+    QObject::connect(&engine, &TRHostController::checkFinished,
+                     [&](const Host &host, const HttpResult &result) {
+                         out(json ? compact(resultObject(host, result)) : resultLine(host, result));
+                     });
+    QObject::connect(&engine, &TRHostController::stateChanged, [&](const Host &host) {
+        if (json)
+            out(compact({{QStringLiteral("event"), QStringLiteral("state")},
+                         {QStringLiteral("name"), host.string()},
+                         {QStringLiteral("address"), host.address()},
+                         {QStringLiteral("reachable"),
+                          host.isReachable() ? QJsonValue(*host.isReachable()) : QJsonValue()}}));
+        else
+            out(QStringLiteral("state %1 is now %2")
+                    .arg(host.string(), reachability(host.isReachable())));
+    });
+    engine.load();
+    QCoreApplication::exec();
+    return 0;
+}
+
+int CommandLine::importFile(const QString &file) {
+    QFile input(file);
+    if (!input.open(QIODevice::ReadOnly)) {
+        err(QStringLiteral("cannot read %1: %2").arg(file, input.errorString()));
+        return Error;
+    }
+    QString why;
+    const std::optional<HostList> hosts = HostStore::decode(input.readAll(), &why);
+    if (!hosts) {
+        err(QStringLiteral("%1 is not a host list (%2); the stored list is unchanged")
+                .arg(file, why));
+        return Error;
+    }
+    // Reading first keeps a copy of a stored list that is about to be replaced unread.
+    HostStore::read();
+    if (!HostStore::write(*hosts)) {
+        err(QStringLiteral("could not write %1").arg(Settings::fileName()));
+        return Error;
+    }
+    out(QStringLiteral("imported %1 hosts").arg(hosts->size()));
+    return 0;
+}
+
+int CommandLine::exportFile(const QString &file) {
+    std::optional<HostList> stored = storedHostsOrComplain();
+    if (!stored)
+        return Error;
+    const QByteArray json = HostStore::encode(*stored).value_or(QByteArrayLiteral("[]"));
+    if (file == u"-") {
+        std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+        std::fputc('\n', stdout);
+        return 0;
+    }
+    QSaveFile output(file);
+    if (!output.open(QIODevice::WriteOnly) || output.write(json) != json.size() ||
+        !output.commit()) {
+        output.cancelWriting();
+        err(QStringLiteral("cannot write %1: %2").arg(file, output.errorString()));
+        return Error;
+    }
+    return 0;
+}

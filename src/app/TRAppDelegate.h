@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/AppDelegate.h"
+
+#include <QObject>
+
+#include <memory>
+
+class TRHostController;
+
+// Builds the long-lived controllers once the application is running, links them, and is the one
+// place the rest of the program reaches for the engine, the updater and the edit form.
+class TRAppDelegate : public QObject, public AppDelegate {
+    Q_OBJECT
+public:
+    explicit TRAppDelegate(QObject *parent = nullptr);
+    ~TRAppDelegate() override;
+
+    void setUp();
+
+    TRHostController *hostController() const override { return hostController_.get(); }
+    void showEditHostWindow(const std::shared_ptr<Host> &host) override;
+
+private:
+    std::unique_ptr<TRHostController> hostController_;
+};

@@ -1,0 +1,52 @@
+#include "app/CommandLine.h"
+#include "app/TRAppDelegate.h"
+#include "platform/ResourceLimits.h"
+#include "platform/Settings.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+QStringList argumentList(int argc, char **argv) {
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list.append(QString::fromLocal8Bit(argv[i]));
+    return list;
+}
+
+void describeApplication() {
+    QCoreApplication::setOrganizationName(QString::fromLatin1(Settings::organization));
+    QCoreApplication::setApplicationName(QString::fromLatin1(Settings::application));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    ResourceLimits::raiseDescriptorLimit();
+
+    QString error;
+    const std::optional<CommandLine::Options> options =
+        CommandLine::parse(argumentList(argc, argv), &error);
+    if (!options) {
+        std::fprintf(stderr, "tarvik: %s\n%s", error.toLocal8Bit().constData(),
+                     CommandLine::usage().toLocal8Bit().constData());
+        return CommandLine::Error;
+    }
+    if (options->mode != CommandLine::Mode::Tray) {
+        QCoreApplication app(argc, argv);
+        describeApplication();
+        return CommandLine::run(*options);
+    }
+
+    QApplication app(argc, argv);
+    describeApplication();
+    QApplication::setQuitOnLastWindowClosed(false);
+    TRAppDelegate delegate;
+    AppDelegate::setCurrent(&delegate);
+    QTimer::singleShot(0, &delegate, &TRAppDelegate::setUp);
+    const int code = QApplication::exec();
+    AppDelegate::setCurrent(nullptr);
+    return code;
+}

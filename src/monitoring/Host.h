@@ -1,0 +1,64 @@
+#pragma once
+
+#include "menuitems/LMItemable.h"
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+// One watched host. Hosts are shared objects: the engine's list, menu rows, the hosts table, the
+// edit form, per-host tray icons and requests in flight all hold the same object, so a change
+// made through one is seen by all.
+class Host : public LMItemable, public std::enable_shared_from_this<Host> {
+public:
+    // A host made from an address: named after it, active, without a tray icon.
+    explicit Host(const QString &address = QString());
+
+    std::optional<bool> isReachable() const { return isReachable_; }
+    void setIsReachable(std::optional<bool> value) { isReachable_ = value; }
+
+    std::optional<QString> abbreviation() const { return abbreviation_; }
+    void setAbbreviation(std::optional<QString> value) { abbreviation_ = std::move(value); }
+
+    QString address() const { return address_; }
+    void setAddress(const QString &value) { address_ = value; }
+
+    QString string() const override { return string_; }
+    void setString(const QString &value) { string_ = value; }
+
+    bool isFavorite() const { return isFavorite_; }
+    void setIsFavorite(bool value) { isFavorite_ = value; }
+
+    bool hasMenuBarItem() const { return hasMenuBarItem_; }
+    void setHasMenuBarItem(bool value) { hasMenuBarItem_ = value; }
+
+    std::optional<double> lastRequestDuration() const { return lastRequestDuration_; }
+    void setLastRequestDuration(std::optional<double> value) { lastRequestDuration_ = value; }
+
+    QStringList categories() const { return categories_; }
+    void setCategories(const QStringList &value) { categories_ = value; }
+
+    bool isActive() const override { return isActive_; }
+    // The user's switch: always saves the list, refreshes the host's displays and, when the host
+    // becomes active, starts a round - even when the value does not change.
+    void setIsActive(bool active) override;
+    // Sets the field alone, for decoding.
+    void restoreIsActive(bool active) { isActive_ = active; }
+
+    // Green while active and reachable, red while active and unreachable, gray otherwise.
+    QColor statusColor() const;
+
+private:
+    std::optional<bool> isReachable_;
+    std::optional<QString> abbreviation_;
+    QString address_;
+    QString string_;
+    bool isFavorite_ = false;
+    bool hasMenuBarItem_ = false;
+    std::optional<double> lastRequestDuration_;
+    QStringList categories_;
+    bool isActive_ = true;
+};

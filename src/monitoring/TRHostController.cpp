@@ -1,0 +1,154 @@
+#include "monitoring/TRHostController.h"
+
+#include "monitoring/HostName.h"
+#include "monitoring/MenuBarLink.h"
+#include "platform/Clock.h"
+#include "platform/Settings.h"
+#include "platform/UrlParser.h"
+
+#include <algorithm>
+#include <cstdio>
+
+TRHostController::TRHostController(const Clock &clock, QObject *parent)
+    : QObject(parent)
+    , clock_(clock)
+    , lastPingDate_(clock.now())
+    , http_(this) {}
+
+TRHostController::TRHostController(QObject *parent)
+    : TRHostController(Clock::system(), parent) {}
+
+TRHostController::~TRHostController() = default;
+
+void TRHostController::load() {
+    if (std::optional<HostList> stored = HostStore::readStoredHosts()) {
+        hosts_ = std::move(*stored);
+        ping();
+    }
+    timer_ = new QTimer(this);
+    timer_->setInterval(1000);
+    connect(timer_, &QTimer::timeout, this, &TRHostController::tick);
+    timer_->start();
+}
+
+double TRHostController::pingFrequency() const {
+    return Settings::pingFrequency();
+}
+
+void TRHostController::tick() {
+    const QDateTime now = clock_.now();
+    const qint64 elapsedMs = lastPingDate_.msecsTo(now);
+    if (elapsedMs < 0 || double(elapsedMs) / 1000.0 > pingFrequency())
+        ping();
+}
+
+void TRHostController::ping() {
+    lastPingDate_ = clock_.now();
+    if (menuBarController_)
+        menuBarController_->updateToolTip();
+
+    const int round = ++round_;
+    int requests = 0;
+    for (const std::shared_ptr<Host> &host : hosts_) {
+        if (!host->isActive())
+            continue;
+        ++requests;
+        if (UrlParser::isWebAddress(host->address())) {
+            http_.get(host->address().toUtf8(), [this, host, round](const HttpResult &result) {
+                finishCheck(host, round, result);
+            });
+        } else {
+            // Only http and https are requested; anything else is down without a request.
+            HttpResult result;
+            result.error = QStringLiteral("not an http or https address");
+            QTimer::singleShot(0, this,
+                               [this, host, round, result] { finishCheck(host, round, result); });
+        }
+    }
+    outstanding_[round] = requests;
+    Q_EMIT roundStarted(round, requests);
+    if (requests == 0)
+        QTimer::singleShot(0, this, [this, round] { countDown(round); });
+}
+
+void TRHostController::finishCheck(const std::shared_ptr<Host> &host, int round,
+                                   const HttpResult &result) {
+    host->setLastRequestDuration(result.seconds);
+    Q_EMIT checkFinished(*host, result);
+    if (host->isReachable() != result.ok) {
+        host->setIsReachable(result.ok);
+        hostStateDidChange(*host);
+    }
+    countDown(round);
+}
+
+void TRHostController::countDown(int round) {
+    auto it = outstanding_.find(round);
+    if (it == outstanding_.end())
+        return;
+    if (--it->second <= 0) {
+        outstanding_.erase(it);
+        Q_EMIT roundFinished(round);
+    }
+}
+
+void TRHostController::hostStateDidChange(Host &host) {
+    if (menuBarController_) {
+        menuBarController_->setDownCount(downCount());
+        menuBarController_->refreshHostItem(host);
+    }
+    Q_EMIT stateChanged(host);
+}
+
+int TRHostController::downCount() const {
+    return int(std::count_if(hosts_.begin(), hosts_.end(), [](const auto &host) {
+        return host->isActive() && host->isReachable() == false;
+    }));
+}
+
+bool TRHostController::save() {
+    const std::optional<QByteArray> json = HostStore::encode(hosts_);
+    if (!json)
+        return false;
+    const bool written = Settings::setHostsData(*json);
+    if (!written)
+        std::fprintf(stderr, "tarvik: could not write the host list to %s\n",
+                     Settings::fileName().toLocal8Bit().constData());
+    if (menuBarController_)
+        menuBarController_->reloadHostItems();
+    return written;
+}
+
+std::shared_ptr<Host> TRHostController::addHost(const QString &address) {
+    auto host = std::make_shared<Host>(address);
+    hosts_.push_back(host);
+    ping();
+    save();
+    return host;
+}
+
+void TRHostController::removeHost(const QString &name) {
+    const auto it = std::find_if(hosts_.begin(), hosts_.end(), [&](const auto &host) {
+        return sameHostName(host->string(), name);
+    });
+    if (it == hosts_.end())
+        return;
+    hosts_.erase(it);
+    if (menuBarController_)
+        menuBarController_->setDownCount(downCount());
+    save();
+}
+
+std::shared_ptr<Host> TRHostController::hostNamed(const QString &name) const {
+    for (const auto &host : hosts_)
+        if (sameHostName(host->string(), name))
+            return host;
+    return nullptr;
+}
+
+std::shared_ptr<Host> TRHostController::hostWithAbbreviation(const QString &abbreviation) const {
+    for (const auto &host : hosts_)
+        if (host->abbreviation() && sameHostName(*host->abbreviation(), abbreviation))
+            return host;
+    return nullptr;
+}

@@ -1,0 +1,207 @@
+#include "HttpClient.h"
+
+#include <QSocketNotifier>
+
+#include <curl/curl.h>
+
+#include <mutex>
+#include <vector>
+
+struct HttpClient::Transfer {
+    CURL *easy = nullptr;
+    Completion done;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    ~Transfer() {
+        if (easy)
+            curl_easy_cleanup(easy);
+    }
+};
+
+// Per-socket state handed to curl with curl_multi_assign: curl closes a socket and reuses its
+// number at once, so nothing may be looked up by descriptor.
+struct HttpClient::Socket {
+    QSocketNotifier *read = nullptr;
+    QSocketNotifier *write = nullptr;
+};
+
+namespace {
+size_t discardBody(char *, size_t size, size_t count, void *) {
+    return size * count;
+}
+
+// Removal can happen inside the notifier's own activation, so it is disabled now and deleted
+// once the loop is back in control.
+void retire(QSocketNotifier *&notifier) {
+    if (!notifier)
+        return;
+    notifier->setEnabled(false);
+    notifier->deleteLater();
+    notifier = nullptr;
+}
+} // namespace
+
+HttpClient::HttpClient(QObject *parent)
+    : QObject(parent) {
+    static std::once_flag globalInit;
+    std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+
+    multi_ = curl_multi_init();
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &HttpClient::socketCallback);
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &HttpClient::timerCallback);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+
+    curlTimer_.setSingleShot(true);
+    curlTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&curlTimer_, &QTimer::timeout, this, [this] { socketAction(CURL_SOCKET_TIMEOUT, 0); });
+
+    feedTimer_.setSingleShot(true);
+    feedTimer_.setInterval(0);
+    connect(&feedTimer_, &QTimer::timeout, this, &HttpClient::startQueued);
+}
+
+HttpClient::~HttpClient() {
+    for (auto &[easy, transfer] : running_)
+        curl_multi_remove_handle(multi_, easy);
+    running_.clear();
+    queued_.clear();
+    curl_multi_cleanup(multi_);
+}
+
+void HttpClient::get(const QByteArray &url, Completion done) {
+    auto transfer = std::make_unique<Transfer>();
+    transfer->done = std::move(done);
+    CURL *easy = curl_easy_init();
+    transfer->easy = easy;
+    curl_easy_setopt(easy, CURLOPT_URL, url.constData());
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    // Nothing carried over from the last round: the duration is always the full cost, and no idle
+    // sockets are held between rounds.
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(deadline_.count()));
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &discardBody);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorText);
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
+    queued_.push_back(std::move(transfer));
+    if (!feedTimer_.isActive())
+        feedTimer_.start();
+}
+
+void HttpClient::startQueued() {
+    for (int added = 0; added < batchSize && !queued_.empty(); ++added) {
+        std::unique_ptr<Transfer> transfer = std::move(queued_.front());
+        queued_.pop_front();
+        CURL *easy = transfer->easy;
+        const CURLMcode code = curl_multi_add_handle(multi_, easy);
+        if (code != CURLM_OK) {
+            HttpResult result;
+            result.error = QString::fromUtf8(curl_multi_strerror(code));
+            auto done = std::move(transfer->done);
+            transfer.reset();
+            done(result);
+            continue;
+        }
+        running_.emplace(easy, std::move(transfer));
+    }
+    if (!queued_.empty())
+        feedTimer_.start();
+}
+
+int HttpClient::socketCallback(CURL *, int fd, int what, void *client, void *socketData) {
+    static_cast<HttpClient *>(client)->watchSocket(fd, what, static_cast<Socket *>(socketData));
+    return 0;
+}
+
+int HttpClient::timerCallback(CURLM *, long timeoutMs, void *client) {
+    // Never drive curl from inside its own callback: the timer fires from the loop instead.
+    auto *self = static_cast<HttpClient *>(client);
+    if (timeoutMs < 0)
+        self->curlTimer_.stop();
+    else
+        self->curlTimer_.start(static_cast<int>(timeoutMs));
+    return 0;
+}
+
+void HttpClient::watchSocket(int fd, int what, Socket *socket) {
+    if (what == CURL_POLL_REMOVE) {
+        if (socket) {
+            retire(socket->read);
+            retire(socket->write);
+            delete socket;
+            curl_multi_assign(multi_, fd, nullptr);
+        }
+        return;
+    }
+    if (!socket) {
+        socket = new Socket;
+        curl_multi_assign(multi_, fd, socket);
+    }
+    const bool wantRead = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
+    const bool wantWrite = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
+    if (wantRead && !socket->read) {
+        socket->read = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(socket->read, &QSocketNotifier::activated, this,
+                [this, fd] { socketAction(fd, CURL_CSELECT_IN); });
+    } else if (!wantRead) {
+        retire(socket->read);
+    }
+    if (wantWrite && !socket->write) {
+        socket->write = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+        connect(socket->write, &QSocketNotifier::activated, this,
+                [this, fd] { socketAction(fd, CURL_CSELECT_OUT); });
+    } else if (!wantWrite) {
+        retire(socket->write);
+    }
+}
+
+void HttpClient::socketAction(int fd, int events) {
+    int running = 0;
+    curl_multi_socket_action(multi_, fd, events, &running);
+    collectFinished();
+}
+
+// The one place every transfer ends: it is freed, classified and reported here.
+void HttpClient::collectFinished() {
+    std::vector<std::pair<Completion, HttpResult>> finished;
+    int pending = 0;
+    while (CURLMsg *message = curl_multi_info_read(multi_, &pending)) {
+        if (message->msg != CURLMSG_DONE)
+            continue;
+        CURL *easy = message->easy_handle;
+        const CURLcode code = message->data.result;
+        auto it = running_.find(easy);
+        if (it == running_.end())
+            continue;
+        std::unique_ptr<Transfer> transfer = std::move(it->second);
+        running_.erase(it);
+
+        HttpResult result;
+        curl_off_t micros = 0;
+        if (curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &micros) == CURLE_OK)
+            result.seconds = double(micros) / 1e6;
+        long status = 0;
+        if (curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status > 0)
+            result.status = int(status);
+        if (code != CURLE_OK) {
+            result.error = QString::fromUtf8(transfer->errorText[0] ? transfer->errorText
+                                                                    : curl_easy_strerror(code));
+        } else if (status < 200 || status > 299) {
+            result.error = QStringLiteral("HTTP status %1").arg(status);
+        } else {
+            result.ok = true;
+        }
+        curl_multi_remove_handle(multi_, easy);
+        finished.emplace_back(std::move(transfer->done), std::move(result));
+    }
+    // Completions may start new requests or drop the client's owner; curl is idle by now.
+    for (auto &[done, result] : finished)
+        done(result);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Every stored preference of the program, with its key and default next to it. Values live in
+// the user's QSettings file ("morvane"/"Tarvik"); every write is synced at once so that a crash
+// loses nothing. After a restart QSettings hands every value back as text, so numbers and
+// booleans are parsed here rather than trusted as typed.
+class Settings {
+public:
+    static constexpr const char *organization = "morvane";
+    static constexpr const char *application = "Tarvik";
+
+    static constexpr const char *hostsKey = "hosts";                 // JSON bytes, no default
+    static constexpr const char *pingFrequencyKey = "pingFrequency"; // seconds
+    static constexpr const char *launchAtLoginKey = "launchAtLogin"; // bool
+    static constexpr double defaultPingFrequency = 60.0;
+
+    // The stored host list bytes, or nothing when the key is absent.
+    static std::optional<QByteArray> hostsData();
+    // Returns false when the settings file could not be written.
+    static bool setHostsData(const QByteArray &json);
+
+    // The stored frequency when it parses as a finite number, otherwise 60.
+    static double pingFrequency();
+    // The stored frequency when it parses as a whole number of seconds.
+    static std::optional<qint64> wholePingFrequency();
+    static bool setPingFrequency(qint64 seconds);
+
+    static bool launchAtLogin();
+    static bool setLaunchAtLogin(bool enabled);
+
+    // The folder that holds the settings file; files that belong beside it go here.
+    static QString folder();
+    static QString fileName();
+};

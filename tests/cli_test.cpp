@@ -1,0 +1,213 @@
+// The command line, run as the real program in its own config folder against a real server.
+#include "app/CommandLine.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+struct Outcome {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    QString storePath() const { return config.filePath(QStringLiteral("morvane/Tarvik.conf")); }
+
+    // The stored bytes, read the way the program reads them.
+    std::optional<QByteArray> stored() const {
+        QSettings settings(storePath(), QSettings::IniFormat);
+        const QVariant value = settings.value(QStringLiteral("hosts"));
+        return value.isValid() ? std::optional<QByteArray>(value.toByteArray()) : std::nullopt;
+    }
+
+    void store(const QByteArray &bytes) {
+        QSettings settings(storePath(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("hosts"), bytes);
+        settings.sync();
+    }
+
+    QString writeFile(const QString &name, const QByteArray &bytes) {
+        QFile file(config.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return file.fileName();
+    }
+
+    QByteArray hostList(const QStringList &paths) const {
+        QByteArray json = "[";
+        for (const QString &path : paths)
+            json += (json.size() > 1 ? "," : "") +
+                    QStringLiteral(R"({"address":"%1","string":"%2","isFavorite":false,)"
+                                   R"("hasMenuBarItem":false,"categories":[],"isActive":true})")
+                        .arg(path.startsWith(u'/') ? server.url(path) : path, path)
+                        .toUtf8();
+        return json + "]";
+    }
+
+    void start(QProcess &process, const QStringList &arguments) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(TARVIK_BINARY), arguments);
+    }
+
+    // Runs the program while this process's event loop keeps the test server answering.
+    Outcome run(const QStringList &arguments) {
+        QProcess process;
+        start(process, arguments);
+        EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QTemporaryDir config;
+    TestHttpServer server;
+};
+
+TEST_F(CliTest, CheckExitsByTheWorstResult) {
+    store(hostList({QStringLiteral("/ok"), QStringLiteral("/redirect/2")}));
+    Outcome all = run({QStringLiteral("--check")});
+    EXPECT_EQ(all.code, 0) << all.err.toStdString();
+    EXPECT_EQ(all.out.count(QStringLiteral("up ")), 2) << all.out.toStdString();
+
+    store(hostList({QStringLiteral("/ok"), QStringLiteral("/status/500")}));
+    Outcome some = run({QStringLiteral("--check")});
+    EXPECT_EQ(some.code, 1);
+    EXPECT_TRUE(some.out.contains(QStringLiteral("down"))) << some.out.toStdString();
+    EXPECT_EQ(stored(), hostList({QStringLiteral("/ok"), QStringLiteral("/status/500")}))
+        << "a check does not write the store";
+}
+
+TEST_F(CliTest, CheckJsonPrintsOneObjectPerResult) {
+    store(hostList(
+        {QStringLiteral("/ok"), QStringLiteral("/status/404"), QStringLiteral("ftp://x")}));
+    Outcome r = run({QStringLiteral("--check"), QStringLiteral("--json")});
+    EXPECT_EQ(r.code, 1);
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << r.out.toStdString();
+    QHash<QString, QJsonObject> byName;
+    for (const QString &line : lines) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        for (const char *key : {"name", "address", "reachable", "durationMs", "status", "error"})
+            EXPECT_TRUE(o.contains(QLatin1String(key))) << key << " in " << line.toStdString();
+        byName.insert(o.value(QStringLiteral("name")).toString(), o);
+    }
+    EXPECT_EQ(byName[QStringLiteral("/ok")].value(QStringLiteral("status")).toInt(), 200);
+    EXPECT_TRUE(byName[QStringLiteral("/ok")].value(QStringLiteral("error")).isNull());
+    EXPECT_EQ(byName[QStringLiteral("/status/404")].value(QStringLiteral("reachable")),
+              QJsonValue(false));
+    EXPECT_TRUE(byName[QStringLiteral("ftp://x")].value(QStringLiteral("status")).isNull());
+    EXPECT_EQ(byName[QStringLiteral("ftp://x")].value(QStringLiteral("durationMs")).toDouble(),
+              0.0);
+}
+
+TEST_F(CliTest, AnUnreadableStoreIsAnError) {
+    store("{broken");
+    for (const QString &mode : {QStringLiteral("--check"), QStringLiteral("--headless")}) {
+        Outcome r = run({mode});
+        EXPECT_EQ(r.code, 2) << mode.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("cannot read the stored host list")))
+            << r.err.toStdString();
+    }
+    EXPECT_EQ(stored(), std::optional<QByteArray>("{broken"));
+}
+
+TEST_F(CliTest, ImportReplacesTheListOrRefusesItWhole) {
+    store(hostList({QStringLiteral("/ok")}));
+    const QByteArray before = *stored();
+    const QString bad =
+        writeFile(QStringLiteral("bad.json"),
+                  hostList({QStringLiteral("/a")}).replace(",\"isActive\":true", ""));
+    Outcome refused = run({QStringLiteral("--import"), bad});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("isActive"))) << refused.err.toStdString();
+    EXPECT_EQ(stored(), before);
+
+    Outcome missing =
+        run({QStringLiteral("--import"), config.filePath(QStringLiteral("nope.json"))});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_EQ(stored(), before);
+
+    const QByteArray replacement = hostList({QStringLiteral("/x"), QStringLiteral("/y")});
+    Outcome ok =
+        run({QStringLiteral("--import"), writeFile(QStringLiteral("good.json"), replacement)});
+    EXPECT_EQ(ok.code, 0) << ok.err.toStdString();
+    const QJsonDocument now = QJsonDocument::fromJson(stored().value_or(QByteArray()));
+    EXPECT_EQ(now, QJsonDocument::fromJson(replacement));
+}
+
+TEST_F(CliTest, ExportWritesTheStoredFormat) {
+    Outcome empty = run({QStringLiteral("--export"), QStringLiteral("-")});
+    EXPECT_EQ(empty.code, 0);
+    EXPECT_EQ(empty.out.trimmed(), QStringLiteral("[]"));
+
+    store(hostList({QStringLiteral("/ok")}));
+    const QString file = config.filePath(QStringLiteral("out.json"));
+    EXPECT_EQ(run({QStringLiteral("--export"), file}).code, 0);
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QJsonDocument::fromJson(written.readAll()), QJsonDocument::fromJson(*stored()));
+
+    EXPECT_EQ(run({QStringLiteral("--export"), QStringLiteral("/no/such/dir/x.json")}).code, 2);
+}
+
+TEST_F(CliTest, HeadlessReportsUntilTerminated) {
+    store(hostList({QStringLiteral("/ok")}));
+    QProcess process;
+    start(process, {QStringLiteral("--headless"), QStringLiteral("--json")});
+    QString out;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            out += QString::fromUtf8(process.readAllStandardOutput());
+            return out.contains(QStringLiteral("\"event\":\"state\""));
+        },
+        15000))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("\"event\":\"round\"")));
+    EXPECT_TRUE(out.contains(QStringLiteral("\"event\":\"result\"")));
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+TEST_F(CliTest, BadArgumentsPrintUsageAndExitTwo) {
+    for (const QStringList &args :
+         {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--import")},
+          QStringList{QStringLiteral("--check"), QStringLiteral("--headless")},
+          QStringList{QStringLiteral("--json")}}) {
+        Outcome r = run(args);
+        EXPECT_EQ(r.code, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("usage:"))) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    Outcome help = run({QStringLiteral("--help")});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--check")));
+    Outcome version = run({QStringLiteral("--version")});
+    EXPECT_EQ(version.out.trimmed(), QStringLiteral("Tarvik " TARVIK_VERSION));
+}
+
+TEST(CommandLineParseTest, NoArgumentsIsTheTrayApplication) {
+    QString error;
+    const auto options = CommandLine::parse({QStringLiteral("tarvik")}, &error);
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->mode, CommandLine::Mode::Tray);
+    const auto json = CommandLine::parse(
+        {QStringLiteral("tarvik"), QStringLiteral("--json"), QStringLiteral("--check")}, &error);
+    ASSERT_TRUE(json);
+    EXPECT_TRUE(json->json);
+}
+} // namespace

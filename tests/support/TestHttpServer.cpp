@@ -1,0 +1,96 @@
+#include "TestHttpServer.h"
+
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+QByteArray response(int status, const QByteArray &extraHeaders = {}) {
+    return "HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: 2\r\n" + extraHeaders +
+           "Connection: close\r\n\r\nok";
+}
+
+void sendAndClose(QTcpSocket *socket, const QByteArray &bytes) {
+    socket->write(bytes);
+    socket->disconnectFromHost();
+}
+} // namespace
+
+TestHttpServer::TestHttpServer(QObject *parent)
+    : QObject(parent)
+    , server_(new QTcpServer(this)) {
+    server_->listen(QHostAddress::LocalHost);
+    connect(server_, &QTcpServer::newConnection, this, &TestHttpServer::onConnection);
+}
+
+TestHttpServer::~TestHttpServer() = default;
+
+quint16 TestHttpServer::port() const {
+    return server_->serverPort();
+}
+
+QString TestHttpServer::url(const QString &path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+}
+
+void TestHttpServer::onConnection() {
+    while (QTcpSocket *socket = server_->nextPendingConnection()) {
+        ++connections_;
+        socket->setParent(this);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void TestHttpServer::onReadable(QTcpSocket *socket) {
+    QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
+    socket->setProperty("buffer", buffer);
+    if (!buffer.contains("\r\n\r\n") || socket->property("answered").toBool())
+        return;
+    socket->setProperty("answered", true);
+    const QList<QByteArray> lines = buffer.left(buffer.indexOf("\r\n\r\n")).split('\n');
+    const QString path = QString::fromLatin1(lines.value(0).split(' ').value(1));
+    lastHeaderNames_.clear();
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        lastHeaderNames_.append(lines.at(i).split(':').value(0).trimmed().toLower());
+    ++total_;
+    ++requests_[path];
+    answer(socket, path);
+}
+
+void TestHttpServer::answer(QTcpSocket *socket, const QString &path) {
+    const QStringList parts = path.split(QLatin1Char('/'));
+    const QString verb = parts.value(1);
+    const QString arg = parts.value(2);
+    if (verb == u"ok") {
+        sendAndClose(socket, response(200));
+    } else if (verb == u"status") {
+        sendAndClose(socket, response(arg.toInt()));
+    } else if (verb == u"delay") {
+        QPointer<QTcpSocket> guarded(socket);
+        QTimer::singleShot(arg.toInt(), this, [guarded] {
+            if (guarded)
+                sendAndClose(guarded, response(200));
+        });
+    } else if (verb == u"hang") {
+        // Keeps the connection open without a byte of answer.
+    } else if (verb == u"trickle") {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+        auto *drip = new QTimer(socket);
+        connect(drip, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+        drip->start(100);
+    } else if (verb == u"redirect") {
+        const int left = arg.toInt();
+        if (left <= 0)
+            sendAndClose(socket, response(200));
+        else
+            sendAndClose(socket, response(302, "Location: /redirect/" +
+                                                   QByteArray::number(left - 1) + "\r\n"));
+    } else if (verb == u"to") {
+        sendAndClose(socket, response(302, "Location: " + arg.toLatin1() + "://127.0.0.1:" +
+                                               QByteArray::number(port()) + "/ok\r\n"));
+    } else {
+        sendAndClose(socket, response(404));
+    }
+}

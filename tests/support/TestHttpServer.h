@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+class QTcpSocket;
+
+// A real HTTP/1.1 server on 127.0.0.1, running on the test's own event loop. Paths choose the
+// behaviour:
+//   /ok                      200
+//   /status/N                status N
+//   /delay/MS                200 after MS milliseconds
+//   /hang                    reads the request and never answers
+//   /trickle                 sends a status line, then one byte every 100 ms, forever
+//   /redirect/N              302 to /redirect/N-1; /redirect/0 is 200
+//   /to/SCHEME               302 to SCHEME://127.0.0.1/
+// Anything else is 404.
+class TestHttpServer : public QObject {
+    Q_OBJECT
+public:
+    explicit TestHttpServer(QObject *parent = nullptr);
+    ~TestHttpServer() override;
+
+    quint16 port() const;
+    QString url(const QString &path) const;
+
+    int requests(const QString &path) const { return requests_.value(path); }
+    int totalRequests() const { return total_; }
+    int connections() const { return connections_; }
+    // The header names of the last request, lower-cased.
+    QList<QByteArray> lastHeaderNames() const { return lastHeaderNames_; }
+
+private:
+    void onConnection();
+    void onReadable(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const QString &path);
+
+    QTcpServer *server_;
+    QHash<QString, int> requests_;
+    QList<QByteArray> lastHeaderNames_;
+    int total_ = 0;
+    int connections_ = 0;
+};

@@ -1,0 +1,33 @@
+// Every test binary starts here: a headless Qt application, a fixed English locale, and a private
+// config folder (XDG_CONFIG_HOME and QSettings both point into a temporary directory), so no
+// test reads or writes the developer's own settings.
+#include <QApplication>
+#include <QDir>
+#include <QLocale>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    const QString config = home.filePath(QStringLiteral("config"));
+    QDir().mkpath(config);
+    qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("TARVIK_TEST_HOME", home.path().toLocal8Bit());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "app/AppDelegate.h"
+#include "monitoring/Host.h"
+#include "monitoring/MenuBarLink.h"
+#include "platform/Clock.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSettings>
+#include <QStringList>
+#include <QThread>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Runs the event loop until `done` holds or `ms` pass; returns whether it held.
+inline bool waitUntil(const std::function<bool()> &done, int ms = 5000) {
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// Runs the event loop for `ms`, for checks that something does not happen.
+inline void spin(int ms) {
+    waitUntil([] { return false; }, ms);
+}
+
+// Empties the settings file and forgets the application delegate between tests.
+inline void resetSettings() {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("morvane"),
+                       QStringLiteral("Tarvik"));
+    settings.clear();
+    settings.sync();
+    AppDelegate::setCurrent(nullptr);
+}
+
+class ManualClock : public Clock {
+public:
+    QDateTime now() const override { return now_; }
+    void set(const QDateTime &at) { now_ = at; }
+    void advanceMs(qint64 ms) { now_ = now_.addMSecs(ms); }
+
+private:
+    QDateTime now_ = QDateTime(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
+};
+
+// Records what the engine asks of the tray menu, in order.
+class RecordingMenuBar : public MenuBarLink {
+public:
+    void updateToolTip() override { calls.push_back(QStringLiteral("updateToolTip")); }
+    void reloadHostItems() override { calls.push_back(QStringLiteral("reloadHostItems")); }
+    void setDownCount(int count) override {
+        calls.push_back(QStringLiteral("setDownCount %1").arg(count));
+    }
+    void refreshHostItem(const Host &host) override {
+        calls.push_back(QStringLiteral("refreshHostItem ") + host.string());
+    }
+    int count(const QString &prefix) const {
+        return int(std::count_if(calls.begin(), calls.end(),
+                                 [&](const QString &c) { return c.startsWith(prefix); }));
+    }
+    QStringList calls;
+};
+
+// An application delegate that hands out a given engine and records form requests.
+class FakeDelegate : public AppDelegate {
+public:
+    explicit FakeDelegate(TRHostController *engine)
+        : engine_(engine) {
+        setCurrent(this);
+    }
+    ~FakeDelegate() override { setCurrent(nullptr); }
+    TRHostController *hostController() const override { return engine_; }
+    void showEditHostWindow(const std::shared_ptr<Host> &host) override {
+        formRequests.push_back(host);
+    }
+    std::vector<std::shared_ptr<Host>> formRequests;
+
+private:
+    TRHostController *engine_;
+};
