@@ -7,6 +7,7 @@
 #include <memory>
 
 class TRHostController;
+class TRMenuBarController;
 
 // Builds the long-lived controllers once the application is running, links them, and is the one
 // place the rest of the program reaches for the engine, the updater and the edit form.
@@ -16,11 +17,16 @@ public:
     explicit TRAppDelegate(QObject *parent = nullptr);
     ~TRAppDelegate() override;
 
+    // Creates the menu controller, then the engine, loads the engine, then links the two.
     void setUp();
 
     TRHostController *hostController() const override { return hostController_.get(); }
+    TRMenuBarController *menuBarController() const { return menuBarController_.get(); }
     void showEditHostWindow(const std::shared_ptr<Host> &host) override;
 
 private:
+    // The engine is declared first so it is destroyed last: the menu controller unlinks itself
+    // from it on the way out.
     std::unique_ptr<TRHostController> hostController_;
+    std::unique_ptr<TRMenuBarController> menuBarController_;
 };

@@ -1,8 +1,11 @@
 #include "monitoring/Host.h"
 
 #include "app/AppDelegate.h"
+#include "monitoring/HostStatusItemFace.h"
 #include "monitoring/StatusColors.h"
 #include "monitoring/TRHostController.h"
+#include "platform/ModifierFlags.h"
+#include "platform/StatusItem.h"
 
 Host::Host(const QString &address)
     : address_(address)
@@ -26,4 +29,35 @@ QColor Host::statusColor() const {
     if (isActive_ && isReachable_ == false)
         return StatusColors::red();
     return StatusColors::gray();
+}
+
+std::unique_ptr<StatusItem> Host::makeStatusItem() {
+    auto item = std::make_unique<StatusItem>(0);
+    StatusItemButton *button = item->button();
+    button->setImagePosition(StatusItemButton::ImagePosition::ImageBelow);
+    button->setImageScaling(StatusItemButton::ImageScaling::AxesIndependently);
+    button->setImageHugsTitle(true);
+    button->setImage(HostStatusItemFace::barImage(statusColor()));
+    button->setAction([host = weak_from_this()] {
+        if (const auto target = host.lock())
+            target->edit(ModifierFlags::current());
+    });
+    return item;
+}
+
+void Host::edit(std::uint64_t modifierFlags) {
+    AppDelegate *delegate = AppDelegate::current();
+    switch (HostStatusItemFace::gesture(modifierFlags)) {
+    case HostStatusItemFace::Gesture::PingNow:
+        if (TRHostController *engine = delegate ? delegate->hostController() : nullptr)
+            engine->ping();
+        break;
+    case HostStatusItemFace::Gesture::Edit:
+        if (delegate)
+            delegate->showEditHostWindow(shared_from_this());
+        break;
+    case HostStatusItemFace::Gesture::ToggleActivation:
+        setIsActive(!isActive());
+        break;
+    }
 }

@@ -6,8 +6,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
+
+class StatusItem;
 
 // One watched host. Hosts are shared objects: the engine's list, menu rows, the hosts table, the
 // edit form, per-host tray icons and requests in flight all hold the same object, so a change
@@ -50,6 +53,13 @@ public:
 
     // Green while active and reachable, red while active and unreachable, gray otherwise.
     QColor statusColor() const;
+
+    // A new tray icon for this host, not yet registered with the engine. Its click action refers
+    // back to this host without owning it.
+    std::unique_ptr<StatusItem> makeStatusItem();
+    // A click on the host's tray icon with these modifiers held: Control alone starts a round,
+    // Option alone opens the edit form, anything else toggles activation.
+    void edit(std::uint64_t modifierFlags);
 
 private:
     std::optional<bool> isReachable_;

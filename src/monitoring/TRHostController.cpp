@@ -1,9 +1,11 @@
 #include "monitoring/TRHostController.h"
 
 #include "monitoring/HostName.h"
+#include "monitoring/HostStatusItemFace.h"
 #include "monitoring/MenuBarLink.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
+#include "platform/StatusItem.h"
 #include "platform/UrlParser.h"
 
 #include <algorithm>
@@ -24,6 +26,7 @@ void TRHostController::load() {
     if (std::optional<HostList> stored = HostStore::readStoredHosts()) {
         hosts_ = std::move(*stored);
         ping();
+        addStatusItems(hosts_);
     }
     timer_ = new QTimer(this);
     timer_->setInterval(1000);
@@ -74,6 +77,7 @@ void TRHostController::ping() {
 void TRHostController::finishCheck(const std::shared_ptr<Host> &host, int round,
                                    const HttpResult &result) {
     host->setLastRequestDuration(result.seconds);
+    updateStatusItem(*host);
     Q_EMIT checkFinished(*host, result);
     if (host->isReachable() != result.ok) {
         host->setIsReachable(result.ok);
@@ -97,6 +101,8 @@ void TRHostController::hostStateDidChange(Host &host) {
         menuBarController_->setDownCount(downCount());
         menuBarController_->refreshHostItem(host);
     }
+    if (StatusItem *item = statusItem(host))
+        item->button()->setImage(HostStatusItemFace::barImage(host.statusColor()));
     Q_EMIT stateChanged(host);
 }
 
@@ -128,15 +134,50 @@ std::shared_ptr<Host> TRHostController::addHost(const QString &address) {
 }
 
 void TRHostController::removeHost(const QString &name) {
-    const auto it = std::find_if(hosts_.begin(), hosts_.end(), [&](const auto &host) {
-        return sameHostName(host->string(), name);
-    });
+    eraseHost(std::find_if(hosts_.begin(), hosts_.end(),
+                           [&](const auto &host) { return sameHostName(host->string(), name); }));
+}
+
+void TRHostController::removeHost(const std::shared_ptr<Host> &host) {
+    eraseHost(std::find(hosts_.begin(), hosts_.end(), host));
+}
+
+void TRHostController::eraseHost(HostList::iterator it) {
     if (it == hosts_.end())
         return;
+    removeStatusItem(**it);
     hosts_.erase(it);
     if (menuBarController_)
         menuBarController_->setDownCount(downCount());
     save();
+}
+
+void TRHostController::addStatusItems(const HostList &hosts) {
+    for (const std::shared_ptr<Host> &host : hosts) {
+        if (!host->hasMenuBarItem())
+            continue;
+        statusItems_[host.get()] = host->makeStatusItem();
+        updateStatusItem(*host);
+    }
+}
+
+void TRHostController::updateStatusItem(Host &host) {
+    StatusItem *item = statusItem(host);
+    if (!item)
+        return;
+    const AttributedText title = HostStatusItemFace::title(host);
+    item->button()->setToolTip(HostStatusItemFace::toolTip(host));
+    item->button()->setAttributedTitle(title);
+    item->setLength(HostStatusItemFace::length(title));
+}
+
+StatusItem *TRHostController::statusItem(const Host &host) const {
+    const auto it = statusItems_.find(&host);
+    return it == statusItems_.end() ? nullptr : it->second.get();
+}
+
+void TRHostController::removeStatusItem(const Host &host) {
+    statusItems_.erase(&host);
 }
 
 std::shared_ptr<Host> TRHostController::hostNamed(const QString &name) const {

@@ -14,6 +14,7 @@
 
 class Clock;
 class MenuBarLink;
+class StatusItem;
 
 // The one engine: owns the host list, checks every active host over HTTP whenever more than the
 // ping frequency has passed since the last round, records each result in its host and tells the
@@ -39,7 +40,11 @@ public:
     bool save();
 
     std::shared_ptr<Host> addHost(const QString &address);
+    // Removes the first host with this name, with its tray icon.
     void removeHost(const QString &name);
+    // Removes this very host, for callers that hold the object (a menu row, a table row): with
+    // two hosts of the same name, the one the user pointed at goes.
+    void removeHost(const std::shared_ptr<Host> &host);
     std::shared_ptr<Host> hostNamed(const QString &name) const;
     std::shared_ptr<Host> hostWithAbbreviation(const QString &abbreviation) const;
 
@@ -60,6 +65,14 @@ public:
 
     HttpClient &httpClient() { return http_; }
 
+    // Per-host tray icons. Each belongs to its host object, not to its name, so two hosts that
+    // share a name each keep their own icon and a click acts on the host it shows.
+    void addStatusItems(const HostList &hosts);
+    void updateStatusItem(Host &host);
+    StatusItem *statusItem(const Host &host) const;
+    void removeStatusItem(const Host &host);
+    int statusItemCount() const { return int(statusItems_.size()); }
+
 Q_SIGNALS:
     // For observers outside the tray (the command line): a round began with `requests` checks.
     void roundStarted(int round, int requests);
@@ -70,9 +83,11 @@ Q_SIGNALS:
 
 private:
     void finishCheck(const std::shared_ptr<Host> &host, int round, const HttpResult &result);
+    void eraseHost(HostList::iterator it);
     void countDown(int round);
 
     const Clock &clock_;
+    std::map<const Host *, std::unique_ptr<StatusItem>> statusItems_;
     HostList hosts_;
     QDateTime lastPingDate_;
     QTimer *timer_ = nullptr;

@@ -33,13 +33,12 @@ inline void spin(int ms) {
     waitUntil([] { return false; }, ms);
 }
 
-// Empties the settings file and forgets the application delegate between tests.
+// Empties the settings file between tests.
 inline void resetSettings() {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("morvane"),
                        QStringLiteral("Tarvik"));
     settings.clear();
     settings.sync();
-    AppDelegate::setCurrent(nullptr);
 }
 
 class ManualClock : public Clock {
@@ -87,3 +86,13 @@ public:
 private:
     TRHostController *engine_;
 };
+
+// A host as the store would hold it.
+inline std::shared_ptr<Host> makeHost(const QString &name, const QString &address = QString(),
+                                      bool active = true) {
+    auto host =
+        std::make_shared<Host>(address.isEmpty() ? QStringLiteral("http://") + name : address);
+    host->setString(name);
+    host->restoreIsActive(active);
+    return host;
+}

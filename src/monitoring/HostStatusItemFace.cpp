@@ -1,0 +1,40 @@
+#include "monitoring/HostStatusItemFace.h"
+
+#include "monitoring/Host.h"
+#include "platform/DigitAlignedFont.h"
+#include "platform/ModifierFlags.h"
+#include "platform/PaintedIcon.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+QString HostStatusItemFace::toolTip(const Host &host) {
+    const double seconds = host.lastRequestDuration().value_or(0.0);
+    const auto ms = static_cast<long long>(std::trunc(seconds * 1000.0));
+    return host.string() + QStringLiteral("\nAddress: ") + host.address() +
+           QStringLiteral("\nLast Request Duration: ") + QString::number(ms) +
+           QStringLiteral("ms") + QStringLiteral("\n") +
+           QStringLiteral("\nClick: Toggle Activation") + QStringLiteral("\nOption + Click: Edit") +
+           QStringLiteral("\nControl + Click: Ping Now");
+}
+
+AttributedText HostStatusItemFace::title(const Host &host) {
+    return {host.abbreviation().value_or(QStringLiteral("#")), DigitAlignedFont::font(14),
+            std::nullopt};
+}
+
+QIcon HostStatusItemFace::barImage(const QColor &color) {
+    return PaintedIcon::make(QSizeF(20, 20), [color](QPainter &painter, const QRectF &r) {
+        // The bar is the bottom edge: y 0 to 2 counted from the bottom.
+        painter.fillRect(QRectF(r.left(), r.bottom() - 2, 20, 2), color);
+    });
+}
+
+HostStatusItemFace::Gesture HostStatusItemFace::gesture(std::uint64_t flags) {
+    if (flags == ModifierFlags::control)
+        return Gesture::PingNow;
+    if (flags == ModifierFlags::option)
+        return Gesture::Edit;
+    return Gesture::ToggleActivation;
+}

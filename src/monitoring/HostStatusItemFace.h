@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/AttributedText.h"
+
+#include <QColor>
+#include <QIcon>
+#include <QString>
+
+#include <cstdint>
+
+class Host;
+
+// What a host's own tray icon shows and how a click on it is read; pure functions of the host.
+class HostStatusItemFace {
+public:
+    enum class Gesture { ToggleActivation, Edit, PingNow };
+
+    // Name, address, last duration, an empty line, then the three gestures.
+    static QString toolTip(const Host &host);
+    // The short name, or "#" without one, in the 14-point digit-aligned font.
+    static AttributedText title(const Host &host);
+    // 20 x 20, transparent but for a 2-point bar along the bottom edge in `color`.
+    static QIcon barImage(const QColor &color);
+    // The item's length for a title: its drawn width plus 4 points.
+    static qreal length(const AttributedText &title) { return title.width() + 4; }
+    // Control alone pings, Option alone edits, anything else toggles.
+    static Gesture gesture(std::uint64_t modifierFlags);
+};

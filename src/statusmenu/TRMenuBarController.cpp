@@ -1,0 +1,182 @@
+#include "statusmenu/TRMenuBarController.h"
+
+#include "app/AppDelegate.h"
+#include "menuitems/LMMenuItem.h"
+#include "monitoring/Host.h"
+#include "monitoring/HostName.h"
+#include "monitoring/StatusColors.h"
+#include "monitoring/TRHostController.h"
+#include "platform/DateText.h"
+#include "platform/DigitAlignedFont.h"
+#include "platform/NamedImages.h"
+#include "platform/PaintedIcon.h"
+#include "platform/StatusItem.h"
+#include "windows/HostsTableView.h"
+#include "windows/TRHostsWindow.h"
+#include "windows/TRHostsWindowController.h"
+
+#include <QCoreApplication>
+#include <QMenu>
+#include <QPainter>
+#include <QTimer>
+
+namespace {
+std::shared_ptr<Host> hostOf(const QAction *action) {
+    const auto *row = qobject_cast<const LMMenuItem *>(action);
+    return row ? std::dynamic_pointer_cast<Host>(row->modelObject()) : nullptr;
+}
+} // namespace
+
+TRMenuBarController::TRMenuBarController(QObject *parent)
+    : QObject(parent)
+    , statusItem_(std::make_unique<StatusItem>(lengthWithoutTitle))
+    , menu_(std::make_unique<QMenu>())
+    , menuIsExported_(StatusItem::menusAreExported()) {
+    statusItem_->button()->setImage(NamedImages::icon(QStringLiteral("menubarIcon")));
+    statusItem_->setMenu(menu_.get());
+    // Tarvik's own pop-up can show widgets even where the desktop shows an exported copy.
+    connect(statusItem_.get(), &StatusItem::menuWillPopUp, this,
+            [this] { setRowsExported(false); });
+    connect(menu_.get(), &QMenu::aboutToHide, this, [this] { setRowsExported(menuIsExported_); });
+    buildMenu();
+}
+
+TRMenuBarController::~TRMenuBarController() {
+    if (hostController_ && hostController_->menuBarController() == this)
+        hostController_->setMenuBarController(nullptr);
+}
+
+void TRMenuBarController::buildMenu() {
+    menu_->addAction(QStringLiteral("Manage"), this, &TRMenuBarController::manageClick);
+    menu_->addSeparator();
+    menu_->addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
+}
+
+void TRMenuBarController::setHostController(TRHostController *hostController) {
+    hostController_ = hostController;
+    if (!hostController_)
+        return;
+    hostController_->setMenuBarController(this);
+    hostsWindowController_ =
+        std::make_unique<TRHostsWindowController>(statusItem_->button(), hostController_);
+    reloadHostItems();
+    setDownCount(hostController_->downCount());
+    updateToolTip();
+}
+
+QList<LMMenuItem *> TRMenuBarController::hostRows() const {
+    QList<LMMenuItem *> rows;
+    for (QAction *action : menu_->actions()) {
+        if (!hostOf(action))
+            break;
+        rows.append(qobject_cast<LMMenuItem *>(action));
+    }
+    return rows;
+}
+
+QIcon TRMenuBarController::statusDot(const Host &host) {
+    const QColor color = host.statusColor();
+    return PaintedIcon::make(QSizeF(10, 10), [color](QPainter &painter, const QRectF &r) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawEllipse(r);
+    });
+}
+
+void TRMenuBarController::reloadHostItems() {
+    // A row may be in the middle of handling its own click (its start/pause button saves the
+    // list, which lands here), so rows leave the menu now and are deleted later.
+    for (LMMenuItem *row : hostRows()) {
+        menu_->removeAction(row);
+        row->deleteLater();
+    }
+    if (hostsWindowController_)
+        hostsWindowController_->hostsWindow()->table()->reloadData();
+    if (!hostController_)
+        return;
+    const HostList &hosts = hostController_->hosts();
+    for (auto it = hosts.rbegin(); it != hosts.rend(); ++it) {
+        auto *row = new LMMenuItem(*it, menu_.get());
+        row->setDelegate(this);
+        row->setIcon(statusDot(**it));
+        row->setExportedForm(menuIsExported_ && !menu_->isVisible());
+        const QList<QAction *> actions = menu_->actions();
+        menu_->insertAction(actions.isEmpty() ? nullptr : actions.first(), row);
+    }
+}
+
+void TRMenuBarController::refreshHostItem(const Host &host) {
+    // The row of this very host; failing that, as rows were always found, the first row with
+    // its name (redrawn from that row's own host).
+    const QList<LMMenuItem *> rows = hostRows();
+    LMMenuItem *match = nullptr;
+    for (LMMenuItem *row : rows)
+        if (hostOf(row).get() == &host) {
+            match = row;
+            break;
+        }
+    for (LMMenuItem *row : rows) {
+        if (match)
+            break;
+        if (sameHostName(hostOf(row)->string(), host.string()))
+            match = row;
+    }
+    if (match)
+        match->setIcon(statusDot(*hostOf(match)));
+}
+
+void TRMenuBarController::setDownCount(int count) {
+    if (count <= 0) {
+        statusItem_->button()->setAttributedTitle(std::nullopt);
+        statusItem_->setLength(lengthWithoutTitle);
+        return;
+    }
+    const AttributedText title{QString::number(count), DigitAlignedFont::font(14),
+                               StatusColors::red()};
+    statusItem_->button()->setAttributedTitle(title);
+    statusItem_->setLength(title.width() + 24.0);
+}
+
+void TRMenuBarController::updateToolTip() {
+    if (!hostController_)
+        return;
+    const QDateTime last = hostController_->lastPingDate();
+    const QDateTime next =
+        last.addMSecs(static_cast<qint64>(hostController_->pingFrequency() * 1000.0));
+    statusItem_->button()->setToolTip(
+        QStringLiteral("Tarvik ") + QStringLiteral(TARVIK_VERSION) +
+        QStringLiteral("\nLast Ping: ") + DateText::shortDateMediumTime(last) +
+        QStringLiteral("\nNext Ping: ") + DateText::shortDateMediumTime(next));
+}
+
+void TRMenuBarController::setRowsExported(bool exported) {
+    for (LMMenuItem *row : hostRows())
+        row->setExportedForm(exported);
+}
+
+void TRMenuBarController::manageClick() {
+    if (hostsWindowController_)
+        hostsWindowController_->showWindow();
+}
+
+void TRMenuBarController::editModelObject(const std::shared_ptr<LMItemable> &modelObject) {
+    const auto host = std::dynamic_pointer_cast<Host>(modelObject);
+    AppDelegate *delegate = AppDelegate::current();
+    if (!host || !delegate)
+        return;
+    menu_->close();
+    delegate->showEditHostWindow(host);
+}
+
+void TRMenuBarController::removeModelObject(const std::shared_ptr<LMItemable> &modelObject) {
+    const auto host = std::dynamic_pointer_cast<Host>(modelObject);
+    if (!host)
+        return;
+    menu_->hide();
+    // After the click that asked for it has been handled, so the row is not deleted under it.
+    QTimer::singleShot(0, this, [this, host] {
+        if (hostController_)
+            hostController_->removeHost(host);
+        statusItem_->popUpMenu();
+    });
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "menuitems/LMMenuItemDelegate.h"
+#include "monitoring/MenuBarLink.h"
+
+#include <QIcon>
+#include <QObject>
+
+#include <memory>
+
+class Host;
+class LMMenuItem;
+class QAction;
+class QMenu;
+class StatusItem;
+class TRHostController;
+class TRHostsWindowController;
+
+// The main tray icon and its menu: one row per host (a coloured dot and the name, with start/
+// pause, edit and remove), then the commands. The icon shows a red count of the active hosts
+// that are down, and its tooltip the version and the last and next check.
+//
+// The menu is rebuilt only when the engine says so; it is not rebuilt when it opens.
+class TRMenuBarController : public QObject, public MenuBarLink, public LMMenuItemDelegate {
+    Q_OBJECT
+public:
+    static constexpr qreal lengthWithoutTitle = 20.0;
+
+    explicit TRMenuBarController(QObject *parent = nullptr);
+    ~TRMenuBarController() override;
+
+    TRHostsWindowController *hostsWindowController() const { return hostsWindowController_.get(); }
+    StatusItem *statusItem() const { return statusItem_.get(); }
+    QMenu *menu() const { return menu_.get(); }
+    TRHostController *hostController() const { return hostController_; }
+
+    // Links the engine both ways, creates the hosts window's controller and refreshes the menu.
+    void setHostController(TRHostController *hostController);
+
+    void reloadHostItems() override;
+    void refreshHostItem(const Host &host) override;
+    void setDownCount(int count) override;
+    void updateToolTip() override;
+
+    void editModelObject(const std::shared_ptr<LMItemable> &modelObject) override;
+    void removeModelObject(const std::shared_ptr<LMItemable> &modelObject) override;
+
+    void manageClick();
+
+    // The host rows at the top of the menu, in order.
+    QList<LMMenuItem *> hostRows() const;
+    // A 10 x 10 dot in the host's status colour.
+    static QIcon statusDot(const Host &host);
+
+private:
+    void buildMenu();
+    void setRowsExported(bool exported);
+
+    // Declared before the rows' menu so the rows go first.
+    std::unique_ptr<TRHostsWindowController> hostsWindowController_;
+    std::unique_ptr<StatusItem> statusItem_;
+    std::unique_ptr<QMenu> menu_;
+    TRHostController *hostController_ = nullptr;
+    // Whether the desktop shows the menu as an exported copy, where rows need their plain form.
+    bool menuIsExported_ = false;
+};

@@ -1,0 +1,110 @@
+#include "windows/HostListModel.h"
+
+#include "monitoring/HostName.h"
+#include "monitoring/HostStore.h"
+#include "monitoring/TRHostController.h"
+
+#include <QJsonDocument>
+#include <QMimeData>
+
+#include <algorithm>
+
+HostListModel::HostListModel(TRHostController *engine, QObject *parent)
+    : QAbstractListModel(parent)
+    , engine_(engine) {}
+
+int HostListModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : int(engine_->hosts().size());
+}
+
+QVariant HostListModel::data(const QModelIndex &index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return engine_->hosts().at(size_t(index.row()))->string();
+    return {};
+}
+
+Qt::ItemFlags HostListModel::flags(const QModelIndex &index) const {
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    // Rows accept drops only so that a drop onto a row can be told apart, and refused.
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
+           Qt::ItemIsDropEnabled | Qt::ItemNeverHasChildren;
+}
+
+QStringList HostListModel::mimeTypes() const {
+    return {QString::fromLatin1(mimeType)};
+}
+
+QMimeData *HostListModel::mimeData(const QModelIndexList &indexes) const {
+    if (indexes.isEmpty())
+        return nullptr;
+    const auto lowest = std::min_element(
+        indexes.begin(), indexes.end(),
+        [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    if (lowest->row() < 0 || lowest->row() >= rowCount())
+        return nullptr;
+    const std::shared_ptr<Host> &host = engine_->hosts().at(size_t(lowest->row()));
+    const std::optional<QJsonObject> json = HostStore::encodeHost(*host);
+    if (!json)
+        return nullptr;
+    dragged_ = host;
+    auto *data = new QMimeData; // handed to the drag, which owns it
+    data->setData(QString::fromLatin1(mimeType),
+                  QJsonDocument(*json).toJson(QJsonDocument::Compact));
+    return data;
+}
+
+bool HostListModel::canDropMimeData(const QMimeData *data, Qt::DropAction, int, int,
+                                    const QModelIndex &parent) const {
+    // A valid parent means onto a row.
+    return data && data->hasFormat(QString::fromLatin1(mimeType)) && !parent.isValid();
+}
+
+bool HostListModel::dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                                 const QModelIndex &parent) {
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    return moveHost(data, row < 0 ? rowCount() : row);
+}
+
+bool HostListModel::moveHost(const QMimeData *data, int dropRow) {
+    if (!data || !data->hasFormat(QString::fromLatin1(mimeType)))
+        return false;
+    const QJsonDocument document =
+        QJsonDocument::fromJson(data->data(QString::fromLatin1(mimeType)));
+    const std::shared_ptr<Host> decoded =
+        document.isObject() ? HostStore::decodeHost(document.object()) : nullptr;
+    HostList &hosts = engine_->hosts();
+    if (!decoded || hosts.empty())
+        return false;
+
+    // The object that was dragged, if it is still listed under the name the drag carried;
+    // otherwise the first host with that name.
+    auto from = hosts.end();
+    if (const std::shared_ptr<Host> dragged = dragged_.lock())
+        if (sameHostName(dragged->string(), decoded->string()))
+            from = std::find(hosts.begin(), hosts.end(), dragged);
+    if (from == hosts.end())
+        from = std::find_if(hosts.begin(), hosts.end(), [&](const auto &host) {
+            return sameHostName(host->string(), decoded->string());
+        });
+    if (from == hosts.end())
+        return false;
+
+    const int f = int(from - hosts.begin());
+    const int t = targetIndex(f, std::clamp(dropRow, 0, int(hosts.size())));
+    // The listed object moves, not the decoded copy: tray icons, an open form and requests in
+    // flight all hold it.
+    std::shared_ptr<Host> moving = *from;
+    hosts.erase(from);
+    hosts.insert(hosts.begin() + t, std::move(moving));
+    engine_->save();
+    return true;
+}
+
+void HostListModel::reload() {
+    beginResetModel();
+    endResetModel();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "monitoring/Host.h"
+
+#include <QAbstractListModel>
+
+#include <memory>
+
+class TRHostController;
+
+// The engine's host list as the hosts table sees it, read afresh on every question: row i is
+// host i, showing its name. A drag carries one host as JSON under a private type; a drop moves
+// that host in the engine's list and saves.
+class HostListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    static constexpr const char *mimeType = "public.trhostcontroller.host";
+
+    explicit HostListModel(TRHostController *engine, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                         const QModelIndex &parent) const override;
+    bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                      const QModelIndex &parent) override;
+
+    // Moves the host carried by `data` to the gap above row `dropRow` (the row count means
+    // below the last row). False, with nothing changed, when the data does not decode or its
+    // host is no longer listed.
+    bool moveHost(const QMimeData *data, int dropRow);
+    // Where a host at `from` lands for a drop above row `dropRow`.
+    static int targetIndex(int from, int dropRow) { return from < dropRow ? dropRow - 1 : dropRow; }
+
+    // Every row may have changed.
+    void reload();
+
+private:
+    TRHostController *engine_;
+    // The host a drag from this table started with: a drop moves that object, even when
+    // another host has the same name.
+    mutable std::weak_ptr<Host> dragged_;
+};

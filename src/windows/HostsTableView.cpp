@@ -1,0 +1,93 @@
+#include "windows/HostsTableView.h"
+
+#include "platform/SystemColors.h"
+#include "windows/HostListModel.h"
+
+#include <QDragMoveEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+// Rows 20 points high with a horizontal grid line along each row's bottom.
+class HostRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), 20);
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(QPen(SystemColors::quaternaryLabel(), 1));
+        const int y = option.rect.bottom();
+        painter->drawLine(option.rect.left(), y, option.rect.right(), y);
+        painter->restore();
+    }
+};
+} // namespace
+
+HostsTableView::HostsTableView(QWidget *parent)
+    : QListView(parent) {
+    setItemDelegate(new HostRowDelegate(this));
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setTextElideMode(Qt::ElideRight);
+    setFrameShape(QFrame::NoFrame);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDragDropOverwriteMode(false);
+    setDefaultDropAction(Qt::MoveAction);
+    viewport()->setAutoFillBackground(false);
+}
+
+bool HostsTableView::accepts(const QObject *source, const QObject *table, DropPosition position) {
+    return source && source == table && position == DropPosition::Between;
+}
+
+void HostsTableView::reloadData() {
+    const QModelIndex selected = currentIndex();
+    const int row = selectionModel() && selectionModel()->hasSelection() ? selected.row() : -1;
+    if (auto *hosts = qobject_cast<HostListModel *>(model()))
+        hosts->reload();
+    if (row >= 0 && model() && row < model()->rowCount())
+        setCurrentIndex(model()->index(row, 0));
+}
+
+bool HostsTableView::acceptsCurrentDrop(const QDropEvent *event) const {
+    const DropPosition position =
+        dropIndicatorPosition() == OnItem ? DropPosition::OnRow : DropPosition::Between;
+    // The drag's source is the view the drag started in, which for a list is its viewport's
+    // owner: this view.
+    return accepts(event->source(), this, position);
+}
+
+void HostsTableView::dragEnterEvent(QDragEnterEvent *event) {
+    if (event->source() != this) {
+        event->ignore();
+        return;
+    }
+    QListView::dragEnterEvent(event);
+}
+
+void HostsTableView::dragMoveEvent(QDragMoveEvent *event) {
+    QListView::dragMoveEvent(event);
+    if (event->isAccepted() && !acceptsCurrentDrop(event))
+        event->ignore();
+}
+
+void HostsTableView::dropEvent(QDropEvent *event) {
+    // The indicator position is still the one the last move computed.
+    if (!acceptsCurrentDrop(event)) {
+        event->ignore();
+        return;
+    }
+    QListView::dropEvent(event);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QListView>
+
+// The hosts table: one column of names, 20-point rows with a hairline under each, reordered by
+// dragging a row into a gap between rows. A QListView rather than a table view: the latter
+// drops in overwrite mode and deletes a row after a move.
+class HostsTableView : public QListView {
+    Q_OBJECT
+public:
+    enum class DropPosition { Between, OnRow };
+
+    explicit HostsTableView(QWidget *parent = nullptr);
+
+    // A drop is taken only from this very table, and only into a gap between rows.
+    static bool accepts(const QObject *source, const QObject *table, DropPosition position);
+
+    // Reloads every row; the selected row index stays selected.
+    void reloadData();
+
+    using QAbstractScrollArea::setViewportMargins;
+    using QAbstractScrollArea::viewportMargins;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    bool acceptsCurrentDrop(const QDropEvent *event) const;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QPointF>
+#include <QPointer>
+#include <QRectF>
+#include <QSizeF>
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+#include "platform/StatusItemButton.h"
+class WindowCloseButton;
+
+// The base of Tarvik's small windows: fixed size, frameless, above other windows, with a
+// self-drawn title strip (close button, centred title, hairline) and one content view for
+// subclasses. Every time it is shown it places itself under the tray item it belongs to, or at
+// the pointer where the tray does not tell where its items are.
+//
+// Frames are stated from the bottom left, y upwards; FlippedGeometry turns them into Qt's.
+class LMUtilityWindow : public QWidget {
+    Q_OBJECT
+public:
+    LMUtilityWindow(StatusItemButton *statusBarButton, const QString &title, const QSizeF &size,
+                    QWidget *parent = nullptr);
+
+    QWidget *titleBarLine() const { return titleBarLine_; }
+    QLabel *titleLabel() const { return titleLabel_; }
+    QWidget *utilityView() const { return utilityView_; }
+    StatusItemButton *statusBarButton() const { return statusBarButton_; }
+
+    // Moves to the anchored origin, then shows, raises and activates the window.
+    virtual void makeKeyAndOrderFront();
+
+    // Where a window of `size` goes, in bottom-left screen coordinates: centred under the
+    // button's window and 10 points below it, or centred on the mouse with its bottom edge at the
+    // pointer. Neither rounded nor clamped to the screen.
+    static QPointF anchoredOrigin(const std::optional<QRectF> &buttonWindowFrame,
+                                  const QSizeF &size, const QPointF &mouseLocation);
+
+    // Moves a window rectangle (Qt screen coordinates) the least distance that puts it wholly
+    // inside `available`, if it fits there at all.
+    static QRect fitOnScreen(const QRect &window, const QRect &available);
+
+    // A child's frame from the bottom left of its parent.
+    static QRectF frameOf(const QWidget *view);
+    static void setFrame(QWidget *view, const QRectF &frame);
+
+private:
+    QWidget *titleBarLine_;
+    QLabel *titleLabel_;
+    QWidget *utilityView_;
+    QPointer<StatusItemButton> statusBarButton_;
+    WindowCloseButton *closeButton_;
+};

@@ -1,0 +1,52 @@
+#include "windows/TRHostsWindowController.h"
+
+#include "app/AppDelegate.h"
+#include "monitoring/TRHostController.h"
+#include "windows/HostListModel.h"
+#include "windows/HostsTableView.h"
+#include "windows/TRHostsWindow.h"
+
+TRHostsWindowController::TRHostsWindowController(StatusItemButton *statusBarButton,
+                                                 TRHostController *hostController, QObject *parent)
+    : QObject(parent)
+    , hostController_(hostController)
+    , hostsWindow_(std::make_unique<TRHostsWindow>(statusBarButton))
+    , model_(new HostListModel(hostController, this)) {
+    hostsWindow_->setController(this);
+    hostsWindow_->table()->setModel(model_);
+}
+
+TRHostsWindowController::~TRHostsWindowController() = default;
+
+void TRHostsWindowController::showWindow() {
+    hostsWindow_->makeKeyAndOrderFront();
+}
+
+int TRHostsWindowController::selectedRow() const {
+    const HostsTableView *table = hostsWindow_->table();
+    if (!table->selectionModel() || !table->selectionModel()->hasSelection())
+        return -1;
+    const int row = table->currentIndex().row();
+    return row >= 0 && row < int(hostController_->hosts().size()) ? row : -1;
+}
+
+void TRHostsWindowController::add() {
+    if (AppDelegate *delegate = AppDelegate::current())
+        delegate->showEditHostWindow(nullptr);
+}
+
+void TRHostsWindowController::remove() {
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    // The selected object itself goes, even when another host shares its name.
+    hostController_->removeHost(hostController_->hosts().at(size_t(row)));
+}
+
+void TRHostsWindowController::edit() {
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    if (AppDelegate *delegate = AppDelegate::current())
+        delegate->showEditHostWindow(hostController_->hosts().at(size_t(row)));
+}
