@@ -7,6 +7,7 @@
 #include <memory>
 
 class TRHostController;
+class Updater;
 
 // Builds the long-lived controllers once the application is running, links them, and is the one
 // place the rest of the program reaches for the engine, the updater and the edit form.
@@ -19,8 +20,10 @@ public:
     void setUp();
 
     TRHostController *hostController() const override { return hostController_.get(); }
+    Updater *updater() const override { return updater_.get(); }
     void showEditHostWindow(const std::shared_ptr<Host> &host) override;
 
 private:
     std::unique_ptr<TRHostController> hostController_;
+    std::unique_ptr<Updater> updater_;
 };
