@@ -60,6 +60,21 @@ TEST(UrlParserTest, OnlyHttpAndHttpsAreWebAddresses) {
 
 class HttpClientTest : public ::testing::Test {
 protected:
+    // Requests `path` from the test server and waits for the outcome.
+    HttpResult fetch(const QString &path, const HttpRequestOptions &options = {}) {
+        std::optional<HttpResult> result;
+        client.get(server.url(path).toUtf8(), options, [&](const HttpResult &r) { result = r; });
+        EXPECT_TRUE(waitUntil([&] { return result.has_value(); })) << path.toStdString();
+        return result.value_or(HttpResult{});
+    }
+
+    static HttpRequestOptions keepingUpTo(qsizetype bytes) {
+        HttpRequestOptions options;
+        options.keepBody = true;
+        options.maxBodyBytes = bytes;
+        return options;
+    }
+
     TestHttpServer server;
     HttpClient client;
 };
@@ -112,6 +127,46 @@ TEST_F(HttpClientTest, FailuresCarryAReason) {
     EXPECT_FALSE(refused->ok);
     EXPECT_FALSE(refused->status);
     EXPECT_FALSE(refused->error.isEmpty());
+}
+
+TEST_F(HttpClientTest, BodiesAreKeptOnlyWhenAskedFor) {
+    server.serve(QStringLiteral("doc"), "{\"hello\": 1}");
+    const HttpResult plain = fetch(QStringLiteral("/body/doc"));
+    EXPECT_TRUE(plain.ok);
+    EXPECT_TRUE(plain.body.isEmpty());
+
+    const HttpResult kept = fetch(QStringLiteral("/body/doc"), keepingUpTo(100));
+    EXPECT_TRUE(kept.ok) << kept.error.toStdString();
+    EXPECT_EQ(kept.body, QByteArray("{\"hello\": 1}"));
+
+    const HttpResult failed = fetch(QStringLiteral("/status/404"), keepingUpTo(100));
+    EXPECT_FALSE(failed.ok);
+    EXPECT_TRUE(failed.body.isEmpty()) << "an error page is not the document asked for";
+}
+
+TEST_F(HttpClientTest, KeptBodiesAreBoundedWhetherOrNotTheServerDeclaresTheLength) {
+    server.serve(QStringLiteral("fits"), QByteArray(1000, 'a'));
+    server.serve(QStringLiteral("over"), QByteArray(1001, 'b'));
+    for (const QString &route : {QStringLiteral("/body/"), QStringLiteral("/unsized/")}) {
+        SCOPED_TRACE(route.toStdString());
+        const HttpResult fits = fetch(route + QStringLiteral("fits"), keepingUpTo(1000));
+        EXPECT_TRUE(fits.ok) << fits.error.toStdString();
+        EXPECT_EQ(fits.body, QByteArray(1000, 'a'));
+
+        const HttpResult over = fetch(route + QStringLiteral("over"), keepingUpTo(1000));
+        EXPECT_FALSE(over.ok);
+        EXPECT_TRUE(over.body.isEmpty());
+        EXPECT_EQ(over.error, QStringLiteral("the response is larger than 1000 bytes"));
+    }
+}
+
+TEST_F(HttpClientTest, HttpsOnlyRequestsNeverSpeakPlainHttp) {
+    HttpRequestOptions options;
+    options.httpsOnly = true;
+    const HttpResult refused = fetch(QStringLiteral("/ok"), options);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_FALSE(refused.error.isEmpty());
+    EXPECT_EQ(server.connections(), 0);
 }
 
 TEST(HttpClientLifetimeTest, DestroyingTheClientDropsRequestsInFlight) {

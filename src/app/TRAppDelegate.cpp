@@ -1,6 +1,8 @@
 #include "app/TRAppDelegate.h"
 
 #include "monitoring/TRHostController.h"
+#include "platform/BuildInfo.h"
+#include "platform/Updater.h"
 #include "statusmenu/TRMenuBarController.h"
 
 TRAppDelegate::TRAppDelegate(QObject *parent)
@@ -9,6 +11,8 @@ TRAppDelegate::TRAppDelegate(QObject *parent)
 TRAppDelegate::~TRAppDelegate() = default;
 
 void TRAppDelegate::setUp() {
+    // The menu's "Check for Updates" item is aimed at the updater, so it exists first.
+    updater_ = std::make_unique<Updater>(BuildInfo::updateFeedUrl(), BuildInfo::version());
     menuBarController_ = std::make_unique<TRMenuBarController>();
     hostController_ = std::make_unique<TRHostController>();
     hostController_->load();

@@ -8,6 +8,7 @@
 
 class TRHostController;
 class TRMenuBarController;
+class Updater;
 
 // Builds the long-lived controllers once the application is running, links them, and is the one
 // place the rest of the program reaches for the engine, the updater and the edit form.
@@ -22,6 +23,7 @@ public:
 
     TRHostController *hostController() const override { return hostController_.get(); }
     TRMenuBarController *menuBarController() const { return menuBarController_.get(); }
+    Updater *updater() const override { return updater_.get(); }
     void showEditHostWindow(const std::shared_ptr<Host> &host) override;
 
 private:
@@ -29,4 +31,5 @@ private:
     // from it on the way out.
     std::unique_ptr<TRHostController> hostController_;
     std::unique_ptr<TRMenuBarController> menuBarController_;
+    std::unique_ptr<Updater> updater_;
 };

@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -11,6 +12,9 @@ struct HttpClient::Transfer {
     CURL *easy = nullptr;
     Completion done;
     char errorText[CURL_ERROR_SIZE] = {};
+    QByteArray body;
+    qsizetype maxBodyBytes = 0;
+    bool bodyTooLarge = false;
 
     ~Transfer() {
         if (easy)
@@ -70,15 +74,20 @@ HttpClient::~HttpClient() {
 }
 
 void HttpClient::get(const QByteArray &url, Completion done) {
+    get(url, HttpRequestOptions{}, std::move(done));
+}
+
+void HttpClient::get(const QByteArray &url, const HttpRequestOptions &options, Completion done) {
     auto transfer = std::make_unique<Transfer>();
     transfer->done = std::move(done);
     CURL *easy = curl_easy_init();
     transfer->easy = easy;
+    const char *protocols = options.httpsOnly ? "https" : "http,https";
     curl_easy_setopt(easy, CURLOPT_URL, url.constData());
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, protocols);
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
     // Nothing carried over from the last round: the duration is always the full cost, and no idle
@@ -87,7 +96,15 @@ void HttpClient::get(const QByteArray &url, Completion done) {
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(deadline_.count()));
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &discardBody);
+    if (options.keepBody) {
+        // Counted as it arrives rather than trusted from Content-Length, which may be missing or
+        // wrong.
+        transfer->maxBodyBytes = std::max<qsizetype>(options.maxBodyBytes, 0);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpClient::keepBody);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+    } else {
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &discardBody);
+    }
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorText);
     curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
     queued_.push_back(std::move(transfer));
@@ -113,6 +130,17 @@ void HttpClient::startQueued() {
     }
     if (!queued_.empty())
         feedTimer_.start();
+}
+
+size_t HttpClient::keepBody(char *data, size_t size, size_t count, void *transfer) {
+    auto *t = static_cast<Transfer *>(transfer);
+    const size_t bytes = size * count;
+    if (bytes > size_t(t->maxBodyBytes - t->body.size())) {
+        t->bodyTooLarge = true;
+        return 0; // anything but `bytes` makes curl abort the transfer
+    }
+    t->body.append(data, qsizetype(bytes));
+    return bytes;
 }
 
 int HttpClient::socketCallback(CURL *, int fd, int what, void *client, void *socketData) {
@@ -190,7 +218,10 @@ void HttpClient::collectFinished() {
         long status = 0;
         if (curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status > 0)
             result.status = int(status);
-        if (code != CURLE_OK) {
+        if (transfer->bodyTooLarge) {
+            result.error =
+                QStringLiteral("the response is larger than %1 bytes").arg(transfer->maxBodyBytes);
+        } else if (code != CURLE_OK) {
             result.error = QString::fromUtf8(transfer->errorText[0] ? transfer->errorText
                                                                     : curl_easy_strerror(code));
         } else if (status < 200 || status > 299) {
@@ -198,6 +229,8 @@ void HttpClient::collectFinished() {
         } else {
             result.ok = true;
         }
+        if (result.ok)
+            result.body = std::move(transfer->body);
         curl_multi_remove_handle(multi_, easy);
         finished.emplace_back(std::move(transfer->done), std::move(result));
     }

@@ -21,6 +21,21 @@ struct HttpResult {
     double seconds = 0.0;      // libcurl's total time for the transfer
     std::optional<int> status; // the final HTTP status, when a response arrived
     QString error;             // why it failed; empty when ok
+    QByteArray body;           // the body of a successful response, when the request kept it
+};
+
+// What a request may ask beyond a host check. The defaults are exactly a host check: the body is
+// read and thrown away, and http and https are both allowed.
+struct HttpRequestOptions {
+    // Enough for any document the program fetches; a longer answer is someone else's mistake or a
+    // hostile server, and memory stays bounded either way.
+    static constexpr qsizetype defaultMaxBodyBytes = 1024 * 1024;
+
+    bool keepBody = false;
+    // With keepBody, a body longer than this fails the request and nothing of it is kept.
+    qsizetype maxBodyBytes = defaultMaxBodyBytes;
+    // Refuses plain http for the request and for every redirect it follows.
+    bool httpsOnly = false;
 };
 
 // One-shot GET requests on libcurl's multi interface, driven by the Qt event loop: socket
@@ -41,6 +56,7 @@ public:
     // Starts a GET for `url`; `done` runs exactly once, from the event loop, unless the client is
     // destroyed first.
     void get(const QByteArray &url, Completion done);
+    void get(const QByteArray &url, const HttpRequestOptions &options, Completion done);
 
     void setDeadline(std::chrono::milliseconds deadline) { deadline_ = deadline; }
     std::chrono::milliseconds deadline() const { return deadline_; }
@@ -54,6 +70,7 @@ private:
 
     static int socketCallback(CURL *easy, int fd, int what, void *client, void *socketData);
     static int timerCallback(CURLM *multi, long timeoutMs, void *client);
+    static size_t keepBody(char *data, size_t size, size_t count, void *transfer);
 
     void watchSocket(int fd, int what, Socket *socket);
     void socketAction(int fd, int events);

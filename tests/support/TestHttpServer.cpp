@@ -90,6 +90,13 @@ void TestHttpServer::answer(QTcpSocket *socket, const QString &path) {
     } else if (verb == u"to") {
         sendAndClose(socket, response(302, "Location: " + arg.toLatin1() + "://127.0.0.1:" +
                                                QByteArray::number(port()) + "/ok\r\n"));
+    } else if ((verb == u"body" || verb == u"unsized") && bodies_.contains(arg)) {
+        const QByteArray body = bodies_.value(arg);
+        const QByteArray length =
+            verb == u"body" ? "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
+                            : QByteArray();
+        sendAndClose(socket, "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n" + length +
+                                 "Connection: close\r\n\r\n" + body);
     } else {
         sendAndClose(socket, response(404));
     }

@@ -18,6 +18,9 @@ class QTcpSocket;
 //   /trickle                 sends a status line, then one byte every 100 ms, forever
 //   /redirect/N              302 to /redirect/N-1; /redirect/0 is 200
 //   /to/SCHEME               302 to SCHEME://127.0.0.1/
+//   /body/NAME               200 with the body served as NAME, with its Content-Length
+//   /unsized/NAME            200 with the same body, no Content-Length: it ends when the
+//                            connection closes
 // Anything else is 404.
 class TestHttpServer : public QObject {
     Q_OBJECT
@@ -27,6 +30,9 @@ public:
 
     quint16 port() const;
     QString url(const QString &path) const;
+
+    // Makes /body/NAME and /unsized/NAME answer with `body`.
+    void serve(const QString &name, const QByteArray &body) { bodies_.insert(name, body); }
 
     int requests(const QString &path) const { return requests_.value(path); }
     int totalRequests() const { return total_; }
@@ -41,6 +47,7 @@ private:
 
     QTcpServer *server_;
     QHash<QString, int> requests_;
+    QHash<QString, QByteArray> bodies_;
     QList<QByteArray> lastHeaderNames_;
     int total_ = 0;
     int connections_ = 0;

@@ -1,0 +1,9 @@
+#include "platform/BuildInfo.h"
+
+QString BuildInfo::version() {
+    return QString::fromUtf8(TARVIK_VERSION);
+}
+
+QString BuildInfo::updateFeedUrl() {
+    return QString::fromUtf8(TARVIK_UPDATE_FEED_URL);
+}
