@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Runs the real Tarvik against a real XEmbed tray (trayer) on a private Xvfb display, drives it
+# with xdotool as a person would, and saves screenshots (default: docs/screenshots/). Along the
+# way it checks one real drag in the hosts window. Everything it starts is stopped at the end.
+#   scripts/screenshots.sh [OUTDIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+OUT=$(mkdir -p "${1:-docs/screenshots}" && cd "${1:-docs/screenshots}" && pwd)
+
+scripts/deps.sh shots
+cmake --preset default >/dev/null
+cmake --build --preset default --target tarvik >/dev/null
+TARVIK=$ROOT/build/default/src/tarvik
+
+WORK=$(mktemp -d)
+PIDS=()
+cleanup() {
+  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do kill "${PIDS[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+fail() { echo "screenshots: $*" >&2; exit 1; }
+
+# A private home: settings, and no session bus, so Qt uses the XEmbed tray.
+export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config XDG_RUNTIME_DIR=$WORK/run
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+unset DBUS_SESSION_BUS_ADDRESS
+export QT_QPA_PLATFORM=xcb
+
+# Hosts that answer (200), hosts that do not (404), on a local server; one paused host is gray.
+python3 - "$WORK/port" <<'PY' &
+import http.server, socketserver, sys
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        self.send_response(404 if self.path.startswith("/missing") else 200)
+        self.send_header("Content-Length", "2"); self.end_headers(); self.wfile.write(b"ok")
+    def log_message(self, *args): pass
+with socketserver.ThreadingTCPServer(("127.0.0.1", 0), Handler) as server:
+    open(sys.argv[1], "w").write(str(server.server_address[1]))
+    server.timeout = 0.5
+    import time; end = time.time() + 600
+    while time.time() < end: server.handle_request()
+PY
+PIDS+=($!)
+for _ in $(seq 50); do [ -s "$WORK/port" ] && break; sleep 0.1; done
+PORT=$(cat "$WORK/port")
+cat >"$WORK/hosts.json" <<JSON
+[{"string":"example.com","address":"http://127.0.0.1:$PORT/","abbreviation":"EX","hasMenuBarItem":true,"isFavorite":false,"categories":[],"isActive":true},
+ {"string":"api.example.com","address":"http://127.0.0.1:$PORT/missing","abbreviation":"API","hasMenuBarItem":true,"isFavorite":false,"categories":[],"isActive":true},
+ {"string":"staging 2","address":"http://127.0.0.1:$PORT/","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":false},
+ {"string":"R&D <b>beta</b>","address":"http://127.0.0.1:$PORT/","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":true}]
+JSON
+"$TARVIK" --import "$WORK/hosts.json" >/dev/null
+
+for n in $(seq 70 89); do [ -e "/tmp/.X$n-lock" ] || { DISPLAY_NUMBER=$n; break; }; done
+export DISPLAY=:${DISPLAY_NUMBER:?no free display}
+Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+PIDS+=($!)
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xsetroot -solid '#3b4252' 2>/dev/null || true
+trayer --edge top --align right --widthtype pixel --width 160 --height 24 --heighttype pixel \
+  --transparent false --tint 0xdddddd --SetDockType true --expand true >/dev/null 2>&1 &
+PIDS+=($!)
+TRAYER=$!
+sleep 1
+"$TARVIK" >"$WORK/tarvik.log" 2>&1 &
+PIDS+=($!)
+
+# Tray icons, left to right, as "X Y W H" (trayer puts the newest on the left; the main icon is
+# made first, so it is the rightmost).
+icons() {
+  local panel id x y w h
+  panel=$(xdotool search --all --pid "$TRAYER" --classname '^panel$' | head -1)
+  [ -n "$panel" ] || return 0
+  # Panel children larger than 1x1 that hold an embedded client window, by position.
+  xwininfo -tree -id "$panel" | awk '
+    /^     0x/ { cur = ""; if (match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+$/)) {
+                   g = substr($0, RSTART, RLENGTH); gsub(/[x+]+/, " ", g); split(g, v, " ")
+                   if (v[1] > 1 && v[2] > 1) { cur = $1; geo[cur] = v[5] " " v[6] " " v[1] " " v[2] } } next }
+    /^        0x/ { if (cur != "") has[cur] = 1 }
+    END { for (k in has) print k, geo[k] }' |
+  while read -r id x y w h; do
+    xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && echo "$x $y $w $h"
+  done | sort -n -k1,1
+}
+for _ in $(seq 100); do [ "$(icons | wc -l)" -ge 3 ] && break; sleep 0.1; done
+mapfile -t ICONS < <(icons)
+[ ${#ICONS[@]} -ge 3 ] || fail "expected 3 tray icons, found ${#ICONS[@]} ($(cat "$WORK/tarvik.log"))"
+centre() { read -r x y w h <<<"${ICONS[$1]}"; echo "$((x + w / 2)) $((y + h / 2))"; }
+MAIN=$((${#ICONS[@]} - 1))
+click_icon() { read -r cx cy < <(centre "$1"); xdotool mousemove "$cx" "$cy" click "${2:-1}"; }
+window_of() { xdotool search --all --onlyvisible --name "^$1\$" | head -1; }
+geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
+  /^  Width/{w=$NF} /^  Height/{h=$NF} END{print x, y, w, h}'; }
+shot() { import -window root "$WORK/full.png" && convert "$WORK/full.png" -crop "$2" +repage "$OUT/$1.png"; }
+sleep 2.5 # the first round has come back
+
+echo "== the menu, with a row's submenu"
+click_icon "$MAIN" 1
+sleep 0.8
+xdotool key Down Right
+sleep 0.8
+shot menu 460x260+820+0
+xdotool key Escape Escape Escape
+sleep 0.4
+
+echo "== a host's own icon and its tooltip"
+read -r cx cy < <(centre 1)
+xdotool mousemove "$((cx - 3))" "$cy" sleep 0.2 mousemove "$cx" "$cy"
+sleep 2.5
+shot host-icon 420x200+860+0
+
+echo "== the hosts window"
+click_icon "$MAIN" 1
+sleep 0.6
+xdotool key Up Up Return # from the bottom: Quit, then Manage (separators are skipped)
+sleep 1
+HOSTS=$(window_of Hosts || true)
+[ -n "$HOSTS" ] || fail "the hosts window did not open"
+read -r hx hy hw hh < <(geometry "$HOSTS")
+shot hosts-window 300x220+$((hx - 80))+0
+
+echo "== one real drag: the first row to the gap below the third"
+row_y() { echo $((hy + 22 + 10 + 20 * $1)); }
+xdotool mousemove $((hx + 50)) "$(row_y 0)" mousedown 1
+for y in $(seq "$(row_y 0)" 4 $(($(row_y 2) + 9))); do xdotool mousemove $((hx + 50)) "$y"; sleep 0.03; done
+sleep 0.3
+xdotool mouseup 1
+sleep 0.8
+ORDER=$("$TARVIK" --export - | python3 -c 'import json,sys; print(",".join(h["string"] for h in json.load(sys.stdin)))')
+[ "$ORDER" = "api.example.com,staging 2,example.com,R&D <b>beta</b>" ] || fail "drag gave: $ORDER"
+echo "drag moved example.com below staging 2"
+shot hosts-window-after-drag 300x220+$((hx - 80))+0
+
+echo "screenshots in $OUT"
