@@ -28,6 +28,13 @@ QColor dotColor(const QAction *row) {
     return PaintedIcon::render(row->icon(), QSize(10, 10)).pixelColor(5, 5);
 }
 
+QStringList fixedItems() {
+    return {QStringLiteral("Manage"),   QStringLiteral("---"),
+            QStringLiteral("Ping Now"), QStringLiteral("Ping Frequency"),
+            QStringLiteral("---"),      QStringLiteral("More"),
+            QStringLiteral("Quit")};
+}
+
 QStringList titles(const QMenu *menu) {
     QStringList list;
     for (const QAction *action : menu->actions())
@@ -53,9 +60,7 @@ protected:
 };
 
 TEST_F(MenuTest, BeforeTheLinkOnlyTheFixedItemsShow) {
-    EXPECT_EQ(
-        titles(controller->menu()),
-        QStringList({QStringLiteral("Manage"), QStringLiteral("---"), QStringLiteral("Quit")}));
+    EXPECT_EQ(titles(controller->menu()), fixedItems());
     EXPECT_EQ(controller->statusItem()->length(), 20.0);
     EXPECT_FALSE(controller->statusItem()->button()->image().isNull());
     EXPECT_TRUE(controller->statusItem()->button()->toolTip().isEmpty());
@@ -88,10 +93,9 @@ TEST_F(MenuTest, RebuildingLeavesExactlyOneRowPerHostInListOrder) {
     controller->reloadHostItems();
     // Replaced rows are deleted once control returns to the loop.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(
-        titles(controller->menu()),
-        QStringList({QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C"),
-                     QStringLiteral("Manage"), QStringLiteral("---"), QStringLiteral("Quit")}));
+    EXPECT_EQ(titles(controller->menu()),
+              QStringList({QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}) +
+                  fixedItems());
     EXPECT_EQ(controller->menu()->findChildren<LMMenuItem *>().size(), 3);
 
     engine.hosts().clear();

@@ -2,8 +2,12 @@
 
 #include "monitoring/TRHostController.h"
 #include "platform/BuildInfo.h"
+#include "platform/StatusItem.h"
 #include "platform/Updater.h"
+#include "windows/TREditHostWindow.h"
+
 #include "statusmenu/TRMenuBarController.h"
+#include <QApplication>
 
 TRAppDelegate::TRAppDelegate(QObject *parent)
     : QObject(parent) {}
@@ -19,4 +23,14 @@ void TRAppDelegate::setUp() {
     menuBarController_->setHostController(hostController_.get());
 }
 
-void TRAppDelegate::showEditHostWindow(const std::shared_ptr<Host> &) {}
+void TRAppDelegate::showEditHostWindow(const std::shared_ptr<Host> &host) {
+    if (!editHostWindow_) {
+        if (!menuBarController_)
+            return;
+        editHostWindow_ =
+            std::make_unique<TREditHostWindow>(menuBarController_->statusItem()->button());
+        editHostWindow_->setHostController(hostController_.get());
+    }
+    editHostWindow_->setHost(host);
+    editHostWindow_->makeKeyAndOrderFront();
+}

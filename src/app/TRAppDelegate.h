@@ -8,6 +8,7 @@
 
 class TRHostController;
 class TRMenuBarController;
+class TREditHostWindow;
 class Updater;
 
 // Builds the long-lived controllers once the application is running, links them, and is the one
@@ -24,7 +25,9 @@ public:
     TRHostController *hostController() const override { return hostController_.get(); }
     TRMenuBarController *menuBarController() const { return menuBarController_.get(); }
     Updater *updater() const override { return updater_.get(); }
+    // One form for every request, created on the first; always placed under the main tray icon.
     void showEditHostWindow(const std::shared_ptr<Host> &host) override;
+    TREditHostWindow *editHostWindow() const { return editHostWindow_.get(); }
 
 private:
     // The engine is declared first so it is destroyed last: the menu controller unlinks itself
@@ -32,4 +35,5 @@ private:
     std::unique_ptr<TRHostController> hostController_;
     std::unique_ptr<TRMenuBarController> menuBarController_;
     std::unique_ptr<Updater> updater_;
+    std::unique_ptr<TREditHostWindow> editHostWindow_;
 };

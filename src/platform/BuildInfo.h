@@ -8,4 +8,8 @@ public:
     static QString version();
     // Where "Check for Updates" looks for new releases.
     static QString updateFeedUrl();
+    // What "Support" opens: a mail to the support address about Tarvik.
+    static QString supportAddress();
+    // What "Rate Tarvik" opens: the store's page for writing a review.
+    static QString reviewAddress();
 };

@@ -6,19 +6,27 @@
 #include "monitoring/HostName.h"
 #include "monitoring/StatusColors.h"
 #include "monitoring/TRHostController.h"
+#include "platform/BuildInfo.h"
 #include "platform/DateText.h"
 #include "platform/DigitAlignedFont.h"
+#include "platform/LoginItem.h"
 #include "platform/NamedImages.h"
 #include "platform/PaintedIcon.h"
+#include "platform/Settings.h"
 #include "platform/StatusItem.h"
+#include "platform/Updater.h"
 #include "windows/HostsTableView.h"
 #include "windows/TRHostsWindow.h"
 #include "windows/TRHostsWindowController.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QMenu>
 #include <QPainter>
 #include <QTimer>
+#include <QUrl>
+
+#include <cstdio>
 
 namespace {
 std::shared_ptr<Host> hostOf(const QAction *action) {
@@ -31,6 +39,8 @@ TRMenuBarController::TRMenuBarController(QObject *parent)
     : QObject(parent)
     , statusItem_(std::make_unique<StatusItem>(lengthWithoutTitle))
     , menu_(std::make_unique<QMenu>())
+    , pingFrequencyMenu_(std::make_unique<QMenu>())
+    , moreMenu_(std::make_unique<QMenu>())
     , menuIsExported_(StatusItem::menusAreExported()) {
     statusItem_->button()->setImage(NamedImages::icon(QStringLiteral("menubarIcon")));
     statusItem_->setMenu(menu_.get());
@@ -49,7 +59,101 @@ TRMenuBarController::~TRMenuBarController() {
 void TRMenuBarController::buildMenu() {
     menu_->addAction(QStringLiteral("Manage"), this, &TRMenuBarController::manageClick);
     menu_->addSeparator();
+    addPingItems();
+    menu_->addSeparator();
+    addMoreMenu();
     menu_->addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
+}
+
+QAction *TRMenuBarController::addCheckableItem(QMenu *menu, const QString &title,
+                                               void (TRMenuBarController::*slot)(QAction *)) {
+    QAction *item = menu->addAction(title);
+    item->setCheckable(true);
+    connect(item, &QAction::triggered, this, [this, item, slot] {
+        item->setChecked(!item->isChecked());
+        (this->*slot)(item);
+    });
+    return item;
+}
+
+void TRMenuBarController::addPingItems() {
+    menu_->addAction(QStringLiteral("Ping Now"), this, &TRMenuBarController::pingClick);
+    for (const Frequency &frequency : frequencies) {
+        QAction *item =
+            addCheckableItem(pingFrequencyMenu_.get(), QString::fromLatin1(frequency.title),
+                             &TRMenuBarController::frequencyClick);
+        item->setData(frequency.seconds);
+    }
+    const qint64 stored = Settings::wholePingFrequency().value_or(60);
+    for (QAction *item : pingFrequencyMenu_->actions())
+        if (item->data().toLongLong() == stored)
+            item->setChecked(true);
+    pingFrequencyMenu_->setTitle(QStringLiteral("Ping Frequency"));
+    menu_->addMenu(pingFrequencyMenu_.get());
+}
+
+void TRMenuBarController::addMoreMenu() {
+    launchAtLoginMenuItem_ = addCheckableItem(moreMenu_.get(), QStringLiteral("Launch at Login"),
+                                              &TRMenuBarController::toggleLaunchAtLogin);
+    // The registration follows the stored choice at every start.
+    const bool launchAtLogin = Settings::launchAtLogin();
+    launchAtLoginMenuItem_->setChecked(launchAtLogin);
+    registerLoginItem(launchAtLogin);
+    moreMenu_->addSeparator();
+    if (AppDelegate *delegate = AppDelegate::current()) {
+        QAction *check = moreMenu_->addAction(QStringLiteral("Check for Updates"));
+        // Without an updater the item has no target, and so does nothing.
+        if (Updater *updater = delegate->updater())
+            connect(check, &QAction::triggered, updater, &Updater::checkForUpdates);
+        else
+            check->setEnabled(false);
+    }
+    moreMenu_->addAction(QStringLiteral("Support"), this, &TRMenuBarController::supportClick);
+    moreMenu_->addAction(QStringLiteral("Rate Tarvik"), this, &TRMenuBarController::rateClick);
+    moreMenu_->setTitle(QStringLiteral("More"));
+    menu_->addMenu(moreMenu_.get());
+}
+
+void TRMenuBarController::registerLoginItem(bool enabled) {
+    if (!LoginItem::setEnabled(QString::fromLatin1(LoginItem::helperIdentifier), enabled)) {
+        std::puts(loginItemFailure);
+        std::fflush(stdout);
+    }
+}
+
+void TRMenuBarController::pingClick() {
+    if (hostController_)
+        hostController_->ping();
+}
+
+void TRMenuBarController::frequencyClick(QAction *sender) {
+    const qint64 current =
+        static_cast<qint64>(hostController_ ? hostController_->pingFrequency() : 60.0);
+    for (QAction *item : pingFrequencyMenu_->actions())
+        if (item->data().toLongLong() == current)
+            item->setChecked(false);
+    sender->setChecked(true);
+    Settings::setPingFrequency(sender->data().toLongLong());
+    updateToolTip();
+}
+
+void TRMenuBarController::toggleLaunchAtLogin(QAction *sender) {
+    const bool enable = !sender->isChecked();
+    sender->setChecked(enable);
+    Settings::setLaunchAtLogin(enable);
+    registerLoginItem(enable);
+}
+
+void TRMenuBarController::supportClick() {
+    openURLString(BuildInfo::supportAddress());
+}
+
+void TRMenuBarController::rateClick() {
+    openURLString(BuildInfo::reviewAddress());
+}
+
+void TRMenuBarController::openURLString(const QString &address) {
+    QDesktopServices::openUrl(QUrl(address));
 }
 
 void TRMenuBarController::setHostController(TRHostController *hostController) {

@@ -25,6 +25,16 @@ class TRMenuBarController : public QObject, public MenuBarLink, public LMMenuIte
     Q_OBJECT
 public:
     static constexpr qreal lengthWithoutTitle = 20.0;
+    static constexpr const char *loginItemFailure = "Changing login item status failed.";
+    struct Frequency {
+        const char *title;
+        int seconds; // the item's tag
+    };
+    static constexpr Frequency frequencies[] = {{"1 minute", 60},
+                                                {"5 minutes", 300},
+                                                {"15 minutes", 900},
+                                                {"30 minutes", 1800},
+                                                {"1 hour", 3600}};
 
     explicit TRMenuBarController(QObject *parent = nullptr);
     ~TRMenuBarController() override;
@@ -32,6 +42,9 @@ public:
     TRHostsWindowController *hostsWindowController() const { return hostsWindowController_.get(); }
     StatusItem *statusItem() const { return statusItem_.get(); }
     QMenu *menu() const { return menu_.get(); }
+    QMenu *pingFrequencyMenu() const { return pingFrequencyMenu_.get(); }
+    QMenu *moreMenu() const { return moreMenu_.get(); }
+    QAction *launchAtLoginMenuItem() const { return launchAtLoginMenuItem_; }
     TRHostController *hostController() const { return hostController_; }
 
     // Links the engine both ways, creates the hosts window's controller and refreshes the menu.
@@ -46,6 +59,16 @@ public:
     void removeModelObject(const std::shared_ptr<LMItemable> &modelObject) override;
 
     void manageClick();
+    void pingClick();
+    // A frequency item was chosen: it takes the check mark and its tag is stored.
+    void frequencyClick(QAction *sender);
+    // Flips "Launch at Login" as its current state says, stores it and (un)registers the login
+    // helper. A failed registration is reported on stdout and not rolled back.
+    void toggleLaunchAtLogin(QAction *sender);
+    void supportClick();
+    void rateClick();
+    // Opens a fixed address with the desktop; the outcome is not used.
+    static void openURLString(const QString &address);
 
     // The host rows at the top of the menu, in order.
     QList<LMMenuItem *> hostRows() const;
@@ -54,12 +77,22 @@ public:
 
 private:
     void buildMenu();
+    void addPingItems();
+    void addMoreMenu();
+    // An item whose check mark Qt would flip on its own before the slot runs; the slot gets the
+    // item with the state it had when chosen.
+    QAction *addCheckableItem(QMenu *menu, const QString &title,
+                              void (TRMenuBarController::*slot)(QAction *));
+    static void registerLoginItem(bool enabled);
     void setRowsExported(bool exported);
 
     // Declared before the rows' menu so the rows go first.
     std::unique_ptr<TRHostsWindowController> hostsWindowController_;
     std::unique_ptr<StatusItem> statusItem_;
     std::unique_ptr<QMenu> menu_;
+    std::unique_ptr<QMenu> pingFrequencyMenu_;
+    std::unique_ptr<QMenu> moreMenu_;
+    QAction *launchAtLoginMenuItem_ = nullptr;
     TRHostController *hostController_ = nullptr;
     // Whether the desktop shows the menu as an exported copy, where rows need their plain form.
     bool menuIsExported_ = false;

@@ -1,0 +1,76 @@
+#include "windows/HostNameProposals.h"
+
+#include "monitoring/Host.h"
+#include "monitoring/HostName.h"
+#include "monitoring/TRHostController.h"
+#include "platform/UrlParser.h"
+
+#include <QTextBoundaryFinder>
+
+QString HostNameProposals::firstCharacter(const QString &text) {
+    if (text.isEmpty())
+        return {};
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    const qsizetype end = finder.toNextBoundary();
+    return text.left(end < 0 ? text.size() : end);
+}
+
+QString HostNameProposals::withoutFirstCharacters(const QString &text, int count) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype position = 0;
+    for (int i = 0; i < count && position >= 0 && position < text.size(); ++i)
+        position = finder.toNextBoundary();
+    return position < 0 ? QString() : text.mid(position);
+}
+
+QString HostNameProposals::normalizedAddress(const QString &address) {
+    const auto url = UrlParser::parse(address);
+    if (url && !url->scheme)
+        return QStringLiteral("http://") + address;
+    return address;
+}
+
+QString HostNameProposals::defaultName(const QString &address, const Host *edited,
+                                       const TRHostController *engine) {
+    const auto url = UrlParser::parse(address);
+    if (!url || !url->scheme || *url->scheme == u"localhost")
+        return uniqueName(address, edited, engine);
+    QString rest = withoutFirstCharacters(address, int(url->scheme->size()));
+    while (rest.startsWith(u'/') || rest.startsWith(u':'))
+        rest.remove(0, 1);
+    if (rest.startsWith(u"www."))
+        rest.remove(0, 4);
+    return uniqueName(rest, edited, engine);
+}
+
+QString HostNameProposals::defaultShortName(const QString &name, const QString &namePlaceholder,
+                                            const Host *edited, const TRHostController *engine) {
+    const QString source = !name.isEmpty() ? name : namePlaceholder;
+    if (source.isEmpty())
+        return QStringLiteral("#");
+    return uniqueShortName(firstCharacter(source), edited, engine);
+}
+
+QString HostNameProposals::uniqueName(const QString &candidate, const Host *edited,
+                                      const TRHostController *engine) {
+    if (edited && sameHostName(edited->string(), candidate))
+        return candidate;
+    if (!engine)
+        return candidate;
+    QString tried = candidate;
+    for (int n = 2; engine->hostNamed(tried); ++n)
+        tried = candidate + QStringLiteral(" ") + QString::number(n);
+    return tried;
+}
+
+QString HostNameProposals::uniqueShortName(const QString &candidate, const Host *edited,
+                                           const TRHostController *engine) {
+    if (edited && edited->abbreviation() && sameHostName(*edited->abbreviation(), candidate))
+        return candidate;
+    if (!engine)
+        return candidate;
+    QString tried = candidate;
+    for (int n = 2; engine->hostWithAbbreviation(tried); ++n)
+        tried = candidate + QString::number(n);
+    return tried;
+}

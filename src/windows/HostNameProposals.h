@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class Host;
+class TRHostController;
+
+// What the edit form proposes and how it makes names unique; pure functions of the texts, the
+// host being edited (none for a new host) and the engine's list (none without an engine).
+// Characters are what a person sees as one character (grapheme clusters).
+class HostNameProposals {
+public:
+    // "http://" in front of a text that parses as an address without a scheme; anything else
+    // as typed ("localhost:8080" has the scheme "localhost").
+    static QString normalizedAddress(const QString &address);
+
+    // The address without its scheme, the "://" or ":" after it and one leading "www.", made
+    // unique; a text without a scheme (or with the scheme "localhost") as it is, made unique.
+    static QString defaultName(const QString &address, const Host *edited,
+                               const TRHostController *engine);
+    // The first character of the name, else of the name's placeholder, made unique; "#" when
+    // both are empty.
+    static QString defaultShortName(const QString &name, const QString &namePlaceholder,
+                                    const Host *edited, const TRHostController *engine);
+
+    // `candidate`, else "candidate 2", "candidate 3", ... - the first not taken by another host.
+    // A host keeps its own name.
+    static QString uniqueName(const QString &candidate, const Host *edited,
+                              const TRHostController *engine);
+    // The same for short names, without the space: "e", "e2", "e3", ...
+    static QString uniqueShortName(const QString &candidate, const Host *edited,
+                                   const TRHostController *engine);
+
+    static QString firstCharacter(const QString &text);
+    static QString withoutFirstCharacters(const QString &text, int count);
+};

@@ -1,0 +1,186 @@
+#include "windows/TREditHostWindow.h"
+
+#include "monitoring/Host.h"
+#include "monitoring/TRHostController.h"
+#include "windows/HostNameProposals.h"
+
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+
+TREditHostWindow::TREditHostWindow(StatusItemButton *statusBarButton, QWidget *parent)
+    : LMUtilityWindow(statusBarButton, QStringLiteral("New Host"), QSizeF(150, 240), parent)
+    , menuBarItemCheckbox_(new QCheckBox(QStringLiteral("Menu Bar Item"), utilityView()))
+    , saveButton_(new QPushButton(QStringLiteral("Save"), utilityView())) {
+    connect(menuBarItemCheckbox_, &QCheckBox::clicked, this,
+            &TREditHostWindow::updateShortNameTextFieldState);
+    connect(saveButton_, &QPushButton::clicked, this, &TREditHostWindow::save);
+    // Clicking Save leaves the field being edited as it is, so its text is saved as typed.
+    saveButton_->setFocusPolicy(Qt::NoFocus);
+    saveButton_->setAutoDefault(false);
+
+    addressTextField_ = makeField(QRectF(5, 175, 140, 22));
+    nameTextField_ = makeField(QRectF(5, frameOf(addressTextField_).y() - 55, 140, 22));
+    shortNameTextField_ = makeField(QRectF(5, frameOf(nameTextField_).y() - 80, 140, 22));
+
+    addLabel(QStringLiteral("Address"), QPointF(5, frameOf(addressTextField_).y() + 25));
+    addLabel(QStringLiteral("Name"), QPointF(5, frameOf(nameTextField_).y() + 25));
+    addLabel(QStringLiteral("Short Name"), QPointF(5, frameOf(shortNameTextField_).y() + 25));
+
+    menuBarItemCheckbox_->adjustSize();
+    setFrame(menuBarItemCheckbox_,
+             QRectF(5, frameOf(shortNameTextField_).y() + 50, 140, menuBarItemCheckbox_->height()));
+    saveButton_->adjustSize();
+    setFrame(saveButton_, QRectF(0, 0, 150, saveButton_->height()));
+}
+
+TREditHostWindow::~TREditHostWindow() = default;
+
+QLineEdit *TREditHostWindow::makeField(const QRectF &frame) {
+    auto *field = new QLineEdit(utilityView());
+    setFrame(field, frame);
+    field->installEventFilter(this);
+    connect(field, &QLineEdit::textEdited, this, [this, field] { controlTextDidChange(field); });
+    connect(field, &QLineEdit::returnPressed, this, [this, field] { textShouldEndEditing(field); });
+    return field;
+}
+
+void TREditHostWindow::addLabel(const QString &text, const QPointF &origin) {
+    auto *label = new QLabel(utilityView());
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    label->adjustSize();
+    setFrame(label, QRectF(origin, QSizeF(label->size())));
+}
+
+void TREditHostWindow::setHost(const std::shared_ptr<Host> &host) {
+    host_ = host;
+    reloadForm();
+}
+
+void TREditHostWindow::reloadForm() {
+    saveButton_->setEnabled(bool(host_));
+    titleLabel()->setText(host_ ? host_->string() : QStringLiteral("New Host"));
+    addressTextField_->setText(host_ ? host_->address() : QString());
+    nameTextField_->setText(host_ ? host_->string() : QString());
+    nameTextField_->setPlaceholderText(defaultName());
+    menuBarItemCheckbox_->setChecked(host_ && host_->hasMenuBarItem());
+    updateShortNameTextFieldState();
+    shortNameTextField_->setText(host_ ? host_->abbreviation().value_or(QString()) : QString());
+    shortNameTextField_->setPlaceholderText(defaultShortName());
+}
+
+QString TREditHostWindow::defaultName() const {
+    return HostNameProposals::defaultName(addressTextField_->text(), host_.get(), hostController_);
+}
+
+QString TREditHostWindow::defaultShortName() const {
+    return HostNameProposals::defaultShortName(
+        nameTextField_->text(), nameTextField_->placeholderText(), host_.get(), hostController_);
+}
+
+void TREditHostWindow::updateShortNameTextFieldState() {
+    shortNameTextField_->setEnabled(menuBarItemCheckbox_->isChecked());
+}
+
+void TREditHostWindow::makeKeyAndOrderFront() {
+    addressTextField_->setFocus(Qt::OtherFocusReason);
+    LMUtilityWindow::makeKeyAndOrderFront();
+    addressTextField_->setFocus(Qt::OtherFocusReason);
+}
+
+void TREditHostWindow::controlTextDidChange(QLineEdit *field) {
+    nameTextField_->setPlaceholderText(defaultName());
+    shortNameTextField_->setPlaceholderText(defaultShortName());
+    if (field == addressTextField_)
+        saveButton_->setEnabled(false);
+}
+
+bool TREditHostWindow::textShouldEndEditing(QLineEdit *field) {
+    if (field == addressTextField_) {
+        if (addressTextField_->text().isEmpty())
+            return false;
+        addressTextField_->setText(HostNameProposals::normalizedAddress(addressTextField_->text()));
+        saveButton_->setEnabled(true);
+    } else if (field == nameTextField_) {
+        nameTextField_->setText(
+            HostNameProposals::uniqueName(nameTextField_->text(), host_.get(), hostController_));
+    } else if (field == shortNameTextField_) {
+        shortNameTextField_->setText(HostNameProposals::uniqueShortName(
+            shortNameTextField_->text(), host_.get(), hostController_));
+    }
+    return true;
+}
+
+bool TREditHostWindow::eventFilter(QObject *watched, QEvent *event) {
+    auto *field = qobject_cast<QLineEdit *>(watched);
+    if (field && event->type() == QEvent::FocusOut) {
+        // Editing ends when the focus moves on inside the form, not when the window itself
+        // loses the focus (another window, a menu) or closes.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        const bool endsEditing =
+            reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && isVisible();
+        if (endsEditing && !textShouldEndEditing(field)) {
+            // Refused: the focus goes back once the move that took it has finished.
+            QTimer::singleShot(0, field, [field] { field->setFocus(Qt::OtherFocusReason); });
+        }
+    }
+    return LMUtilityWindow::eventFilter(watched, event);
+}
+
+void TREditHostWindow::save() {
+    std::shared_ptr<Host> target = host_;
+    bool readded = false;
+    if (!target) {
+        if (!hostController_)
+            return;
+        target = hostController_->addHost(addressTextField_->text());
+    } else if (hostController_) {
+        // The host may have been removed while the form was open; saving the form keeps what
+        // the user just typed rather than writing it into a host no list holds any more.
+        HostList &hosts = hostController_->hosts();
+        if (std::find(hosts.begin(), hosts.end(), target) == hosts.end()) {
+            hosts.push_back(target);
+            readded = true;
+        }
+    }
+
+    target->setAddress(addressTextField_->text());
+    if (!nameTextField_->text().isEmpty())
+        target->setString(nameTextField_->text());
+    else if (!nameTextField_->placeholderText().isEmpty())
+        target->setString(nameTextField_->placeholderText());
+    else
+        target->setString(defaultName());
+    if (!shortNameTextField_->text().isEmpty())
+        target->setAbbreviation(shortNameTextField_->text());
+    else if (!shortNameTextField_->placeholderText().isEmpty())
+        target->setAbbreviation(shortNameTextField_->placeholderText());
+    else
+        target->setAbbreviation(defaultShortName());
+
+    // Tray icons belong to their host object, so a rename needs no re-keying.
+    const bool wanted = menuBarItemCheckbox_->isChecked();
+    if (wanted && (!target->hasMenuBarItem() || readded)) {
+        target->setHasMenuBarItem(true);
+        if (hostController_)
+            hostController_->addStatusItems({target});
+    } else if (wanted) {
+        if (hostController_)
+            hostController_->updateStatusItem(*target);
+    } else if (target->hasMenuBarItem()) {
+        target->setHasMenuBarItem(false);
+        if (hostController_)
+            hostController_->removeStatusItem(*target);
+    }
+
+    if (hostController_)
+        hostController_->save();
+    close();
+}
