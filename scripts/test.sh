@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tarvik and runs every test: once with warnings as errors, once more under
-# AddressSanitizer and UndefinedBehaviorSanitizer, plus the formatting check.
+# AddressSanitizer and UndefinedBehaviorSanitizer, plus the formatting check; then builds and
+# checks the Debian package and runs the launch-at-login end-to-end script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +23,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"
 ctest --preset sanitize -j "$jobs"
+
+echo "== Debian package"
+bash scripts/package.sh
+
+echo "== launch at login, end to end"
+bash scripts/e2e-login.sh

@@ -16,6 +16,8 @@ public:
     virtual Updater *updater() const { return nullptr; }
     // Opens the form under the main tray icon: for `host`, or for a new host when it is empty.
     virtual void showEditHostWindow(const std::shared_ptr<Host> &host) = 0;
+    // Another start of Tarvik asked this one to come forward.
+    virtual void bringForward() {}
 
     static AppDelegate *current();
     static void setCurrent(AppDelegate *delegate);

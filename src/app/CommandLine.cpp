@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/AppInstance.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "platform/Settings.h"
@@ -221,7 +222,8 @@ int CommandLine::importFile(const QString &file) {
         return Error;
     }
     QString why;
-    const std::optional<HostList> hosts = HostStore::decode(input.readAll(), &why);
+    const QByteArray bytes = input.readAll();
+    const std::optional<HostList> hosts = HostStore::decode(bytes, &why);
     if (!hosts) {
         err(QStringLiteral("%1 is not a host list (%2); the stored list is unchanged")
                 .arg(file, why));
@@ -233,6 +235,9 @@ int CommandLine::importFile(const QString &file) {
         err(QStringLiteral("could not write %1").arg(Settings::fileName()));
         return Error;
     }
+    if (const std::optional<int> code =
+            AppInstance::handOverImport(bytes, qsizetype(hosts->size())))
+        return *code;
     out(QStringLiteral("imported %1 hosts").arg(hosts->size()));
     return 0;
 }

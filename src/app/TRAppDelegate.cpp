@@ -34,3 +34,8 @@ void TRAppDelegate::showEditHostWindow(const std::shared_ptr<Host> &host) {
     editHostWindow_->setHost(host);
     editHostWindow_->makeKeyAndOrderFront();
 }
+
+void TRAppDelegate::bringForward() {
+    if (menuBarController_)
+        menuBarController_->manageClick();
+}

@@ -28,6 +28,8 @@ public:
     // One form for every request, created on the first; always placed under the main tray icon.
     void showEditHostWindow(const std::shared_ptr<Host> &host) override;
     TREditHostWindow *editHostWindow() const { return editHostWindow_.get(); }
+    // Opens the hosts window, so a start from the launcher shows something.
+    void bringForward() override;
 
 private:
     // The engine is declared first so it is destroyed last: the menu controller unlinks itself

@@ -1,7 +1,10 @@
+#include "app/AppInstance.h"
 #include "app/CommandLine.h"
 #include "app/TRAppDelegate.h"
 #include "platform/ResourceLimits.h"
 #include "platform/Settings.h"
+#include "platform/SingleInstance.h"
+#include "platform/UnixSignals.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -43,6 +46,13 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     describeApplication();
     QApplication::setQuitOnLastWindowClosed(false);
+    SingleInstance instance(QString::fromLatin1(AppInstance::identifier));
+    if (const std::optional<int> code = AppInstance::claim(instance))
+        return *code;
+    AppInstance::serve(instance);
+    // A session ending (or `kill`) quits normally, so the instance lock and socket are released.
+    UnixSignals stop;
+    QObject::connect(&stop, &UnixSignals::received, &app, &QCoreApplication::quit);
     TRAppDelegate delegate;
     AppDelegate::setCurrent(&delegate);
     QTimer::singleShot(0, &delegate, &TRAppDelegate::setUp);

@@ -125,6 +125,17 @@ bool TRHostController::save() {
     return written;
 }
 
+bool TRHostController::replaceHosts(HostList hosts) {
+    hosts_ = std::move(hosts);
+    statusItems_.clear();
+    addStatusItems(hosts_);
+    if (menuBarController_)
+        menuBarController_->setDownCount(downCount());
+    const bool saved = save();
+    ping();
+    return saved;
+}
+
 std::shared_ptr<Host> TRHostController::addHost(const QString &address) {
     auto host = std::make_shared<Host>(address);
     hosts_.push_back(host);

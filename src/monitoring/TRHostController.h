@@ -38,6 +38,9 @@ public:
     void tick();
     // Writes the whole list and rebuilds the menu's host rows; false when nothing was written.
     bool save();
+    // Takes `hosts` as the whole list (an import handed over from the command line): saves it,
+    // which rebuilds the menu, and checks it at once. False when it could not be saved.
+    bool replaceHosts(HostList hosts);
 
     std::shared_ptr<Host> addHost(const QString &address);
     // Removes the first host with this name, with its tray icon.

@@ -3,6 +3,7 @@
 // test reads or writes the developer's own settings.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLocale>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -22,6 +23,11 @@ int main(int argc, char **argv) {
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("TARVIK_TEST_HOME", home.path().toLocal8Bit());
+    // Instance locks and sockets live here, so a test never meets the developer's own Tarvik.
+    const QString runtime = home.filePath(QStringLiteral("runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QTimer>
+
+#include <chrono>
+
+// Measures how long the thread's event loop stays away: a repeating precise timer on the same
+// thread notes the gap between consecutive firings, and the largest gap beyond the interval is
+// the longest stall a user of that thread would have seen.
+class StallProbe {
+public:
+    explicit StallProbe(std::chrono::milliseconds interval = std::chrono::milliseconds(1));
+
+    void start();
+    // The time from the last firing to now counts too: a stall may run right up to the stop.
+    void stop();
+    std::chrono::nanoseconds longestStall() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    void note();
+
+    QTimer timer_;
+    std::chrono::milliseconds interval_;
+    Clock::time_point last_;
+    std::chrono::nanoseconds longestGap_{};
+};

@@ -1,0 +1,312 @@
+// Compares one round of Tarvik's engine with the curl command-line tool on the same loopback
+// hosts, served by tarvik_bench_server in a process of its own:
+//   - 1000 hosts answering at once: wall and CPU time of a round, as Tarvik/curl ratios;
+//   - 100 hosts answering after 200 ms: how far each client's reported time exceeds the delay;
+//   - the longest stall of the engine's thread during a 1000-host round.
+// Rounds alternate which client goes first and the figures are medians over the runs, after one
+// warm-up run that is not counted. Targets that are missed are reported, not fatal; anything
+// that keeps the figures from being measured at all ends the run with status 1.
+//
+//   tarvik_bench [--runs N] [--curl PROGRAM]
+
+#include "BenchFailure.h"
+#include "BenchServer.h"
+#include "CurlRunner.h"
+#include "EngineRound.h"
+#include "LoopbackHosts.h"
+#include "MachineLoad.h"
+#include "Stats.h"
+#include "monitoring/TRHostController.h"
+#include "platform/ResourceLimits.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+using namespace std::chrono_literals;
+
+constexpr int fastHosts = 1000;
+constexpr int slowHosts = 100;
+constexpr auto slowDelay = 200ms;
+constexpr auto roundLimit = 60s;
+// The server stops by itself after this even if the driver hangs.
+constexpr auto serverLifetime = 900s;
+
+constexpr double maxRatio = 1.2;
+constexpr double maxMedianExtraMs = 1.0;
+constexpr double maxP99ExtraMs = 5.0;
+constexpr double maxStallMs = 16.0;
+// Beyond this share of the machine going to other processes the figures mean little.
+constexpr double maxForeignShare = 0.05;
+
+struct Options {
+    int runs = 7;
+    std::string curl = "curl";
+};
+
+struct Side {
+    std::vector<double> wallMs;
+    std::vector<double> cpuMs;
+    std::vector<double> peak;       // most connections the server saw open at once
+    std::vector<double> overheadMs; // reported time beyond the server's delay, all slow runs
+};
+
+double ms(std::chrono::nanoseconds duration) {
+    return double(duration.count()) / 1e6;
+}
+
+Options parseOptions(int argc, char **argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--runs" && i + 1 < argc) {
+            options.runs = std::atoi(argv[++i]);
+            if (options.runs < 1 || options.runs > 50)
+                throw BenchFailure("--runs takes 1 to 50");
+        } else if (arg == "--curl" && i + 1 < argc) {
+            options.curl = argv[++i];
+        } else {
+            throw BenchFailure("usage: tarvik_bench [--runs N] [--curl PROGRAM]");
+        }
+    }
+    return options;
+}
+
+// Both clients honour these, and a proxy would take the requests off loopback.
+void clearProxies() {
+    for (const char *name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY"})
+        unsetenv(name);
+}
+
+std::vector<std::string> urls(int count, int port, const char *path) {
+    std::vector<std::string> list;
+    for (int i = 0; i < count; ++i)
+        list.push_back("http://" + LoopbackHosts::dotted(i) + ":" + std::to_string(port) + path);
+    return list;
+}
+
+void addHosts(TRHostController &engine, const std::vector<std::string> &list) {
+    for (const std::string &url : list)
+        engine.hosts().push_back(std::make_shared<Host>(QString::fromStdString(url)));
+}
+
+double expectServed(BenchServer &server, long expected, const char *what) {
+    const BenchServer::Stats stats = server.takeStats();
+    if (stats.served != expected)
+        throw BenchFailure(std::string(what) + ": the server answered " +
+                           std::to_string(stats.served) + " requests, not " +
+                           std::to_string(expected));
+    return double(stats.peak);
+}
+
+void recordOverhead(Side &side, const RoundResult &round, const char *who) {
+    const double delaySeconds = std::chrono::duration<double>(slowDelay).count();
+    for (double seconds : round.seconds) {
+        if (seconds < delaySeconds)
+            throw BenchFailure(std::string(who) + " reported " + std::to_string(seconds) +
+                               " s for a request the server held for 200 ms");
+        side.overheadMs.push_back((seconds - delaySeconds) * 1000.0);
+    }
+}
+
+const char *verdict(bool met) {
+    return met ? "met" : "MISSED";
+}
+
+// Runs `first` then `second`, or the other way round, so neither client always inherits the
+// other's leftovers (TIME_WAIT entries, cache state).
+template <typename A, typename B> void alternate(bool engineFirst, A engineSide, B curlSide) {
+    if (engineFirst) {
+        engineSide();
+        curlSide();
+    } else {
+        curlSide();
+        engineSide();
+    }
+}
+
+int measure(const Options &options) {
+    const long descriptors = ResourceLimits::raiseDescriptorLimit();
+    if (descriptors >= 0 && descriptors < fastHosts + 256)
+        throw BenchFailure("only " + std::to_string(descriptors) + " descriptors; need " +
+                           std::to_string(fastHosts + 256));
+
+    MachineLoad load;
+    load.start();
+    QTemporaryDir work;
+    if (!work.isValid())
+        throw BenchFailure("no temporary directory");
+    CurlRunner curl(options.curl, work.path().toStdString());
+    const std::string curlVersion = curl.versionLine();
+
+    BenchServer server;
+    server.start(TARVIK_BENCH_SERVER, fastHosts, slowDelay, serverLifetime);
+    const int port = server.port();
+
+    const std::vector<std::string> fastUrls = urls(fastHosts, port, "/");
+    const std::vector<std::string> slowUrls = urls(slowHosts, port, "/slow");
+    const std::string fastConfig = curl.writeConfig("fast", fastUrls);
+    const std::string slowConfig = curl.writeConfig("slow", slowUrls);
+    const std::string oneConfig = curl.writeConfig("one", {fastUrls.front()});
+    TRHostController fastEngine;
+    TRHostController slowEngine;
+    addHosts(fastEngine, fastUrls);
+    addHosts(slowEngine, slowUrls);
+
+    std::printf("Tarvik benchmark: %u cores, Qt %s, engine on libcurl %s\n",
+                std::thread::hardware_concurrency(), qVersion(),
+                curl_version_info(CURLVERSION_NOW)->version);
+    std::printf("yardstick: %s\n", curlVersion.c_str());
+    std::printf("server: %d hosts on %s..%s port %d, /slow answered after %lld ms\n", fastHosts,
+                LoopbackHosts::dotted(0).c_str(), LoopbackHosts::dotted(fastHosts - 1).c_str(),
+                port, static_cast<long long>(slowDelay.count()));
+    std::printf("%d runs after one warm-up run\n\n", options.runs);
+    std::printf("run   1000 hosts: Tarvik wall/cpu ms   curl wall/cpu ms   stall ms\n");
+
+    Side engine;
+    Side tool;
+    std::vector<double> stallMs;
+    std::vector<double> pingMs;
+    std::vector<double> startWallMs;
+    std::vector<double> startCpuMs;
+    for (int run = -1; run < options.runs; ++run) {
+        const bool counted = run >= 0;
+        const bool engineFirst = run % 2 == 0;
+        RoundResult engineRound;
+        RoundResult curlRound;
+        double enginePeak = 0;
+        double curlPeak = 0;
+        alternate(
+            engineFirst,
+            [&] {
+                engineRound = runEngineRound(fastEngine, false, roundLimit);
+                enginePeak = expectServed(server, fastHosts, "Tarvik, 1000 hosts");
+            },
+            [&] {
+                curlRound = curl.run(fastConfig, fastHosts, roundLimit);
+                curlPeak = expectServed(server, fastHosts, "curl, 1000 hosts");
+            });
+        const RoundResult probed = runEngineRound(fastEngine, true, roundLimit);
+        expectServed(server, fastHosts, "Tarvik with the stall probe");
+
+        RoundResult engineSlow;
+        RoundResult curlSlow;
+        alternate(
+            engineFirst,
+            [&] {
+                engineSlow = runEngineRound(slowEngine, false, roundLimit);
+                expectServed(server, slowHosts, "Tarvik, delayed hosts");
+            },
+            [&] {
+                curlSlow = curl.run(slowConfig, slowHosts, roundLimit);
+                expectServed(server, slowHosts, "curl, delayed hosts");
+            });
+        const RoundResult start = curl.run(oneConfig, 1, roundLimit);
+        expectServed(server, 1, "curl, one host");
+
+        std::printf("%-5s %17.1f / %6.1f   %8.1f / %6.1f   %8.2f\n",
+                    counted ? std::to_string(run + 1).c_str() : "warm", ms(engineRound.wall),
+                    ms(engineRound.cpu), ms(curlRound.wall), ms(curlRound.cpu),
+                    ms(probed.longestStall));
+        std::fflush(stdout);
+        if (!counted)
+            continue;
+        engine.wallMs.push_back(ms(engineRound.wall));
+        engine.cpuMs.push_back(ms(engineRound.cpu));
+        engine.peak.push_back(enginePeak);
+        tool.wallMs.push_back(ms(curlRound.wall));
+        tool.cpuMs.push_back(ms(curlRound.cpu));
+        tool.peak.push_back(curlPeak);
+        stallMs.push_back(ms(probed.longestStall));
+        pingMs.push_back(ms(engineRound.pingCall));
+        recordOverhead(engine, engineSlow, "Tarvik");
+        recordOverhead(tool, curlSlow, "curl");
+        startWallMs.push_back(ms(start.wall));
+        startCpuMs.push_back(ms(start.cpu));
+    }
+
+    using Stats::median;
+    using Stats::percentile;
+    const double wallRatio = median(engine.wallMs) / median(tool.wallMs);
+    const double cpuRatio = median(engine.cpuMs) / median(tool.cpuMs);
+    std::printf("\n1000 hosts, one round, medians of %d runs\n", options.runs);
+    std::printf("                 wall ms    cpu ms   connections open at once (server)\n");
+    std::printf("  Tarvik        %8.1f  %8.1f   %.0f\n", median(engine.wallMs),
+                median(engine.cpuMs), median(engine.peak));
+    std::printf("  curl          %8.1f  %8.1f   %.0f (asked for --parallel-max %d)\n",
+                median(tool.wallMs), median(tool.cpuMs), median(tool.peak),
+                CurlRunner::parallelMax);
+    std::printf("  Tarvik/curl   %8.2f  %8.2f\n", wallRatio, cpuRatio);
+    std::printf("  curl's figures include starting the tool: %.1f ms wall, %.1f ms cpu for one "
+                "URL\n",
+                median(startWallMs), median(startCpuMs));
+
+    const double engineMedian = median(engine.overheadMs);
+    const double engineP99 = percentile(engine.overheadMs, 99);
+    const double toolMedian = median(tool.overheadMs);
+    const double toolP99 = percentile(tool.overheadMs, 99);
+    std::printf("\n%d hosts answering after %lld ms: reported time minus the delay, %zu requests "
+                "each\n",
+                slowHosts, static_cast<long long>(slowDelay.count()), engine.overheadMs.size());
+    std::printf("                 median ms    p99 ms\n");
+    std::printf("  Tarvik        %10.3f  %8.3f\n", engineMedian, engineP99);
+    std::printf("  curl          %10.3f  %8.3f\n", toolMedian, toolP99);
+    std::printf("  Tarvik - curl %10.3f  %8.3f\n", engineMedian - toolMedian, engineP99 - toolP99);
+
+    const double worstStall = *std::max_element(stallMs.begin(), stallMs.end());
+    std::printf("\nLongest main-thread stall in a 1000-host round (1 ms precise timer): %.2f ms "
+                "worst, %.2f ms median over %d rounds\n",
+                worstStall, median(stallMs), options.runs);
+    std::printf(
+        "  ping() alone, which queues the 1000 requests before the loop runs again: %.2f ms "
+        "median\n",
+        median(pingMs));
+
+    std::printf("\nTargets\n");
+    std::printf("  wall ratio %.2f <= %.1f: %s\n", wallRatio, maxRatio,
+                verdict(wallRatio <= maxRatio));
+    std::printf("  cpu ratio %.2f <= %.1f: %s\n", cpuRatio, maxRatio,
+                verdict(cpuRatio <= maxRatio));
+    std::printf("  median excess %+.3f ms vs curl, within %.0f ms: %s\n", engineMedian - toolMedian,
+                maxMedianExtraMs, verdict(engineMedian - toolMedian <= maxMedianExtraMs));
+    std::printf("  p99 excess %+.3f ms vs curl, within %.0f ms: %s\n", engineP99 - toolP99,
+                maxP99ExtraMs, verdict(engineP99 - toolP99 <= maxP99ExtraMs));
+    std::printf("  longest stall %.2f ms <= %.0f ms: %s\n", worstStall, maxStallMs,
+                verdict(worstStall <= maxStallMs));
+
+    if (!server.stop())
+        throw BenchFailure("the server did not exit cleanly");
+    const double foreignShare =
+        double(load.foreignCpu().count()) / double(std::max<long long>(1, load.capacity().count()));
+    std::printf("\nOther processes used %.1f%% of the machine during the run", 100 * foreignShare);
+    if (foreignShare > maxForeignShare)
+        std::printf(": BUSY MACHINE, these figures are disturbed; rerun on an idle machine\n");
+    else
+        std::printf(" (quiet enough)\n");
+    return 0;
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    clearProxies();
+    QCoreApplication app(argc, argv);
+    try {
+        return measure(parseOptions(argc, argv));
+    } catch (const std::exception &failure) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarvik_bench: %s\n", failure.what());
+        return 1;
+    }
+}

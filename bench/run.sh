@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the benchmark (Release, warnings as errors) in build/bench and runs it once. Extra
+# arguments go to the benchmark, e.g. `bash bench/run.sh --runs 11`. Keep the machine otherwise
+# idle while it runs: both clients and the server share its cores.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build/bench"
+
+if ! command -v curl >/dev/null; then
+    echo "bench/run.sh: the curl command-line tool is needed (apt-get install curl)" >&2
+    exit 1
+fi
+
+generator=()
+if [[ ! -f "$build/CMakeCache.txt" ]] && command -v ninja >/dev/null; then
+    generator=(-G Ninja)
+fi
+cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
+    -DTARVIK_TESTS=OFF -DTARVIK_BENCH=ON -DTARVIK_WERROR=ON >/dev/null
+cmake --build "$build" --target tarvik_bench tarvik_bench_server
+exec "$build/bench/tarvik_bench" "$@"

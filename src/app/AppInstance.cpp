@@ -1,0 +1,106 @@
+#include "app/AppInstance.h"
+
+#include "app/AppDelegate.h"
+#include "monitoring/HostStore.h"
+#include "monitoring/TRHostController.h"
+#include "platform/InstanceClient.h"
+#include "platform/InstanceProtocol.h"
+#include "platform/SingleInstance.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+void say(const QString &line, FILE *stream = stderr) {
+    std::fprintf(stream, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stream);
+}
+
+QString socketPath() {
+    return InstanceProtocol::socketPath(QString::fromLatin1(AppInstance::identifier));
+}
+
+QString takeImport(const QByteArray &json) {
+    QString why;
+    std::optional<HostList> hosts = HostStore::decode(json, &why);
+    if (!hosts)
+        return QStringLiteral("not a host list (%1)").arg(why);
+    const qsizetype count = qsizetype(hosts->size());
+    AppDelegate *delegate = AppDelegate::current();
+    TRHostController *engine = delegate ? delegate->hostController() : nullptr;
+    const bool saved = engine ? engine->replaceHosts(std::move(*hosts)) : HostStore::write(*hosts);
+    if (!saved)
+        return QStringLiteral("could not save the list");
+    say(QStringLiteral("tarvik: took %1 hosts from an import").arg(count));
+    return {};
+}
+} // namespace
+
+std::optional<int> AppInstance::claim(SingleInstance &instance) {
+    const QDeadlineTimer deadline(claimTimeoutMs);
+    for (;;) {
+        QString why;
+        switch (instance.acquire(&why)) {
+        case SingleInstance::Claim::Acquired:
+            if (!why.isEmpty())
+                say(QStringLiteral("tarvik: ") + why);
+            return std::nullopt;
+        case SingleInstance::Claim::Unavailable:
+            say(QStringLiteral("tarvik: %1; running without the one-instance check").arg(why));
+            return std::nullopt;
+        case SingleInstance::Claim::HeldElsewhere:
+            break;
+        }
+        // The holder may still be starting (not listening yet) or just quitting (lock not yet
+        // free), so both are tried again until the deadline.
+        const InstanceClient::Answer answer =
+            InstanceClient::request(socketPath(), InstanceProtocol::activate, {},
+                                    int(std::max<qint64>(1, deadline.remainingTime())));
+        if (answer.outcome == InstanceClient::Outcome::Answered) {
+            say(QStringLiteral("tarvik: Tarvik is already running; asked it to come forward"));
+            return 0;
+        }
+        if (deadline.hasExpired()) {
+            say(QStringLiteral("tarvik: another Tarvik holds %1 but does not answer (%2)")
+                    .arg(InstanceProtocol::lockPath(QString::fromLatin1(identifier)),
+                         answer.error));
+            return 2;
+        }
+        QThread::msleep(100);
+    }
+}
+
+void AppInstance::serve(SingleInstance &instance) {
+    QObject::connect(&instance, &SingleInstance::activationRequested, &instance, [] {
+        say(QStringLiteral("tarvik: another start asked Tarvik to come forward"));
+        if (AppDelegate *delegate = AppDelegate::current())
+            delegate->bringForward();
+    });
+    instance.setImportHandler(takeImport);
+}
+
+std::optional<int> AppInstance::handOverImport(const QByteArray &json, qsizetype count) {
+    const InstanceClient::Answer answer =
+        InstanceClient::request(socketPath(), InstanceProtocol::importHosts, json, importTimeoutMs);
+    switch (answer.outcome) {
+    case InstanceClient::Outcome::NoInstance:
+        return std::nullopt;
+    case InstanceClient::Outcome::Answered:
+        say(QStringLiteral("imported %1 hosts and handed them to the running Tarvik").arg(count),
+            stdout);
+        return 0;
+    case InstanceClient::Outcome::Refused:
+        say(QStringLiteral("tarvik: the running Tarvik refused the list (%1); it will keep "
+                           "its own list and may write it over the imported one")
+                .arg(answer.error));
+        return 2;
+    case InstanceClient::Outcome::NoAnswer:
+        break;
+    }
+    say(QStringLiteral("tarvik: the running Tarvik did not take the list (%1); it may write its "
+                       "own list over the imported one")
+            .arg(answer.error));
+    return 2;
+}

@@ -1,0 +1,257 @@
+// The login helper: its decision against a fake workspace, the Linux workspace it runs on (how it
+// finds a running Tarvik, how it starts one by name), and the helper program itself.
+#include "Helper.h"
+#include "platform/InstanceProtocol.h"
+#include "platform/LinuxWorkspace.h"
+#include "platform/SingleInstance.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+using App = Workspace::RunningApplication;
+
+// Records what the helper asks of the desktop, in order.
+class FakeWorkspace : public Workspace {
+public:
+    explicit FakeWorkspace(std::vector<App> running, bool launchWorks = true)
+        : running_(std::move(running))
+        , launchWorks_(launchWorks) {}
+    std::vector<App> runningApplications() const override { return running_; }
+    bool launchApplication(const QString &name) override {
+        calls << QStringLiteral("launch ") + name;
+        return launchWorks_;
+    }
+    void terminate() override { calls << QStringLiteral("terminate"); }
+    QStringList calls;
+
+private:
+    std::vector<App> running_;
+    bool launchWorks_;
+};
+
+App app(const char *identifier, bool active) {
+    return {identifier ? std::optional<QString>(QString::fromLatin1(identifier)) : std::nullopt,
+            active};
+}
+
+QStringList runHelper(std::vector<App> running, bool launchWorks = true) {
+    FakeWorkspace workspace(std::move(running), launchWorks);
+    Helper(workspace).run();
+    return workspace.calls;
+}
+
+const QStringList launchedThenQuit = {QStringLiteral("launch Tarvik.app"),
+                                      QStringLiteral("terminate")};
+const QStringList onlyQuit = {QStringLiteral("terminate")};
+
+TEST(HelperTest, LaunchesTarvikWhenItDoesNotRun) {
+    EXPECT_EQ(runHelper({}), launchedThenQuit) << "an empty list means Tarvik does not run";
+    EXPECT_EQ(runHelper({app("org.example.Editor", true), app(nullptr, true)}), launchedThenQuit);
+}
+
+TEST(HelperTest, LeavesAnActiveTarvikAlone) {
+    EXPECT_EQ(runHelper({app("org.example.Editor", false), app("com.morvane.Tarvik", true)}),
+              onlyQuit);
+}
+
+TEST(HelperTest, LaunchesAgainWhenTarvikRunsButIsNotActive) {
+    EXPECT_EQ(runHelper({app("com.morvane.Tarvik", false)}), launchedThenQuit);
+}
+
+TEST(HelperTest, OnlyTheWholeIdentifierIsTarvik) {
+    for (const char *near : {"com.morvane.Tarvik.Helper", "com.morvane.TarvikX",
+                             "com.morvane.tarvik", " com.morvane.Tarvik", "com.morvane"})
+        EXPECT_EQ(runHelper({app(near, true)}), launchedThenQuit) << near;
+}
+
+TEST(HelperTest, TheFirstTarvikListedDecidesAndNamelessOnesArePassedOver) {
+    EXPECT_EQ(runHelper({app("com.morvane.Tarvik", false), app("com.morvane.Tarvik", true)}),
+              launchedThenQuit);
+    EXPECT_EQ(runHelper({app(nullptr, false), app("com.morvane.Tarvik", true),
+                         app("com.morvane.Tarvik", false)}),
+              onlyQuit);
+}
+
+TEST(HelperTest, QuitsEvenWhenTheLaunchFails) {
+    EXPECT_EQ(runHelper({}, false), launchedThenQuit);
+}
+
+// A real desktop entry folder layout under a temporary XDG_DATA_HOME and XDG_DATA_DIRS.
+class LaunchByNameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved = {qgetenv("XDG_DATA_HOME"), qgetenv("XDG_DATA_DIRS")};
+        qputenv("XDG_DATA_HOME", path(QStringLiteral("home")).toLocal8Bit());
+        qputenv(
+            "XDG_DATA_DIRS",
+            (path(QStringLiteral("first")) + u':' + path(QStringLiteral("second"))).toLocal8Bit());
+    }
+    void TearDown() override {
+        qputenv("XDG_DATA_HOME", saved.first);
+        qputenv("XDG_DATA_DIRS", saved.second);
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    // Puts an entry for Tarvik in `folder` whose program leaves a marker file named `marker`.
+    void addEntry(const QString &folder, const QString &marker, const QByteArray &extra = {}) {
+        const QString applications = path(folder) + QStringLiteral("/applications");
+        ASSERT_TRUE(QDir().mkpath(applications));
+        QFile file(applications + QStringLiteral("/com.morvane.Tarvik.desktop"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Desktop Entry]\nType=Application\nName=Tarvik\n" + extra + "Exec=touch \"" +
+                   path(marker).toUtf8() + "\" %U\n");
+    }
+    bool marked(const QString &marker) const { return QFile::exists(path(marker)); }
+    bool launch() {
+        LinuxWorkspace workspace;
+        return workspace.launchApplication(QStringLiteral("Tarvik.app"));
+    }
+
+    QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/tarvik launch-XXXXXX")};
+    std::pair<QByteArray, QByteArray> saved;
+};
+
+TEST_F(LaunchByNameTest, TheUsersEntryComesBeforeTheSystemsAndRuns) {
+    addEntry(QStringLiteral("second"), QStringLiteral("from second"));
+    addEntry(QStringLiteral("home"), QStringLiteral("from home"));
+    ASSERT_TRUE(launch());
+    EXPECT_TRUE(waitUntil([&] { return marked(QStringLiteral("from home")); }, 10000));
+    EXPECT_FALSE(marked(QStringLiteral("from second")));
+}
+
+TEST_F(LaunchByNameTest, DataFoldersAreSearchedInTheirOrder) {
+    addEntry(QStringLiteral("second"), QStringLiteral("from second"));
+    addEntry(QStringLiteral("first"), QStringLiteral("from first"));
+    ASSERT_TRUE(launch());
+    EXPECT_TRUE(waitUntil([&] { return marked(QStringLiteral("from first")); }, 10000));
+    EXPECT_FALSE(marked(QStringLiteral("from second")));
+}
+
+TEST_F(LaunchByNameTest, AHiddenEntryDeletesTheApplicationForThisUser) {
+    addEntry(QStringLiteral("first"), QStringLiteral("from first"));
+    addEntry(QStringLiteral("home"), QStringLiteral("from home"), "Hidden=true\n");
+    EXPECT_FALSE(launch());
+    spin(300);
+    EXPECT_FALSE(marked(QStringLiteral("from first")));
+    EXPECT_FALSE(marked(QStringLiteral("from home")));
+}
+
+TEST_F(LaunchByNameTest, UnknownNamesAndMissingEntriesStartNothing) {
+    EXPECT_FALSE(launch());
+    addEntry(QStringLiteral("home"), QStringLiteral("from home"));
+    LinuxWorkspace workspace;
+    EXPECT_FALSE(workspace.launchApplication(QStringLiteral("Other.app")));
+    EXPECT_FALSE(workspace.launchApplication(QStringLiteral("com.morvane.Tarvik")));
+    spin(300);
+    EXPECT_FALSE(marked(QStringLiteral("from home")));
+}
+
+// Asks the workspace from another thread: the instances answer on this thread's event loop.
+std::vector<App> runningApplications() {
+    auto result =
+        std::async(std::launch::async, [] { return LinuxWorkspace().runningApplications(); });
+    waitUntil([&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+              20000);
+    return result.get();
+}
+
+// A socket file with nobody listening, as a killed instance leaves it behind.
+void leaveStaleSocket(const QString &identifier) {
+    const QByteArray path = InstanceProtocol::socketPath(identifier).toLocal8Bit();
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(size_t(path.size()), sizeof(address.sun_path));
+    std::copy(path.begin(), path.end(), address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    ::close(fd);
+    ASSERT_TRUE(QFile::exists(QString::fromLocal8Bit(path)));
+}
+
+// The real tray program, which answers as an application that is not in front.
+void startTarvik(QProcess &process) {
+    process.start(QStringLiteral(TARVIK_BINARY), QStringList());
+    ASSERT_TRUE(waitUntil(
+        [] {
+            const auto running = runningApplications();
+            return !running.empty() && running[0].bundleIdentifier == u"com.morvane.Tarvik";
+        },
+        20000));
+}
+
+// Brings a window of this process to the front, which makes this process the active one.
+void activate(QWidget &window) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(
+        waitUntil([] { return QGuiApplication::applicationState() == Qt::ApplicationActive; }));
+}
+
+TEST(LinuxWorkspaceTest, RunningApplicationsAreTheInstancesThatAnswer) {
+    EXPECT_TRUE(runningApplications().empty());
+
+    QProcess tarvik;
+    startTarvik(tarvik);
+    SingleInstance other(QStringLiteral("org.example.Other"));
+    ASSERT_EQ(other.acquire(), SingleInstance::Claim::Acquired);
+    leaveStaleSocket(QStringLiteral("org.example.Crashed"));
+    QWidget window;
+    activate(window);
+
+    const std::vector<App> running = runningApplications();
+    ASSERT_EQ(running.size(), 2u);
+    EXPECT_EQ(running[0].bundleIdentifier, QStringLiteral("com.morvane.Tarvik"));
+    EXPECT_FALSE(running[0].isActive) << "a tray program without a window in front";
+    EXPECT_EQ(running[1].bundleIdentifier, QStringLiteral("org.example.Other"));
+    EXPECT_TRUE(running[1].isActive);
+}
+
+// The helper program as a session starts it, with Tarvik's desktop entry leaving a marker.
+class HelperProgramTest : public LaunchByNameTest {
+protected:
+    int runHelperProgram() {
+        QProcess helper;
+        helper.start(QStringLiteral(TARVIK_HELPER_BINARY));
+        EXPECT_TRUE(waitUntil([&] { return helper.state() == QProcess::NotRunning; }, 20000));
+        return helper.exitStatus() == QProcess::NormalExit ? helper.exitCode() : -1;
+    }
+    const QString marker = QStringLiteral("started");
+};
+
+TEST_F(HelperProgramTest, StartsTarvikUnlessARunningTarvikIsActive) {
+    addEntry(QStringLiteral("home"), marker);
+    EXPECT_EQ(runHelperProgram(), 0);
+    ASSERT_TRUE(waitUntil([&] { return marked(marker); }, 10000)) << "nothing ran: start it";
+    ASSERT_TRUE(QFile::remove(path(marker)));
+
+    {
+        QProcess tarvik;
+        startTarvik(tarvik);
+        EXPECT_EQ(runHelperProgram(), 0);
+        ASSERT_TRUE(waitUntil([&] { return marked(marker); }, 10000)) << "running, not active";
+        ASSERT_TRUE(QFile::remove(path(marker)));
+    }
+
+    SingleInstance tarvik(QStringLiteral("com.morvane.Tarvik"));
+    ASSERT_EQ(tarvik.acquire(), SingleInstance::Claim::Acquired);
+    QWidget window;
+    activate(window);
+    EXPECT_EQ(runHelperProgram(), 0);
+    spin(500);
+    EXPECT_FALSE(marked(marker)) << "running and active: nothing is started";
+}
+} // namespace

@@ -1,0 +1,250 @@
+// One Tarvik per user: the lock and socket, later starts handing over to the running instance,
+// --import handing it the new list, and recovery from a crashed instance.
+#include "app/AppInstance.h"
+#include "monitoring/HostStore.h"
+#include "monitoring/TRHostController.h"
+#include "platform/InstanceClient.h"
+#include "platform/InstanceProtocol.h"
+#include "platform/Settings.h"
+#include "platform/SingleInstance.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <future>
+
+namespace {
+const QString tarvik = QString::fromLatin1(AppInstance::identifier);
+
+// Asks an instance from another thread, as another process would: the instance answers on this
+// thread's event loop, which keeps running meanwhile.
+InstanceClient::Answer ask(const QByteArray &command, const QByteArray &payload = {},
+                           const QString &identifier = tarvik) {
+    const QString socket = InstanceProtocol::socketPath(identifier);
+    auto answer = std::async(std::launch::async, [=] {
+        return InstanceClient::request(socket, command, payload, 5000);
+    });
+    waitUntil([&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+              20000);
+    return answer.get();
+}
+
+qint64 answeringPid() {
+    const InstanceClient::Answer answer = ask(InstanceProtocol::query);
+    if (answer.outcome != InstanceClient::Outcome::Answered)
+        return -1;
+    return QJsonDocument::fromJson(answer.payload)
+        .object()
+        .value(QStringLiteral("pid"))
+        .toInteger();
+}
+
+struct Finished {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Finished runTarvik(const QStringList &arguments) {
+    QProcess process;
+    process.start(QStringLiteral(TARVIK_BINARY), arguments);
+    EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+TEST(SingleInstanceTest, ASecondClaimFindsTheFirstAndReachesIt) {
+    SingleInstance first(tarvik);
+    SingleInstance second(tarvik);
+    QSignalSpy activations(&first, &SingleInstance::activationRequested);
+    ASSERT_EQ(first.acquire(), SingleInstance::Claim::Acquired);
+    EXPECT_TRUE(first.isListening());
+    EXPECT_EQ(second.acquire(), SingleInstance::Claim::HeldElsewhere);
+    EXPECT_FALSE(second.isListening());
+
+    EXPECT_EQ(ask(InstanceProtocol::activate).outcome, InstanceClient::Outcome::Answered);
+    EXPECT_EQ(activations.count(), 1);
+    const QJsonObject about =
+        QJsonDocument::fromJson(ask(InstanceProtocol::query).payload).object();
+    EXPECT_EQ(about.value(QStringLiteral("identifier")).toString(), tarvik);
+    EXPECT_EQ(about.value(QStringLiteral("pid")).toInteger(), QCoreApplication::applicationPid());
+}
+
+TEST(SingleInstanceTest, ALiveHolderKeepsItsLockHoweverOldTheLockIs) {
+    SingleInstance first(tarvik);
+    ASSERT_EQ(first.acquire(), SingleInstance::Claim::Acquired);
+    QFile lock(InstanceProtocol::lockPath(tarvik));
+    ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                                 QFileDevice::FileModificationTime));
+    lock.close();
+    SingleInstance second(tarvik);
+    EXPECT_EQ(second.acquire(), SingleInstance::Claim::HeldElsewhere);
+}
+
+TEST(SingleInstanceTest, ReleasingFreesTheLockAndTheSocket) {
+    {
+        SingleInstance first(tarvik);
+        ASSERT_EQ(first.acquire(), SingleInstance::Claim::Acquired);
+    }
+    EXPECT_FALSE(QFileInfo::exists(InstanceProtocol::socketPath(tarvik)));
+    EXPECT_EQ(ask(InstanceProtocol::query).outcome, InstanceClient::Outcome::NoInstance);
+    SingleInstance next(tarvik);
+    EXPECT_EQ(next.acquire(), SingleInstance::Claim::Acquired);
+}
+
+TEST(SingleInstanceTest, BadRequestsAreRefusedOrDroppedAndServiceGoesOn) {
+    SingleInstance first(tarvik);
+    ASSERT_EQ(first.acquire(), SingleInstance::Claim::Acquired);
+
+    const InstanceClient::Answer unknown = ask("shutdown");
+    EXPECT_EQ(unknown.outcome, InstanceClient::Outcome::Refused);
+    EXPECT_TRUE(unknown.error.contains(QStringLiteral("unknown request")));
+    EXPECT_EQ(ask(InstanceProtocol::importHosts, "[]").outcome, InstanceClient::Outcome::Refused)
+        << "an instance without an import handler takes no lists";
+
+    // A length beyond the limit is not waited for: the connection is dropped at once.
+    QLocalSocket raw;
+    raw.connectToServer(InstanceProtocol::socketPath(tarvik));
+    ASSERT_TRUE(raw.waitForConnected(2000));
+    QByteArray oversized(4, '\0');
+    qToBigEndian(quint32(InstanceProtocol::maxMessageSize + 1), oversized.data());
+    raw.write(oversized);
+    EXPECT_TRUE(waitUntil([&] { return raw.state() == QLocalSocket::UnconnectedState; }));
+
+    EXPECT_EQ(answeringPid(), QCoreApplication::applicationPid());
+}
+
+TEST(SingleInstanceTest, ALockAndSocketLeftByACrashAreTakenOver) {
+    QProcess crashed;
+    crashed.start(QStringLiteral(TARVIK_BINARY), QStringList());
+    ASSERT_TRUE(waitUntil([&] { return answeringPid() == crashed.processId(); }, 20000))
+        << crashed.readAllStandardError().toStdString();
+    ::kill(pid_t(crashed.processId()), SIGKILL);
+    ASSERT_TRUE(waitUntil([&] { return crashed.state() == QProcess::NotRunning; }));
+    ASSERT_TRUE(QFileInfo::exists(InstanceProtocol::lockPath(tarvik)));
+    ASSERT_TRUE(QFileInfo::exists(InstanceProtocol::socketPath(tarvik)));
+    EXPECT_EQ(ask(InstanceProtocol::query).outcome, InstanceClient::Outcome::NoInstance)
+        << "a socket nobody answers on is no running instance";
+
+    SingleInstance next(tarvik);
+    EXPECT_EQ(next.acquire(), SingleInstance::Claim::Acquired);
+    EXPECT_EQ(answeringPid(), QCoreApplication::applicationPid());
+}
+
+TEST(AppInstanceTest, ASecondTarvikHandsOverAndExitsZero) {
+    SingleInstance running(tarvik);
+    ASSERT_EQ(running.acquire(), SingleInstance::Claim::Acquired);
+    AppInstance::serve(running);
+    QSignalSpy activations(&running, &SingleInstance::activationRequested);
+
+    const Finished second = runTarvik({});
+    EXPECT_EQ(second.code, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.err.contains(QStringLiteral("already running"))) << second.err.toStdString();
+    EXPECT_EQ(activations.count(), 1);
+}
+
+TEST(AppInstanceTest, AHolderThatNeverAnswersIsAnErrorNotAHandOver) {
+    // The lock is held by this live process, but nothing listens.
+    QLockFile lock(InstanceProtocol::lockPath(tarvik));
+    ASSERT_TRUE(lock.tryLock(0));
+    const Finished second = runTarvik({});
+    EXPECT_EQ(second.code, 2);
+    EXPECT_TRUE(second.err.contains(QStringLiteral("does not answer"))) << second.err.toStdString();
+}
+
+class ImportHandOverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetSettings(); // which also forgets the delegate
+        AppDelegate::setCurrent(&delegate);
+        engine.setMenuBarController(&menu);
+        ASSERT_EQ(running.acquire(), SingleInstance::Claim::Acquired);
+        AppInstance::serve(running);
+    }
+    void TearDown() override { resetSettings(); }
+
+    QByteArray hostList(const QStringList &paths) const {
+        HostList hosts;
+        for (const QString &path : paths)
+            hosts.push_back(std::make_shared<Host>(server.url(path)));
+        return HostStore::encode(hosts).value();
+    }
+    QString file(const QByteArray &bytes) {
+        QFile out(dir.filePath(QStringLiteral("import.json")));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        return out.fileName();
+    }
+    QStringList engineAddresses() const {
+        QStringList addresses;
+        for (const auto &host : engine.hosts())
+            addresses << host->address();
+        return addresses;
+    }
+
+    TestHttpServer server;
+    QTemporaryDir dir;
+    RecordingMenuBar menu;
+    TRHostController engine;
+    FakeDelegate delegate{&engine};
+    SingleInstance running{tarvik};
+};
+
+TEST_F(ImportHandOverTest, TheRunningInstanceTakesSavesAndChecksTheList) {
+    engine.hosts() = *HostStore::decode(hostList({QStringLiteral("/status/500")}));
+    ASSERT_TRUE(engine.save());
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    menu.calls.clear();
+
+    const QByteArray imported = hostList({QStringLiteral("/ok"), QStringLiteral("/redirect/1")});
+    const Finished import = runTarvik({QStringLiteral("--import"), file(imported)});
+    EXPECT_EQ(import.code, 0) << import.err.toStdString();
+    EXPECT_TRUE(import.out.contains(QStringLiteral("handed them to the running Tarvik")))
+        << import.out.toStdString();
+
+    EXPECT_EQ(engineAddresses(), QStringList({server.url(QStringLiteral("/ok")),
+                                              server.url(QStringLiteral("/redirect/1"))}));
+    EXPECT_EQ(Settings::hostsData(), imported);
+    EXPECT_EQ(menu.count(QStringLiteral("reloadHostItems")), 1);
+    ASSERT_EQ(rounds.count(), 1);
+    EXPECT_EQ(rounds.at(0).at(1).toInt(), 2);
+    EXPECT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/ok")) == 1; }));
+
+    // The engine's next save writes what it took, not the list from before.
+    ASSERT_TRUE(engine.save());
+    const auto saved = HostStore::decode(Settings::hostsData().value_or(QByteArray()));
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved->size(), 2u);
+    EXPECT_EQ(saved->at(0)->address(), server.url(QStringLiteral("/ok")));
+}
+
+TEST_F(ImportHandOverTest, AListTheInstanceCannotTakeIsAnErrorAndChangesNothing) {
+    const HostList before = engine.hosts();
+    const InstanceClient::Answer garbage =
+        ask(InstanceProtocol::importHosts, "{\"not\": \"a list\"}");
+    EXPECT_EQ(garbage.outcome, InstanceClient::Outcome::Refused);
+    EXPECT_TRUE(garbage.error.contains(QStringLiteral("not a host list")));
+    EXPECT_EQ(engine.hosts(), before);
+
+    running.setImportHandler([](const QByteArray &) { return QStringLiteral("disk full"); });
+    const Finished import = runTarvik({QStringLiteral("--import"), file(hostList({}))});
+    EXPECT_EQ(import.code, 2);
+    EXPECT_TRUE(import.err.contains(QStringLiteral("disk full"))) << import.err.toStdString();
+    EXPECT_FALSE(import.out.contains(QStringLiteral("imported")));
+}
+} // namespace
