@@ -59,7 +59,9 @@ export DISPLAY=:${DISPLAY_NUMBER:?no free display}
 Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 PIDS+=($!)
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xsetroot -solid '#3b4252' 2>/dev/null || true
+# A desktop-like backdrop (Xvfb's root is black otherwise).
+convert -size 1280x800 gradient:'#5e6f8a-#2e3440' "$WORK/backdrop.png"
+display -window root "$WORK/backdrop.png" || true
 trayer --edge top --align right --widthtype pixel --width 160 --height 24 --heighttype pixel \
   --transparent false --tint 0xdddddd --SetDockType true --expand true >/dev/null 2>&1 &
 PIDS+=($!)
@@ -111,11 +113,17 @@ read -r cx cy < <(centre 1)
 xdotool mousemove "$((cx - 3))" "$cy" sleep 0.2 mousemove "$cx" "$cy"
 sleep 2.5
 shot host-icon 420x200+860+0
+# The tray itself, four times magnified: each host's short name over its status bar, and the
+# main icon with the red count of hosts that are down.
+read -r x0 _ _ _ <<<"${ICONS[0]}"
+read -r xm ym wm hm <<<"${ICONS[$MAIN]}"
+convert "$WORK/full.png" -crop "$((xm + wm - x0 + 8))x$((ym + hm + 2))+$((x0 - 4))+0" +repage \
+  -scale 400% "$OUT/tray-icons.png"
 
 echo "== the hosts window"
 click_icon "$MAIN" 1
 sleep 0.6
-xdotool key Up Up Return # from the bottom: Quit, then Manage (separators are skipped)
+xdotool key Up Up Up Up Up Return # from the bottom: Quit, More, Ping Frequency, Ping Now, Manage
 sleep 1
 HOSTS=$(window_of Hosts || true)
 [ -n "$HOSTS" ] || fail "the hosts window did not open"
@@ -133,5 +141,45 @@ ORDER=$("$TARVIK" --export - | python3 -c 'import json,sys; print(",".join(h["st
 [ "$ORDER" = "api.example.com,staging 2,example.com,R&D <b>beta</b>" ] || fail "drag gave: $ORDER"
 echo "drag moved example.com below staging 2"
 shot hosts-window-after-drag 300x220+$((hx - 80))+0
+
+echo "== the add form, from the hosts window's add button"
+xdotool mousemove $((hx + 10)) $((hy + hh - 10)) click 1
+sleep 1
+FORM=$(window_of "New Host" || true)
+[ -n "$FORM" ] || fail "the form did not open"
+read -r fx fy fw fh < <(geometry "$FORM")
+xdotool type --delay 40 "www.example.org"
+xdotool key Tab
+sleep 0.5
+shot form-new 300x300+$((fx - 75))+0
+xdotool mousemove $((fx + 12)) $((fy + 11)) click 1 # its close button
+xdotool mousemove $((hx + 12)) $((hy + 11)) click 1
+sleep 0.5
+
+echo "== the edit form, from Alt+click on a host's own icon"
+read -r cx cy < <(centre 1)
+xdotool mousemove "$cx" "$cy" keydown alt click 1 keyup alt
+sleep 1
+FORM=$(window_of "New Host" || true)
+[ -n "$FORM" ] || fail "Alt+click did not open the form"
+read -r fx fy fw fh < <(geometry "$FORM")
+shot form-edit 300x300+$((fx - 75))+0
+xdotool mousemove $((fx + 12)) $((fy + 11)) click 1
+sleep 0.5
+
+echo "== the Ping Frequency and More submenus"
+click_icon "$MAIN" 1
+sleep 0.8
+xdotool key Up Up Up Right # from the bottom: Quit, More, Ping Frequency
+sleep 0.8
+shot ping-frequency 460x300+820+0
+xdotool key Escape Escape
+sleep 0.3
+click_icon "$MAIN" 1
+sleep 0.8
+xdotool key Up Up Right
+sleep 0.8
+shot more 460x300+820+0
+xdotool key Escape Escape
 
 echo "screenshots in $OUT"
