@@ -34,10 +34,10 @@ std::string failure(const char *what) {
 
 timespec monotonicTimespec(std::chrono::steady_clock::time_point at) {
     const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch());
-    timespec spec = {};
-    spec.tv_sec = time_t(since.count() / 1000000000);
-    spec.tv_nsec = long(since.count() % 1000000000);
-    return spec;
+    timespec when = {};
+    when.tv_sec = time_t(since.count() / 1000000000);
+    when.tv_nsec = long(since.count() % 1000000000);
+    return when;
 }
 } // namespace
 
@@ -247,9 +247,9 @@ void LoopbackServer::answerDue() {
 }
 
 void LoopbackServer::armTimer() {
-    itimerspec spec = {};
-    spec.it_value = monotonicTimespec(waiting_.front().first);
-    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    itimerspec when = {};
+    when.it_value = monotonicTimespec(waiting_.front().first);
+    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
 bool LoopbackServer::readControl() {

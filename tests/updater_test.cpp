@@ -214,50 +214,6 @@ TEST(UpdateFeedTest, TheBuildsOwnFeedIsOneWeMayFetch) {
     EXPECT_TRUE(Version::parse(BuildInfo::version())) << BuildInfo::version().toStdString();
 }
 
-TEST(UpdateCheckResultTest, ANewerReleaseIsOfferedWithItsPage) {
-    const UpdateCheckResult result = UpdateCheckResult::fromFeed(
-        feed({{QStringLiteral("v1.10.0"), QStringLiteral("https://a.invalid/get")}}),
-        QStringLiteral("1.9.2"));
-    EXPECT_EQ(result.kind, Kind::UpdateAvailable);
-    EXPECT_EQ(result.newestVersion, QStringLiteral("1.10.0"));
-    EXPECT_EQ(result.downloadPage, QUrl(QStringLiteral("https://a.invalid/get")));
-    EXPECT_EQ(result.message, QStringLiteral("Tarvik 1.10.0 is available \u2014 you have 1.9.2."));
-
-    const UpdateCheckResult overBeta = UpdateCheckResult::fromFeed(
-        feed({{QStringLiteral("1.2.0"), QStringLiteral("https://a.invalid/get")}}),
-        QStringLiteral("1.2.0-beta.3"));
-    EXPECT_EQ(overBeta.kind, Kind::UpdateAvailable);
-}
-
-TEST(UpdateCheckResultTest, TheSameOrAnOlderReleaseIsUpToDate) {
-    for (const char *published : {"1.2", "v1.2.0", "1.1.9", "1.2.0-rc.1"}) {
-        const UpdateCheckResult result = UpdateCheckResult::fromFeed(
-            feed({{QString::fromUtf8(published), QStringLiteral("https://a.invalid/get")}}),
-            QStringLiteral("1.2.0"));
-        EXPECT_EQ(result.kind, Kind::UpToDate) << published;
-        EXPECT_TRUE(result.downloadPage.isEmpty()) << published;
-        EXPECT_EQ(result.message,
-                  QStringLiteral("You're up to date \u2014 Tarvik 1.2.0 is the newest version."))
-            << published;
-    }
-}
-
-TEST(UpdateCheckResultTest, FailuresSayWhy) {
-    const UpdateCheckResult badFeed =
-        UpdateCheckResult::fromFeed("not json", QStringLiteral("1.0.0"));
-    EXPECT_EQ(badFeed.kind, Kind::Failed);
-    EXPECT_TRUE(badFeed.newestVersion.isEmpty());
-    EXPECT_TRUE(badFeed.downloadPage.isEmpty());
-    EXPECT_EQ(badFeed.message,
-              QStringLiteral("Couldn't check for updates: the update feed is not valid JSON"));
-
-    const UpdateCheckResult badBuild = UpdateCheckResult::fromFeed(
-        feed({{QStringLiteral("1.0"), QStringLiteral("https://a.invalid/")}}),
-        QStringLiteral("dev"));
-    EXPECT_EQ(badBuild.kind, Kind::Failed);
-    EXPECT_TRUE(badBuild.message.contains(QStringLiteral("\"dev\"")));
-}
-
 TEST(UpdateDialogTest, AnUpdateOffersDownloadWhichOpensThePage) {
     std::vector<QUrl> opened;
     const UpdateCheckResult result = UpdateCheckResult::fromFeed(

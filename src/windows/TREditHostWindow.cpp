@@ -13,6 +13,18 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
+
+namespace {
+// What the user typed; else what the field proposed; else a proposal made now.
+QString typedOrProposed(const QLineEdit *field, const std::function<QString()> &propose) {
+    if (!field->text().isEmpty())
+        return field->text();
+    if (!field->placeholderText().isEmpty())
+        return field->placeholderText();
+    return propose();
+}
+} // namespace
 
 TREditHostWindow::TREditHostWindow(StatusItemButton *statusBarButton, QWidget *parent)
     : LMUtilityWindow(statusBarButton, QStringLiteral("New Host"), QSizeF(150, 240), parent)
@@ -152,18 +164,9 @@ void TREditHostWindow::save() {
     }
 
     target->setAddress(addressTextField_->text());
-    if (!nameTextField_->text().isEmpty())
-        target->setString(nameTextField_->text());
-    else if (!nameTextField_->placeholderText().isEmpty())
-        target->setString(nameTextField_->placeholderText());
-    else
-        target->setString(defaultName());
-    if (!shortNameTextField_->text().isEmpty())
-        target->setAbbreviation(shortNameTextField_->text());
-    else if (!shortNameTextField_->placeholderText().isEmpty())
-        target->setAbbreviation(shortNameTextField_->placeholderText());
-    else
-        target->setAbbreviation(defaultShortName());
+    target->setString(typedOrProposed(nameTextField_, [this] { return defaultName(); }));
+    target->setAbbreviation(
+        typedOrProposed(shortNameTextField_, [this] { return defaultShortName(); }));
 
     // Tray icons belong to their host object, so a rename needs no re-keying.
     const bool wanted = menuBarItemCheckbox_->isChecked();
