@@ -1,7 +1,8 @@
 #include "platform/InstanceProtocol.h"
 
+#include "platform/PlainIdentifier.h"
+
 #include <QDir>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtEndian>
 
@@ -12,8 +13,7 @@ const QString socketSuffix = QStringLiteral(".instance");
 
 // The user id keeps two users apart even where they share a runtime folder.
 QString basePath(const QString &identifier) {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_-]+(\\.[A-Za-z0-9_-]+)*$"));
-    if (!plain.match(identifier).hasMatch())
+    if (!isPlainIdentifier(identifier))
         return {};
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())

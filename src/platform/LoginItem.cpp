@@ -1,5 +1,7 @@
 #include "platform/LoginItem.h"
 
+#include "platform/PlainIdentifier.h"
+
 #include "platform/DesktopEntry.h"
 #include "platform/DesktopExec.h"
 
@@ -7,13 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 QString LoginItem::entryPath(const QString &identifier) {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_-]+(\\.[A-Za-z0-9_-]+)*$"));
-    if (!plain.match(identifier).hasMatch())
+    if (!isPlainIdentifier(identifier))
         return {};
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (config.isEmpty())

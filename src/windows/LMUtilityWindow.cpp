@@ -16,12 +16,6 @@ qreal mainScreenHeight() {
     return screen ? screen->geometry().height() : 0;
 }
 
-void fill(QWidget *view, const QColor &color) {
-    QPalette palette = view->palette();
-    palette.setColor(QPalette::Window, color);
-    view->setPalette(palette);
-    view->setAutoFillBackground(true);
-}
 } // namespace
 
 LMUtilityWindow::LMUtilityWindow(StatusItemButton *statusBarButton, const QString &title,
@@ -37,7 +31,7 @@ LMUtilityWindow::LMUtilityWindow(StatusItemButton *statusBarButton, const QStrin
     setFixedSize(size.toSize());
     setWindowTitle(title);
 
-    fill(titleBarLine_, SystemColors::quaternaryLabel());
+    paintAsHairline(titleBarLine_);
     setFrame(titleBarLine_, QRectF(0, h - 22, w, 1));
 
     // Names are user text: the title is never read as markup.
@@ -56,6 +50,13 @@ LMUtilityWindow::LMUtilityWindow(StatusItemButton *statusBarButton, const QStrin
     setFrame(utilityView_, QRectF(0, 0, w, frameOf(titleBarLine_).y()));
 
     closeButton_->move(6, 5);
+}
+
+void LMUtilityWindow::paintAsHairline(QWidget *view) {
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::Window, SystemColors::quaternaryLabel());
+    view->setPalette(palette);
+    view->setAutoFillBackground(true);
 }
 
 QRectF LMUtilityWindow::frameOf(const QWidget *view) {

@@ -42,6 +42,9 @@ public:
     // inside `available`, if it fits there at all.
     static QRect fitOnScreen(const QRect &window, const QRect &available);
 
+    // Fills `view` in the hairline colour, for separators and grid lines.
+    static void paintAsHairline(QWidget *view);
+
     // A child's frame from the bottom left of its parent.
     static QRectF frameOf(const QWidget *view);
     static void setFrame(QWidget *view, const QRectF &frame);

@@ -1,7 +1,6 @@
 #include "windows/TRHostsWindow.h"
 
 #include "platform/NamedImages.h"
-#include "platform/SystemColors.h"
 #include "windows/HostsTableView.h"
 #include "windows/TRHostsWindowController.h"
 
@@ -16,10 +15,7 @@ TRHostsWindow::TRHostsWindow(StatusItemButton *statusBarButton, QWidget *parent)
     const qreal w = 140;
     const qreal h = 160;
 
-    QPalette linePalette = line_->palette();
-    linePalette.setColor(QPalette::Window, SystemColors::quaternaryLabel());
-    line_->setPalette(linePalette);
-    line_->setAutoFillBackground(true);
+    paintAsHairline(line_);
     setFrame(line_, QRectF(0, 20, utilityView()->width(), 1));
 
     // The table reaches 22 points above the content view, under the title strip; the top
