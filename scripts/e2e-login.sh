@@ -51,13 +51,15 @@ wait_for() {
   done
 }
 exactly_one() { [ "$(count)" -eq 1 ]; }
+# A function, so that every try of wait_for reads the process list afresh.
+none_left() { [ -z "$(tarvik_pids)" ]; }
 
 cleanup() {
   local pids
   pids=$(tarvik_pids)
   if [ -n "$pids" ]; then
     kill -TERM $pids 2>/dev/null || true
-    wait_for 5 test -z "$(tarvik_pids)" || kill -KILL $(tarvik_pids) 2>/dev/null || true
+    wait_for 5 none_left || kill -KILL $(tarvik_pids) 2>/dev/null || true
   fi
   if [ -n "$xvfb_pid" ]; then
     kill -TERM "$xvfb_pid" 2>/dev/null || true
@@ -167,7 +169,7 @@ ok "--import handed the list to the running Tarvik, which stored it"
 
 # --- "Launch at Login" off: stored, then Tarvik's next start removes the entry
 kill -TERM "$first"
-wait_for 10 test -z "$(tarvik_pids)" || fail "the running Tarvik did not end on SIGTERM"
+wait_for 10 none_left || fail "the running Tarvik did not end on SIGTERM"
 sed -i 's/^launchAtLogin=true$/launchAtLogin=false/' "$settings"
 start_once teardown test ! -e "$entry"
 ok "launch at login removed by Tarvik at start"
