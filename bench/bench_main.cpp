@@ -16,8 +16,8 @@
 #include "LoopbackHosts.h"
 #include "MachineLoad.h"
 #include "Stats.h"
+#include "app/ResourceLimits.h"
 #include "monitoring/TRHostController.h"
-#include "platform/ResourceLimits.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

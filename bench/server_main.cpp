@@ -7,7 +7,7 @@
 
 #include "LoopbackHosts.h"
 #include "LoopbackServer.h"
-#include "platform/ResourceLimits.h"
+#include "app/ResourceLimits.h"
 
 #include <csignal>
 #include <cstdio>

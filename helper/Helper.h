@@ -7,7 +7,7 @@ class Workspace;
 class Helper {
 public:
     static constexpr const char *appExecutableName = "Tarvik.app";
-    static constexpr const char *appBundleIdentifier = "com.morvane.Tarvik";
+    static constexpr const char *appDesktopIdentifier = "com.morvane.Tarvik";
 
     explicit Helper(Workspace &workspace)
         : workspace_(workspace) {}

@@ -1,7 +1,7 @@
 // tarvik-helper: started by the session at login (see LoginItem), it starts Tarvik and quits.
 #include "Helper.h"
 
-#include "platform/Workspace.h"
+#include "login/Workspace.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -1,9 +1,9 @@
 // The login helper: its decision against a fake workspace, the Linux workspace it runs on (how it
 // finds a running Tarvik, how it starts one by name), and the helper program itself.
 #include "Helper.h"
-#include "platform/InstanceProtocol.h"
-#include "platform/LinuxWorkspace.h"
-#include "platform/SingleInstance.h"
+#include "instance/InstanceProtocol.h"
+#include "instance/SingleInstance.h"
+#include "login/LinuxWorkspace.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -188,7 +188,7 @@ void startTarvik(QProcess &process) {
     ASSERT_TRUE(waitUntil(
         [] {
             const auto running = runningApplications();
-            return !running.empty() && running[0].bundleIdentifier == u"com.morvane.Tarvik";
+            return !running.empty() && running[0].desktopIdentifier == u"com.morvane.Tarvik";
         },
         20000));
 }
@@ -214,9 +214,9 @@ TEST(LinuxWorkspaceTest, RunningApplicationsAreTheInstancesThatAnswer) {
 
     const std::vector<App> running = runningApplications();
     ASSERT_EQ(running.size(), 2u);
-    EXPECT_EQ(running[0].bundleIdentifier, QStringLiteral("com.morvane.Tarvik"));
+    EXPECT_EQ(running[0].desktopIdentifier, QStringLiteral("com.morvane.Tarvik"));
     EXPECT_FALSE(running[0].isActive) << "a tray program without a window in front";
-    EXPECT_EQ(running[1].bundleIdentifier, QStringLiteral("org.example.Other"));
+    EXPECT_EQ(running[1].desktopIdentifier, QStringLiteral("org.example.Other"));
     EXPECT_TRUE(running[1].isActive);
 }
 

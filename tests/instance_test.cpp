@@ -1,12 +1,12 @@
 // One Tarvik per user: the lock and socket, later starts handing over to the running instance,
 // --import handing it the new list, and recovery from a crashed instance.
 #include "app/AppInstance.h"
+#include "instance/InstanceClient.h"
+#include "instance/InstanceProtocol.h"
+#include "instance/SingleInstance.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
-#include "platform/InstanceClient.h"
-#include "platform/InstanceProtocol.h"
-#include "platform/Settings.h"
-#include "platform/SingleInstance.h"
+#include "settings/Settings.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 

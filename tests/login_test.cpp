@@ -1,8 +1,8 @@
 // "Launch at Login": the autostart entry for the login helper under the private
 // $XDG_CONFIG_HOME, really written and removed.
-#include "platform/DesktopEntry.h"
-#include "platform/DesktopExec.h"
-#include "platform/LoginItem.h"
+#include "login/DesktopEntry.h"
+#include "login/DesktopExec.h"
+#include "login/LoginItem.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,5 +106,148 @@ TEST_F(LoginItemTest, IdentifiersThatAreNoPlainFileNameAreRefused) {
     }
     EXPECT_FALSE(QFileInfo::exists(autostart()));
     EXPECT_FALSE(QFileInfo::exists(QDir(config()).filePath(QStringLiteral("escape.desktop"))));
+}
+} // namespace
+
+// Desktop entries as a launcher reads them: the Exec line's quoting and field codes, string
+// escapes, and which keys belong to the entry.
+#include "login/DesktopEntry.h"
+#include "login/DesktopExec.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+QStringList split(const char *exec, const DesktopExec::Fields &fields = {}) {
+    QString error;
+    const auto arguments = DesktopExec::split(QString::fromUtf8(exec), fields, &error);
+    EXPECT_TRUE(arguments) << exec << ": " << error.toStdString();
+    return arguments.value_or(QStringList());
+}
+
+QStringList list(std::initializer_list<const char *> items) {
+    QStringList out;
+    for (const char *item : items)
+        out << QString::fromUtf8(item);
+    return out;
+}
+
+TEST(DesktopExecTest, SplitsPlainAndQuotedArguments) {
+    EXPECT_EQ(split("tarvik"), list({"tarvik"}));
+    EXPECT_EQ(split("  /usr/bin/tarvik   --check\t--json "),
+              list({"/usr/bin/tarvik", "--check", "--json"}));
+    EXPECT_EQ(split(R"("/opt/my apps/tarvik" "" "a\"b" "\`\$\\")"),
+              list({"/opt/my apps/tarvik", "", "a\"b", "`$\\"}));
+    EXPECT_EQ(split(R"(run "it's; (all) | fine & ~ok")"),
+              list({"run", "it's; (all) | fine & ~ok"}));
+}
+
+TEST(DesktopExecTest, FieldCodesExpandOrVanish) {
+    const DesktopExec::Fields fields{QStringLiteral("tarvik-icon"), QStringLiteral("Tarvik"),
+                                     QStringLiteral("/a/b.desktop")};
+    EXPECT_EQ(split("tarvik %U", fields), list({"tarvik"}));
+    EXPECT_EQ(split("tarvik %f %F %u %d %D %n %N %v %m --x", fields), list({"tarvik", "--x"}));
+    EXPECT_EQ(
+        split("tarvik %i --name=%c --from=%k 100%%", fields),
+        list({"tarvik", "--icon", "tarvik-icon", "--name=Tarvik", "--from=/a/b.desktop", "100%"}));
+    EXPECT_EQ(split("tarvik %i"), list({"tarvik"})) << "no icon, no --icon";
+}
+
+TEST(DesktopExecTest, RefusesLinesThatBreakTheQuotingRules) {
+    for (const char *exec :
+         {"", "   ", "%U", "\"\" --x", "sh -c 'echo hi'", "a;b", "a$HOME", "a>b", "a\\ b",
+          "\"unclosed", "\"a\"b", "\"bad \\n escape\"", "tarvik %x", "tarvik 100%"}) {
+        QString error;
+        EXPECT_FALSE(DesktopExec::split(QString::fromUtf8(exec), {}, &error)) << exec;
+        EXPECT_FALSE(error.isEmpty()) << exec;
+    }
+}
+
+TEST(DesktopExecTest, QuotedArgumentsComeBackUnchangedThroughAFile) {
+    const QStringList awkward = {QStringLiteral("/usr/bin/tarvik-helper"),
+                                 QStringLiteral("/home/a b/bin/tarvik-helper"),
+                                 QStringLiteral("/tmp/\"quoted\"/x"),
+                                 QStringLiteral("/tmp/$HOME/`cmd`"),
+                                 QStringLiteral("C:\\back\\slash"),
+                                 QStringLiteral("100% sure"),
+                                 QStringLiteral("tab\there, new\nline"),
+                                 QStringLiteral(" leading space"),
+                                 QStringLiteral("caf\u00e9 ~ (x) | y & z; #"),
+                                 QString()};
+    QStringList quoted;
+    for (const QString &argument : awkward)
+        quoted << DesktopExec::quote(argument);
+    // Written as a file value and read back, the way a session reads an autostart entry.
+    const QString stored = DesktopEntry::escapeValue(quoted.join(u' '));
+    EXPECT_FALSE(stored.contains(u'\n'));
+    const QString read = DesktopEntry::unescapeValue(stored);
+    QString error;
+    const auto arguments = DesktopExec::split(read, {}, &error);
+    ASSERT_TRUE(arguments) << error.toStdString() << " in " << read.toStdString();
+    EXPECT_EQ(*arguments, awkward);
+}
+
+TEST(DesktopEntryTest, StringEscapesAreUndoneButExecEscapesAreKept) {
+    EXPECT_EQ(DesktopEntry::unescapeValue(QStringLiteral(R"(a\sb\tc\nd\re\\f)")),
+              QStringLiteral("a b\tc\nd\re\\f"));
+    EXPECT_EQ(DesktopEntry::unescapeValue(QStringLiteral(R"("a\"b" \$ end\)")),
+              QStringLiteral(R"("a\"b" \$ end\)"));
+}
+
+class DesktopEntryFileTest : public ::testing::Test {
+protected:
+    QString write(const QByteArray &text) {
+        QFile file(dir.filePath(QStringLiteral("x.desktop")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return file.fileName();
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(DesktopEntryFileTest, ReadsOnlyTheDesktopEntryGroup) {
+    const QString path = write("# a comment\n"
+                               "[Desktop Action quit]\n"
+                               "Exec=wrong\n"
+                               "[Desktop Entry]\r\n"
+                               "Type = Application\n"
+                               "Name=Tarvik\n"
+                               "Name[de]=Tarvik DE\n"
+                               "Exec=tarvik --from %k\n"
+                               "Comment=\\sfirst\n"
+                               "Exec=second\n"
+                               "[Other]\n"
+                               "Icon=wrong\n");
+    const auto entry = DesktopEntry::read(path);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->value(QStringLiteral("Type")), QStringLiteral("Application"));
+    EXPECT_EQ(entry->value(QStringLiteral("Name")), QStringLiteral("Tarvik"));
+    EXPECT_EQ(entry->value(QStringLiteral("Comment")), QStringLiteral(" first"));
+    EXPECT_FALSE(entry->value(QStringLiteral("Icon")));
+    EXPECT_EQ(entry->command(),
+              QStringList({QStringLiteral("tarvik"), QStringLiteral("--from"), entry->path()}));
+}
+
+TEST_F(DesktopEntryFileTest, WhatCannotBeStartedSaysWhy) {
+    EXPECT_FALSE(DesktopEntry::read(write("Exec=tarvik\n")));
+    EXPECT_FALSE(DesktopEntry::read(dir.filePath(QStringLiteral("missing.desktop"))));
+
+    const std::pair<QByteArray, QString> cases[] = {
+        {"[Desktop Entry]\nType=Application\nHidden=true\nExec=true\n", QStringLiteral("Hidden")},
+        {"[Desktop Entry]\nType=Link\nExec=true\n", QStringLiteral("not an application")},
+        {"[Desktop Entry]\nType=Application\n", QStringLiteral("no Exec")},
+        {"[Desktop Entry]\nType=Application\nExec=sh -c 'x'\n", QStringLiteral("not valid")},
+        {"[Desktop Entry]\nType=Application\nExec=no-such-program-here\n",
+         QStringLiteral("not in PATH")},
+    };
+    for (const auto &[text, reason] : cases) {
+        const auto entry = DesktopEntry::read(write(text));
+        ASSERT_TRUE(entry);
+        QString error;
+        EXPECT_FALSE(entry->launch(&error)) << text.constData();
+        EXPECT_TRUE(error.contains(reason)) << error.toStdString();
+    }
 }
 } // namespace

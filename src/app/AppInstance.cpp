@@ -1,11 +1,11 @@
 #include "app/AppInstance.h"
 
 #include "app/AppDelegate.h"
+#include "instance/InstanceClient.h"
+#include "instance/InstanceProtocol.h"
+#include "instance/SingleInstance.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
-#include "platform/InstanceClient.h"
-#include "platform/InstanceProtocol.h"
-#include "platform/SingleInstance.h"
 
 #include <QDeadlineTimer>
 #include <QThread>

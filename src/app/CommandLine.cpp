@@ -1,10 +1,10 @@
 #include "app/CommandLine.h"
 
 #include "app/AppInstance.h"
+#include "app/UnixSignals.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
-#include "platform/Settings.h"
-#include "platform/UnixSignals.h"
+#include "settings/Settings.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "app/TRAppDelegate.h"
 
+#include "app/BuildInfo.h"
 #include "monitoring/TRHostController.h"
-#include "platform/BuildInfo.h"
-#include "platform/StatusItem.h"
-#include "platform/Updater.h"
+#include "trayitem/StatusItem.h"
+#include "updates/Updater.h"
 #include "windows/TREditHostWindow.h"
 
 #include "statusmenu/TRMenuBarController.h"

@@ -1,10 +1,10 @@
 #include "app/AppInstance.h"
 #include "app/CommandLine.h"
+#include "app/ResourceLimits.h"
 #include "app/TRAppDelegate.h"
-#include "platform/ResourceLimits.h"
-#include "platform/Settings.h"
-#include "platform/SingleInstance.h"
-#include "platform/UnixSignals.h"
+#include "app/UnixSignals.h"
+#include "instance/SingleInstance.h"
+#include "settings/Settings.h"
 
 #include <QApplication>
 #include <QTimer>

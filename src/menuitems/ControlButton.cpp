@@ -1,6 +1,6 @@
 #include "menuitems/ControlButton.h"
 
-#include "platform/NamedImages.h"
+#include "drawing/NamedImages.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,13 +1,13 @@
 #include "menuitems/LMMenuItem.h"
 
+#include "drawing/DigitAlignedFont.h"
+#include "drawing/NamedImages.h"
 #include "menuitems/EditButton.h"
 #include "menuitems/LMItemable.h"
 #include "menuitems/LMMenuItemDelegate.h"
+#include "menuitems/MenuText.h"
 #include "menuitems/RemoveButton.h"
 #include "menuitems/StateButton.h"
-#include "platform/DigitAlignedFont.h"
-#include "platform/MenuText.h"
-#include "platform/NamedImages.h"
 
 #include <QFontDatabase>
 #include <QMenu>

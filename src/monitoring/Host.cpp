@@ -4,8 +4,8 @@
 #include "monitoring/HostStatusItemFace.h"
 #include "monitoring/StatusColors.h"
 #include "monitoring/TRHostController.h"
-#include "platform/ModifierFlags.h"
-#include "platform/StatusItem.h"
+#include "trayitem/ModifierFlags.h"
+#include "trayitem/StatusItem.h"
 
 Host::Host(const QString &address)
     : address_(address)

@@ -1,9 +1,9 @@
 #include "monitoring/HostStatusItemFace.h"
 
+#include "drawing/DigitAlignedFont.h"
+#include "drawing/PaintedIcon.h"
 #include "monitoring/Host.h"
-#include "platform/DigitAlignedFont.h"
-#include "platform/ModifierFlags.h"
-#include "platform/PaintedIcon.h"
+#include "trayitem/ModifierFlags.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AttributedText.h"
+#include "trayitem/AttributedText.h"
 
 #include <QColor>
 #include <QIcon>

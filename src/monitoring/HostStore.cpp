@@ -1,6 +1,6 @@
 #include "monitoring/HostStore.h"
 
-#include "platform/Settings.h"
+#include "settings/Settings.h"
 
 #include <QDateTime>
 #include <QDir>

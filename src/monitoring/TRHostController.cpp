@@ -1,12 +1,12 @@
 #include "monitoring/TRHostController.h"
 
+#include "http/UrlParser.h"
+#include "monitoring/Clock.h"
 #include "monitoring/HostName.h"
 #include "monitoring/HostStatusItemFace.h"
 #include "monitoring/MenuBarLink.h"
-#include "platform/Clock.h"
-#include "platform/Settings.h"
-#include "platform/StatusItem.h"
-#include "platform/UrlParser.h"
+#include "settings/Settings.h"
+#include "trayitem/StatusItem.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "http/HttpClient.h"
 #include "monitoring/Host.h"
 #include "monitoring/HostStore.h"
-#include "platform/HttpClient.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,9 +1,9 @@
 #include "windows/HostNameProposals.h"
 
+#include "http/UrlParser.h"
 #include "monitoring/Host.h"
 #include "monitoring/HostName.h"
 #include "monitoring/TRHostController.h"
-#include "platform/UrlParser.h"
 
 #include <QTextBoundaryFinder>
 

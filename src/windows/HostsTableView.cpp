@@ -1,7 +1,7 @@
 #include "windows/HostsTableView.h"
 
-#include "platform/SystemColors.h"
 #include "windows/HostListModel.h"
+#include "windows/SystemColors.h"
 
 #include <QDragMoveEvent>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "windows/LMUtilityWindow.h"
 
-#include "platform/FlippedGeometry.h"
-#include "platform/StatusItemButton.h"
-#include "platform/SystemColors.h"
+#include "trayitem/StatusItemButton.h"
+#include "windows/FlippedGeometry.h"
+#include "windows/SystemColors.h"
 #include "windows/WindowCloseButton.h"
 
 #include <QCursor>

@@ -9,7 +9,7 @@
 #include <optional>
 
 class QLabel;
-#include "platform/StatusItemButton.h"
+#include "trayitem/StatusItemButton.h"
 class WindowCloseButton;
 
 // The base of Tarvik's small windows: fixed size, frameless, above other windows, with a

@@ -1,6 +1,6 @@
 #include "windows/TRHostsWindow.h"
 
-#include "platform/NamedImages.h"
+#include "drawing/NamedImages.h"
 #include "windows/HostsTableView.h"
 #include "windows/TRHostsWindowController.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/AppDelegate.h"
+#include "monitoring/Clock.h"
 #include "monitoring/Host.h"
 #include "monitoring/MenuBarLink.h"
-#include "platform/Clock.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

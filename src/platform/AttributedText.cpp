@@ -1,7 +1,0 @@
-#include "platform/AttributedText.h"
-
-#include <QFontMetricsF>
-
-qreal AttributedText::width() const {
-    return QFontMetricsF(font).horizontalAdvance(text);
-}

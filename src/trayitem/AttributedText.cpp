@@ -1,0 +1,7 @@
+#include "trayitem/AttributedText.h"
+
+#include <QFontMetricsF>
+
+qreal AttributedText::width() const {
+    return QFontMetricsF(font).horizontalAdvance(text);
+}

@@ -1,0 +1,739 @@
+// The stored host list: strict decoding, the exact written form, and keeping unreadable bytes.
+#include "monitoring/HostStore.h"
+#include "settings/Settings.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetSettings();
+        for (const QString &f : preservedCopies())
+            QFile::remove(f);
+    }
+
+    static QByteArray hostJson(const QString &extra = QString()) {
+        return QStringLiteral(R"({"address":"http://a","string":"A","isFavorite":false,)"
+                              R"("hasMenuBarItem":false,"categories":[],"isActive":true%1})")
+            .arg(extra)
+            .toUtf8();
+    }
+
+    static QStringList preservedCopies() {
+        QDir folder(Settings::folder());
+        QStringList paths;
+        for (const QString &name :
+             folder.entryList({QStringLiteral("Tarvik-unreadable-hosts-*")}, QDir::Files))
+            paths << folder.filePath(name);
+        return paths;
+    }
+};
+
+TEST_F(StoreTest, MissingKeyAndEmptyArrayBothGiveAnEmptyList) {
+    EXPECT_EQ(HostStore::read().status, HostStore::Status::Missing);
+    EXPECT_FALSE(HostStore::readStoredHosts());
+
+    Settings::setHostsData("[]");
+    const auto read = HostStore::read();
+    EXPECT_EQ(read.status, HostStore::Status::Ok);
+    EXPECT_TRUE(read.hosts.empty());
+}
+
+TEST_F(StoreTest, OneBadElementDiscardsTheWholeDocument) {
+    const QList<QByteArray> bad = {
+        "not json",
+        "{}",
+        "[1]",
+        "[" + hostJson() + ",{\"string\":\"B\"}]",
+        "[" + hostJson().replace("\"isActive\":true", "\"isActive\":null") + "]",
+        "[" + hostJson().replace(",\"isActive\":true", "") + "]",
+        "[" + hostJson().replace("\"isActive\":true", "\"isActive\":1") + "]",
+        "[" + hostJson().replace("\"categories\":[]", "\"categories\":[3]") + "]",
+        "[" + hostJson().replace("\"address\":\"http://a\"", "\"address\":7") + "]",
+        "[" + hostJson(QStringLiteral(",\"isReachable\":\"yes\"")) + "]",
+        "[" + hostJson(QStringLiteral(",\"lastRequestDuration\":\"1\"")) + "]",
+        "[" + hostJson(QStringLiteral(",\"lastRequestDuration\":1e400")) + "]",
+    };
+    for (const QByteArray &document : bad) {
+        QString why;
+        EXPECT_FALSE(HostStore::decode(document, &why)) << document.constData();
+        EXPECT_FALSE(why.isEmpty()) << document.constData();
+    }
+}
+
+TEST_F(StoreTest, OptionalFieldsAcceptNullAndMissing) {
+    const auto hosts = HostStore::decode(
+        "[" +
+        hostJson(QStringLiteral(
+            R"(,"isReachable":null,"abbreviation":null,"lastRequestDuration":null)")) +
+        "," + hostJson(QStringLiteral(R"(,"isReachable":false,"abbreviation":"x")")) + "]");
+    ASSERT_TRUE(hosts);
+    ASSERT_EQ(hosts->size(), 2u);
+    EXPECT_FALSE(hosts->at(0)->isReachable());
+    EXPECT_FALSE(hosts->at(0)->abbreviation());
+    EXPECT_FALSE(hosts->at(0)->lastRequestDuration());
+    EXPECT_EQ(hosts->at(1)->isReachable(), std::optional<bool>(false));
+    EXPECT_EQ(hosts->at(1)->abbreviation(), std::optional<QString>(QStringLiteral("x")));
+}
+
+TEST_F(StoreTest, WritesAbsentOptionalsByLeavingTheirKeysOut) {
+    auto fresh = std::make_shared<Host>(QStringLiteral("example.com"));
+    auto checked = std::make_shared<Host>(QStringLiteral("http://b"));
+    checked->setIsReachable(false);
+    checked->setAbbreviation(QStringLiteral("B"));
+    checked->setLastRequestDuration(0.1 + 0.2);
+    checked->restoreIsActive(false);
+    ASSERT_TRUE(HostStore::write({fresh, checked}));
+
+    const QByteArray stored = Settings::hostsData().value();
+    EXPECT_EQ(stored.left(stored.indexOf("},") + 1),
+              QByteArray(R"([{"address":"example.com","categories":[],"hasMenuBarItem":false,)"
+                         R"("isActive":true,"isFavorite":false,"string":"example.com"})"));
+    const QJsonObject second = QJsonDocument::fromJson(stored).array().at(1).toObject();
+    EXPECT_EQ(second.value(QStringLiteral("isReachable")), QJsonValue(false));
+    EXPECT_EQ(second.value(QStringLiteral("abbreviation")), QJsonValue(QStringLiteral("B")));
+    EXPECT_EQ(second.value(QStringLiteral("isActive")), QJsonValue(false));
+    EXPECT_NE(stored.indexOf("0.30000000000000004"), -1) << "durations must read back exactly";
+
+    const auto back = HostStore::readStoredHosts();
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->at(1)->lastRequestDuration(), std::optional<double>(0.1 + 0.2));
+}
+
+TEST_F(StoreTest, UnknownKeysAreDroppedAndStoredOnlyFieldsSurviveRoundTrips) {
+    Settings::setHostsData("[" +
+                           hostJson(QStringLiteral(R"(,"colour":"blue")"))
+                               .replace("\"isFavorite\":false", "\"isFavorite\":true")
+                               .replace("\"categories\":[]", "\"categories\":[\"work\",\"eu\"]") +
+                           "]");
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        const auto hosts = HostStore::readStoredHosts();
+        ASSERT_TRUE(hosts);
+        ASSERT_TRUE(HostStore::write(*hosts));
+    }
+    const QByteArray stored = Settings::hostsData().value();
+    EXPECT_EQ(stored.indexOf("colour"), -1);
+    const QJsonObject o = QJsonDocument::fromJson(stored).array().at(0).toObject();
+    EXPECT_EQ(o.value(QStringLiteral("isFavorite")), QJsonValue(true));
+    EXPECT_EQ(o.value(QStringLiteral("categories")).toArray(),
+              QJsonArray({QStringLiteral("work"), QStringLiteral("eu")}));
+}
+
+TEST_F(StoreTest, AListThatCannotBeEncodedLeavesThePreviousValue) {
+    Settings::setHostsData("[]");
+    auto host = std::make_shared<Host>(QStringLiteral("http://a"));
+    host->setLastRequestDuration(std::numeric_limits<double>::infinity());
+    EXPECT_FALSE(HostStore::encode({host}));
+    EXPECT_FALSE(HostStore::write({host}));
+    EXPECT_EQ(Settings::hostsData(), std::optional<QByteArray>("[]"));
+}
+
+TEST_F(StoreTest, UnreadableBytesAreKeptOnceBesideTheSettings) {
+    const QByteArray garbage = "[{\"string\": truncated";
+    Settings::setHostsData(garbage);
+
+    const auto first = HostStore::read();
+    EXPECT_EQ(first.status, HostStore::Status::Unreadable);
+    EXPECT_TRUE(first.hosts.empty());
+    ASSERT_FALSE(first.preservedCopy.isEmpty());
+    QFile copy(first.preservedCopy);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), garbage);
+    EXPECT_EQ(Settings::hostsData(), std::optional<QByteArray>(garbage)) << "store untouched";
+
+    EXPECT_EQ(HostStore::read().preservedCopy, first.preservedCopy);
+    EXPECT_EQ(preservedCopies().size(), 1);
+
+    Settings::setHostsData("also not json");
+    EXPECT_NE(HostStore::read().preservedCopy, first.preservedCopy);
+    EXPECT_EQ(preservedCopies().size(), 2);
+}
+
+TEST(SettingsTest, FrequencyIsParsedFromText) {
+    resetSettings();
+    QSettings raw(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("morvane"),
+                  QStringLiteral("Tarvik"));
+    EXPECT_EQ(Settings::pingFrequency(), 60.0);
+    EXPECT_FALSE(Settings::wholePingFrequency());
+
+    const QList<std::pair<QString, double>> cases = {
+        {QStringLiteral("300"), 300.0}, {QStringLiteral(" 90.5 "), 90.5},
+        {QStringLiteral("abc"), 60.0},  {QStringLiteral("nan"), 60.0},
+        {QStringLiteral("inf"), 60.0},  {QStringLiteral("true"), 60.0}};
+    for (const auto &[text, expected] : cases) {
+        raw.setValue(QStringLiteral("pingFrequency"), text);
+        raw.sync();
+        EXPECT_EQ(Settings::pingFrequency(), expected) << text.toStdString();
+    }
+    raw.setValue(QStringLiteral("pingFrequency"), QStringLiteral("90.5"));
+    raw.sync();
+    EXPECT_FALSE(Settings::wholePingFrequency());
+    ASSERT_TRUE(Settings::setPingFrequency(900));
+    EXPECT_EQ(Settings::wholePingFrequency(), std::optional<qint64>(900));
+}
+} // namespace
+
+// The monitoring engine against a real HTTP server: the timer rule, rounds and their results,
+// activation, removal, and what the engine tells the tray.
+#include "monitoring/HostStore.h"
+#include "monitoring/TRHostController.h"
+#include "settings/Settings.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetSettings();
+        engine.setMenuBarController(&menu);
+        engine.httpClient().setDeadline(std::chrono::milliseconds(2000));
+    }
+
+    std::shared_ptr<Host> addListed(const QString &path, bool active = true) {
+        auto host = std::make_shared<Host>(server.url(path));
+        host->setString(path);
+        host->restoreIsActive(active);
+        engine.hosts().push_back(host);
+        return host;
+    }
+
+    // Runs one round and waits for every check in it.
+    void pingAndWait() {
+        QSignalSpy finished(&engine, &TRHostController::roundFinished);
+        engine.ping();
+        ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+    }
+
+    TestHttpServer server;
+    ManualClock clock;
+    RecordingMenuBar menu;
+    TRHostController engine{clock};
+};
+
+TEST_F(EngineTest, ARoundStartsOnlyWhenStrictlyMoreThanTheFrequencyHasPassed) {
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    clock.advanceMs(60000);
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 0) << "exactly the frequency is not enough";
+    clock.advanceMs(1);
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 1);
+    EXPECT_EQ(engine.lastPingDate(), clock.now());
+
+    Settings::setPingFrequency(300);
+    clock.advanceMs(200000);
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 1) << "the stored frequency governs the next tick";
+    clock.advanceMs(100001);
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 2);
+}
+
+TEST_F(EngineTest, AManualRoundMovesTheNextTimedRound) {
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    clock.advanceMs(30000);
+    engine.ping();
+    clock.advanceMs(59000);
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 1);
+    clock.advanceMs(1001);
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 2);
+}
+
+TEST_F(EngineTest, AClockMovedBackwardsStillGetsTimedRounds) {
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    clock.advanceMs(-3600 * 1000);
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 1);
+    EXPECT_EQ(engine.lastPingDate(), clock.now());
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 1) << "after the jump the normal rule applies again";
+}
+
+TEST_F(EngineTest, LoadChecksTheStoredHostsAndSchedulesTheTimer) {
+    HostStore::write({std::make_shared<Host>(server.url(QStringLiteral("/ok")))});
+    QSignalSpy finished(&engine, &TRHostController::roundFinished);
+    engine.load();
+    EXPECT_TRUE(engine.isTimerScheduled());
+    ASSERT_EQ(engine.hosts().size(), 1u);
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    EXPECT_EQ(engine.hosts()[0]->isReachable(), std::optional<bool>(true));
+    EXPECT_EQ(menu.count(QStringLiteral("updateToolTip")), 1);
+}
+
+TEST_F(EngineTest, WithNothingReadableLoadStartsEmptyButStillSchedulesTheTimer) {
+    for (const std::optional<QByteArray> &stored :
+         {std::optional<QByteArray>(), std::optional<QByteArray>("x")}) {
+        resetSettings();
+        if (stored)
+            Settings::setHostsData(*stored);
+        TRHostController fresh(clock);
+        QSignalSpy rounds(&fresh, &TRHostController::roundStarted);
+        fresh.load();
+        EXPECT_TRUE(fresh.hosts().empty());
+        EXPECT_TRUE(fresh.isTimerScheduled());
+        EXPECT_EQ(rounds.count(), 0);
+        clock.advanceMs(60001);
+        fresh.tick();
+        EXPECT_EQ(rounds.count(), 1) << "hosts added later get timed rounds";
+        EXPECT_EQ(Settings::hostsData(), stored) << "nothing overwrites what could not be read";
+    }
+}
+
+TEST_F(EngineTest, ResultsFollowStatusTransportAndRedirectRules) {
+    auto ok = addListed(QStringLiteral("/ok"));
+    auto notFound = addListed(QStringLiteral("/status/404"));
+    auto serverError = addListed(QStringLiteral("/status/503"));
+    auto redirected = addListed(QStringLiteral("/redirect/3"));
+    auto tooManyRedirects = addListed(QStringLiteral("/redirect/11"));
+    auto toFtp = addListed(QStringLiteral("/to/ftp"));
+    auto toFile = addListed(QStringLiteral("/to/file"));
+    auto refused = std::make_shared<Host>(QStringLiteral("http://127.0.0.1:1/"));
+    engine.hosts().push_back(refused);
+    pingAndWait();
+
+    EXPECT_EQ(ok->isReachable(), std::optional<bool>(true));
+    EXPECT_EQ(redirected->isReachable(), std::optional<bool>(true));
+    for (const auto &down : {notFound, serverError, tooManyRedirects, toFtp, toFile, refused})
+        EXPECT_EQ(down->isReachable(), std::optional<bool>(false)) << down->string().toStdString();
+    for (const auto &host : engine.hosts())
+        EXPECT_TRUE(host->lastRequestDuration().has_value());
+    // Both chains pass /redirect/1; only the three-step chain gets to /redirect/0, because the
+    // eleven-step one stops after its tenth redirect.
+    EXPECT_EQ(server.requests(QStringLiteral("/redirect/1")), 2);
+    EXPECT_EQ(server.requests(QStringLiteral("/redirect/0")), 1);
+}
+
+TEST_F(EngineTest, AddressesThatAreNotHttpAreDownWithoutARequest) {
+    const QStringList addresses = {
+        QStringLiteral("ftp://127.0.0.1/"), QStringLiteral("example.com"),
+        QStringLiteral("http://exa mple.com"), QString(), QStringLiteral("file:///etc/passwd")};
+    for (const QString &address : addresses) {
+        auto host = std::make_shared<Host>(address);
+        host->setLastRequestDuration(5.0);
+        engine.hosts().push_back(host);
+    }
+    auto ok = addListed(QStringLiteral("/ok"));
+    pingAndWait();
+    EXPECT_EQ(server.totalRequests(), 1);
+    EXPECT_EQ(ok->isReachable(), std::optional<bool>(true)) << "the round goes on";
+    for (qsizetype i = 0; i < addresses.size(); ++i) {
+        EXPECT_EQ(engine.hosts()[i]->isReachable(), std::optional<bool>(false));
+        EXPECT_EQ(engine.hosts()[i]->lastRequestDuration(), std::optional<double>(0.0));
+    }
+}
+
+TEST_F(EngineTest, HostsThatNeverFinishAnsweringEndAtTheDeadline) {
+    engine.httpClient().setDeadline(std::chrono::milliseconds(400));
+    auto hang = addListed(QStringLiteral("/hang"));
+    auto trickle = addListed(QStringLiteral("/trickle"));
+    pingAndWait();
+    for (const auto &host : {hang, trickle}) {
+        EXPECT_EQ(host->isReachable(), std::optional<bool>(false));
+        EXPECT_GE(*host->lastRequestDuration(), 0.39);
+        EXPECT_LT(*host->lastRequestDuration(), 2.0);
+    }
+}
+
+TEST_F(EngineTest, InactiveHostsAreNeverRequestedAndKeepTheirResults) {
+    auto paused = addListed(QStringLiteral("/status/500"), false);
+    paused->setIsReachable(true);
+    paused->setLastRequestDuration(0.25);
+    addListed(QStringLiteral("/ok"));
+    pingAndWait();
+    EXPECT_EQ(server.requests(QStringLiteral("/status/500")), 0);
+    EXPECT_EQ(paused->isReachable(), std::optional<bool>(true));
+    EXPECT_EQ(paused->lastRequestDuration(), std::optional<double>(0.25));
+}
+
+TEST_F(EngineTest, OnlyAChangeOfReachabilityReachesTheMenu) {
+    auto host = addListed(QStringLiteral("/ok"));
+    QSignalSpy changes(&engine, &TRHostController::stateChanged);
+    pingAndWait();
+    EXPECT_EQ(changes.count(), 1) << "unknown to reachable is a change";
+    EXPECT_EQ(menu.count(QStringLiteral("refreshHostItem /ok")), 1);
+    EXPECT_EQ(menu.count(QStringLiteral("setDownCount 0")), 1);
+
+    host->setLastRequestDuration(99.0);
+    pingAndWait();
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_LT(*host->lastRequestDuration(), 99.0) << "the duration is recorded every time";
+
+    host->setAddress(server.url(QStringLiteral("/status/500")));
+    pingAndWait();
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(
+        menu.calls.mid(menu.calls.size() - 2),
+        QStringList({QStringLiteral("setDownCount 1"), QStringLiteral("refreshHostItem /ok")}));
+    EXPECT_EQ(menu.count(QStringLiteral("reloadHostItems")), 0) << "results are not saved";
+    EXPECT_FALSE(Settings::hostsData());
+}
+
+TEST_F(EngineTest, DownCountCountsOnlyActiveHostsKnownToBeDown) {
+    auto make = [&](bool active, std::optional<bool> reachable) {
+        auto host = std::make_shared<Host>(QStringLiteral("x"));
+        host->restoreIsActive(active);
+        host->setIsReachable(reachable);
+        engine.hosts().push_back(host);
+    };
+    make(true, false);
+    make(true, false);
+    make(false, false);
+    make(true, std::nullopt);
+    make(true, true);
+    EXPECT_EQ(engine.downCount(), 2);
+}
+
+TEST_F(EngineTest, OverlappingRoundsEachLandAndTheLastCompletionWins) {
+    auto slow = addListed(QStringLiteral("/delay/600"));
+    QSignalSpy finished(&engine, &TRHostController::roundFinished);
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return server.totalRequests() == 1; }));
+    slow->setAddress(server.url(QStringLiteral("/status/500")));
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 2; }));
+    EXPECT_EQ(finished.at(0).at(0).toInt(), 2) << "the fast second round finishes first";
+    EXPECT_EQ(slow->isReachable(), std::optional<bool>(true)) << "the slow first round landed last";
+    EXPECT_GE(*slow->lastRequestDuration(), 0.59);
+}
+
+TEST_F(EngineTest, ACompletionForARemovedHostStillLandsOnItsObject) {
+    auto removed = addListed(QStringLiteral("/delay/300"));
+    auto down = addListed(QStringLiteral("/status/500"));
+    QSignalSpy finished(&engine, &TRHostController::roundFinished);
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return down->isReachable().has_value(); }));
+    engine.removeHost(QStringLiteral("/delay/300"));
+    ASSERT_EQ(engine.hosts().size(), 1u);
+    removed.reset(); // only the request in flight holds it now
+    QSignalSpy changed(&engine, &TRHostController::stateChanged);
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(menu.calls.back(), QStringLiteral("refreshHostItem /delay/300"));
+    EXPECT_EQ(menu.calls.at(menu.calls.size() - 2), QStringLiteral("setDownCount 1"));
+}
+
+TEST_F(EngineTest, RemovingTakesTheFirstHostWithThatNameAndSaves) {
+    auto first = addListed(QStringLiteral("caf\u00e9"));
+    auto second = addListed(QStringLiteral("caf\u00e9"));
+    auto other = addListed(QStringLiteral("other"));
+    engine.removeHost(QStringLiteral("cafe\u0301")); // the same text, decomposed
+    ASSERT_EQ(engine.hosts().size(), 2u);
+    EXPECT_EQ(engine.hosts()[0], second);
+    EXPECT_EQ(menu.calls,
+              QStringList({QStringLiteral("setDownCount 0"), QStringLiteral("reloadHostItems")}));
+    EXPECT_EQ(HostStore::readStoredHosts()->size(), 2u);
+
+    menu.calls.clear();
+    Settings::setHostsData("untouched");
+    engine.removeHost(QStringLiteral("nobody"));
+    EXPECT_EQ(engine.hosts().size(), 2u);
+    EXPECT_TRUE(menu.calls.isEmpty());
+    EXPECT_EQ(Settings::hostsData(), std::optional<QByteArray>("untouched"));
+}
+
+TEST_F(EngineTest, NameQueriesMatchTheFirstHostAndIgnoreMissingShortNames) {
+    auto a = addListed(QStringLiteral("a"));
+    auto b = addListed(QStringLiteral("b"));
+    b->setAbbreviation(QStringLiteral("e"));
+    EXPECT_EQ(engine.hostNamed(QStringLiteral("b")), b);
+    EXPECT_EQ(engine.hostNamed(QStringLiteral("c")), nullptr);
+    EXPECT_EQ(engine.hostWithAbbreviation(QStringLiteral("e")), b);
+    EXPECT_EQ(engine.hostWithAbbreviation(QString()), nullptr);
+}
+
+TEST_F(EngineTest, AddingAHostStartsARoundThenSaves) {
+    auto added = engine.addHost(server.url(QStringLiteral("/ok")));
+    ASSERT_EQ(engine.hosts().back(), added);
+    EXPECT_EQ(added->string(), added->address());
+    EXPECT_TRUE(added->isActive());
+    EXPECT_FALSE(added->hasMenuBarItem());
+    EXPECT_EQ(menu.calls,
+              QStringList({QStringLiteral("updateToolTip"), QStringLiteral("reloadHostItems")}));
+    EXPECT_EQ(HostStore::readStoredHosts()->size(), 1u);
+    ASSERT_TRUE(waitUntil([&] { return added->isReachable().has_value(); }));
+}
+
+TEST_F(EngineTest, ActivationSavesRefreshesAndStartsARoundOnlyWhenActive) {
+    auto host = addListed(QStringLiteral("/ok"));
+    host->setIsReachable(true);
+    FakeDelegate delegate(&engine);
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+
+    host->setIsActive(false);
+    EXPECT_EQ(rounds.count(), 0);
+    EXPECT_EQ(host->statusColor(), QColor(142, 142, 147));
+    EXPECT_FALSE(HostStore::readStoredHosts()->at(0)->isActive());
+    EXPECT_EQ(menu.calls,
+              QStringList({QStringLiteral("reloadHostItems"), QStringLiteral("setDownCount 0"),
+                           QStringLiteral("refreshHostItem /ok")}));
+
+    Settings::setHostsData("[]");
+    host->setIsActive(false); // the same value still saves
+    EXPECT_EQ(HostStore::readStoredHosts()->size(), 1u);
+
+    host->setIsActive(true);
+    EXPECT_EQ(rounds.count(), 1);
+    EXPECT_EQ(host->statusColor(), QColor(52, 199, 89)) << "the old result shows at once";
+}
+
+TEST_F(EngineTest, WithoutAnEngineActivationOnlySetsTheField) {
+    auto host = addListed(QStringLiteral("/ok"));
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    host->setIsActive(false);
+    EXPECT_FALSE(host->isActive());
+    EXPECT_TRUE(menu.calls.isEmpty());
+    EXPECT_FALSE(Settings::hostsData());
+    EXPECT_EQ(rounds.count(), 0);
+}
+
+TEST_F(EngineTest, AListThatCannotBeEncodedIsNotWrittenAndTheMenuIsNotRebuilt) {
+    auto host = addListed(QStringLiteral("/ok"));
+    host->setLastRequestDuration(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_FALSE(engine.save());
+    EXPECT_FALSE(Settings::hostsData());
+    EXPECT_TRUE(menu.calls.isEmpty());
+}
+} // namespace
+
+// Per-host tray icons: what they show, how clicks are read, and how the engine keeps them.
+#include "drawing/DigitAlignedFont.h"
+#include "drawing/PaintedIcon.h"
+#include "monitoring/HostStatusItemFace.h"
+#include "monitoring/HostStore.h"
+#include "monitoring/StatusColors.h"
+#include "monitoring/TRHostController.h"
+#include "settings/Settings.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+#include "trayitem/ModifierFlags.h"
+#include "trayitem/StatusItem.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+// The colour of the bar drawn by a 20 x 20 image, and whether the rest is empty.
+QColor barColor(const QIcon &image) {
+    const QImage pixels = PaintedIcon::render(image, QSize(20, 20));
+    return pixels.pixelColor(10, 19);
+}
+
+bool clearAboveBar(const QIcon &image) {
+    const QImage pixels = PaintedIcon::render(image, QSize(20, 20));
+    return pixels.pixelColor(10, 17).alpha() == 0 && pixels.pixelColor(10, 0).alpha() == 0;
+}
+
+TEST(HostStatusItemFaceTest, TooltipListsNameAddressDurationAndGestures) {
+    auto host = makeHost(QStringLiteral("<b>R&D</b>"), QStringLiteral("http://rd.example"));
+    EXPECT_EQ(HostStatusItemFace::toolTip(*host),
+              QStringLiteral("<b>R&D</b>\nAddress: http://rd.example\nLast Request Duration: 0ms\n"
+                             "\nClick: Toggle Activation\nOption + Click: Edit\n"
+                             "Control + Click: Ping Now"));
+    const QStringList lines = HostStatusItemFace::toolTip(*host).split(u'\n');
+    ASSERT_EQ(lines.size(), 7);
+    EXPECT_TRUE(lines.at(3).isEmpty());
+
+    host->setLastRequestDuration(0.2349);
+    EXPECT_TRUE(HostStatusItemFace::toolTip(*host).contains(QStringLiteral("Duration: 234ms")));
+    host->setLastRequestDuration(1.9999);
+    EXPECT_TRUE(HostStatusItemFace::toolTip(*host).contains(QStringLiteral("Duration: 1999ms")));
+    host->setLastRequestDuration(12.5);
+    EXPECT_TRUE(HostStatusItemFace::toolTip(*host).contains(QStringLiteral("Duration: 12500ms")));
+}
+
+TEST(HostStatusItemFaceTest, TitleIsTheShortNameOrHash) {
+    auto host = makeHost(QStringLiteral("a"));
+    const AttributedText hash = HostStatusItemFace::title(*host);
+    EXPECT_EQ(hash.text, QStringLiteral("#"));
+    EXPECT_EQ(hash.font.pointSizeF(), 14.0);
+    EXPECT_FALSE(hash.color);
+    EXPECT_TRUE(DigitAlignedFont::hasAlignedDigits(hash.font));
+    EXPECT_DOUBLE_EQ(HostStatusItemFace::length(hash), hash.width() + 4);
+    host->setAbbreviation(QStringLiteral("API"));
+    EXPECT_EQ(HostStatusItemFace::title(*host).text, QStringLiteral("API"));
+}
+
+TEST(HostStatusItemFaceTest, BarImageIsABottomBarInTheGivenColour) {
+    const QIcon bar = HostStatusItemFace::barImage(StatusColors::red());
+    EXPECT_EQ(barColor(bar), StatusColors::red());
+    EXPECT_TRUE(clearAboveBar(bar));
+}
+
+TEST(HostStatusItemFaceTest, OnlyControlOrOptionAloneAreSpecialGestures) {
+    using G = HostStatusItemFace::Gesture;
+    const auto gesture = [](Qt::KeyboardModifiers m) {
+        return HostStatusItemFace::gesture(ModifierFlags::fromQt(m));
+    };
+    EXPECT_EQ(gesture(Qt::ControlModifier), G::PingNow);
+    EXPECT_EQ(gesture(Qt::AltModifier), G::Edit);
+    EXPECT_EQ(gesture(Qt::NoModifier), G::ToggleActivation);
+    EXPECT_EQ(gesture(Qt::ControlModifier | Qt::ShiftModifier), G::ToggleActivation);
+    EXPECT_EQ(gesture(Qt::ControlModifier | Qt::AltModifier), G::ToggleActivation);
+    EXPECT_EQ(gesture(Qt::ShiftModifier), G::ToggleActivation);
+    EXPECT_EQ(gesture(Qt::MetaModifier), G::ToggleActivation);
+    EXPECT_EQ(HostStatusItemFace::gesture(ModifierFlags::control | ModifierFlags::capsLock),
+              G::ToggleActivation);
+    EXPECT_EQ(ModifierFlags::fromQt(Qt::ControlModifier), 0x40000u);
+    EXPECT_EQ(ModifierFlags::fromQt(Qt::AltModifier), 0x80000u);
+    EXPECT_EQ(ModifierFlags::fromQt(Qt::ShiftModifier | Qt::MetaModifier), 0x120000u);
+}
+
+class StatusItemsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetSettings();
+        engine.setMenuBarController(&menu);
+    }
+
+    std::shared_ptr<Host> listed(const QString &name, bool withItem = true) {
+        auto host = makeHost(name, server.url(QStringLiteral("/ok")));
+        host->setHasMenuBarItem(withItem);
+        engine.hosts().push_back(host);
+        return host;
+    }
+
+    TestHttpServer server;
+    ManualClock clock;
+    RecordingMenuBar menu;
+    TRHostController engine{clock};
+    FakeDelegate delegate{&engine};
+};
+
+TEST_F(StatusItemsTest, LoadGivesEveryMarkedHostItsOwnItem) {
+    auto marked = makeHost(QStringLiteral("api"));
+    marked->setHasMenuBarItem(true);
+    marked->setAbbreviation(QStringLiteral("A"));
+    HostStore::write({marked, makeHost(QStringLiteral("web"))});
+    engine.load();
+    ASSERT_EQ(engine.statusItemCount(), 1);
+    StatusItem *item = engine.statusItem(*engine.hosts()[0]);
+    ASSERT_TRUE(item);
+    EXPECT_EQ(engine.statusItem(*engine.hosts()[1]), nullptr);
+    const StatusItemButton *button = item->button();
+    EXPECT_EQ(button->attributedTitle()->text, QStringLiteral("A"));
+    EXPECT_DOUBLE_EQ(item->length(), button->attributedTitle()->width() + 4);
+    EXPECT_TRUE(button->toolTip().startsWith(QStringLiteral("api\nAddress: ")));
+    EXPECT_EQ(button->imagePosition(), StatusItemButton::ImagePosition::ImageBelow);
+    EXPECT_EQ(button->imageScaling(), StatusItemButton::ImageScaling::AxesIndependently);
+    EXPECT_TRUE(button->imageHugsTitle());
+    EXPECT_EQ(barColor(button->image()), StatusColors::gray()) << "not checked yet";
+}
+
+TEST_F(StatusItemsTest, ANewItemStartsAtLengthZero) {
+    auto host = listed(QStringLiteral("a"));
+    EXPECT_EQ(host->makeStatusItem()->length(), 0.0);
+}
+
+TEST_F(StatusItemsTest, CompletionsRefreshTextsAndStateChangesRedrawTheBar) {
+    auto host = listed(QStringLiteral("a"));
+    engine.addStatusItems({host});
+    StatusItemButton *button = engine.statusItem(*host)->button();
+    QSignalSpy finished(&engine, &TRHostController::roundFinished);
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    EXPECT_EQ(barColor(button->image()), StatusColors::green());
+
+    // Same result again: the duration line changes, the bar is not redrawn.
+    host->setLastRequestDuration(7.0);
+    engine.updateStatusItem(*host);
+    ASSERT_TRUE(button->toolTip().contains(QStringLiteral("7000ms")));
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 2; }));
+    EXPECT_FALSE(button->toolTip().contains(QStringLiteral("7000ms")));
+    EXPECT_EQ(barColor(button->image()), StatusColors::green());
+    host->setAddress(server.url(QStringLiteral("/status/500")));
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 3; }));
+    EXPECT_EQ(barColor(button->image()), StatusColors::red());
+}
+
+TEST_F(StatusItemsTest, PlainClickTogglesAndSavesWithTheBarFollowingAtOnce) {
+    auto host = listed(QStringLiteral("a"));
+    host->setIsReachable(true);
+    engine.addStatusItems({host});
+    StatusItemButton *button = engine.statusItem(*host)->button();
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+
+    host->edit(0);
+    EXPECT_FALSE(host->isActive());
+    EXPECT_EQ(barColor(button->image()), StatusColors::gray());
+    EXPECT_FALSE(HostStore::readStoredHosts()->at(0)->isActive());
+    EXPECT_EQ(rounds.count(), 0);
+
+    host->edit(ModifierFlags::shift);
+    EXPECT_TRUE(host->isActive());
+    EXPECT_EQ(barColor(button->image()), StatusColors::green()) << "the old result shows";
+    EXPECT_EQ(rounds.count(), 1);
+}
+
+TEST_F(StatusItemsTest, ControlClickPingsAndOptionClickOpensTheForm) {
+    auto host = listed(QStringLiteral("a"));
+    host->restoreIsActive(false);
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    host->edit(ModifierFlags::control);
+    EXPECT_EQ(rounds.count(), 1);
+    EXPECT_FALSE(host->isActive());
+
+    host->edit(ModifierFlags::option);
+    ASSERT_EQ(delegate.formRequests.size(), 1u);
+    EXPECT_EQ(delegate.formRequests[0], host);
+    EXPECT_FALSE(host->isActive()) << "editing leaves it inactive";
+}
+
+TEST_F(StatusItemsTest, HostsSharingANameEachKeepTheirOwnItem) {
+    auto first = listed(QStringLiteral("twin"));
+    auto second = listed(QStringLiteral("twin"));
+    engine.addStatusItems(engine.hosts());
+    ASSERT_EQ(engine.statusItemCount(), 2);
+    ASSERT_NE(engine.statusItem(*first), engine.statusItem(*second));
+
+    // A click on the second icon acts on the second host.
+    engine.statusItem(*second)->button()->performClick();
+    EXPECT_TRUE(first->isActive());
+    EXPECT_FALSE(second->isActive());
+
+    engine.removeHost(second);
+    EXPECT_EQ(engine.statusItemCount(), 1);
+    EXPECT_TRUE(engine.statusItem(*first));
+    engine.removeHost(QStringLiteral("twin"));
+    EXPECT_EQ(engine.statusItemCount(), 0);
+}
+
+TEST_F(StatusItemsTest, AnItemOutlivingItsHostDoesNothingWhenClicked) {
+    auto host = makeHost(QStringLiteral("gone"));
+    std::unique_ptr<StatusItem> item = host->makeStatusItem();
+    host.reset();
+    item->button()->performClick();
+    EXPECT_FALSE(Settings::hostsData());
+}
+
+TEST_F(StatusItemsTest, RegisteringAgainReplacesTheHostsItem) {
+    auto host = listed(QStringLiteral("a"));
+    engine.addStatusItems({host});
+    const StatusItem *firstItem = engine.statusItem(*host);
+    engine.addStatusItems({host});
+    EXPECT_EQ(engine.statusItemCount(), 1);
+    EXPECT_NE(engine.statusItem(*host), firstItem);
+    engine.removeStatusItem(*host);
+    EXPECT_EQ(engine.statusItem(*host), nullptr);
+}
+} // namespace

@@ -1,0 +1,451 @@
+// The main tray icon and its menu: rows, down count, tooltip, the commands and preferences.
+#include "drawing/DigitAlignedFont.h"
+#include "drawing/PaintedIcon.h"
+#include "menuitems/EditButton.h"
+#include "menuitems/LMMenuItem.h"
+#include "menuitems/LMMenuItemDelegate.h"
+#include "menuitems/RemoveButton.h"
+#include "menuitems/StateButton.h"
+#include "monitoring/HostStore.h"
+#include "monitoring/StatusColors.h"
+#include "monitoring/TRHostController.h"
+#include "settings/Settings.h"
+#include "statusmenu/DateText.h"
+#include "statusmenu/TRMenuBarController.h"
+#include "support/TestSupport.h"
+#include "trayitem/StatusItem.h"
+#include "windows/TRHostsWindow.h"
+#include "windows/TRHostsWindowController.h"
+
+#include <QMenu>
+#include <QTest>
+#include <QWidgetAction>
+
+#include <gtest/gtest.h>
+
+namespace {
+QColor dotColor(const QAction *row) {
+    return PaintedIcon::render(row->icon(), QSize(10, 10)).pixelColor(5, 5);
+}
+
+QStringList fixedItems() {
+    return {QStringLiteral("Manage"),   QStringLiteral("---"),
+            QStringLiteral("Ping Now"), QStringLiteral("Ping Frequency"),
+            QStringLiteral("---"),      QStringLiteral("More"),
+            QStringLiteral("Quit")};
+}
+
+QStringList titles(const QMenu *menu) {
+    QStringList list;
+    for (const QAction *action : menu->actions())
+        list << (action->isSeparator() ? QStringLiteral("---") : action->text());
+    return list;
+}
+
+class MenuTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetSettings(); }
+    void TearDown() override { controller.reset(); }
+
+    void link(const QStringList &names) {
+        for (const QString &name : names)
+            engine.hosts().push_back(makeHost(name));
+        controller->setHostController(&engine);
+    }
+
+    ManualClock clock;
+    TRHostController engine{clock};
+    std::unique_ptr<TRMenuBarController> controller = std::make_unique<TRMenuBarController>();
+    FakeDelegate delegate{&engine};
+};
+
+TEST_F(MenuTest, BeforeTheLinkOnlyTheFixedItemsShow) {
+    EXPECT_EQ(titles(controller->menu()), fixedItems());
+    EXPECT_EQ(controller->statusItem()->length(), 20.0);
+    EXPECT_FALSE(controller->statusItem()->button()->image().isNull());
+    EXPECT_TRUE(controller->statusItem()->button()->toolTip().isEmpty());
+    EXPECT_EQ(controller->statusItem()->menu(), controller->menu());
+    for (const QAction *action : controller->menu()->actions())
+        EXPECT_TRUE(action->shortcut().isEmpty());
+}
+
+TEST_F(MenuTest, LinkingPutsOneRowPerHostAboveManage) {
+    link({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+    EXPECT_EQ(engine.menuBarController(), controller.get());
+    ASSERT_TRUE(controller->hostsWindowController());
+    EXPECT_EQ(titles(controller->menu()).mid(0, 4),
+              QStringList({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+                           QStringLiteral("Manage")}));
+    const QList<LMMenuItem *> rows = controller->hostRows();
+    ASSERT_EQ(rows.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(rows[i]->modelObject(), engine.hosts()[size_t(i)]);
+        EXPECT_EQ(rows[i]->delegate(), controller.get());
+        EXPECT_EQ(dotColor(rows[i]), StatusColors::gray());
+    }
+}
+
+TEST_F(MenuTest, RebuildingLeavesExactlyOneRowPerHostInListOrder) {
+    link({QStringLiteral("A"), QStringLiteral("B")});
+    engine.hosts().push_back(makeHost(QStringLiteral("C")));
+    std::swap(engine.hosts()[0], engine.hosts()[1]);
+    controller->reloadHostItems();
+    controller->reloadHostItems();
+    // Replaced rows are deleted once control returns to the loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(titles(controller->menu()),
+              QStringList({QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}) +
+                  fixedItems());
+    EXPECT_EQ(controller->menu()->findChildren<LMMenuItem *>().size(), 3);
+
+    engine.hosts().clear();
+    controller->reloadHostItems();
+    EXPECT_EQ(titles(controller->menu()).first(), QStringLiteral("Manage"));
+}
+
+TEST_F(MenuTest, RowTitlesAreShownAsTyped) {
+    link({QStringLiteral("R&D <b>x</b>")});
+    LMMenuItem *row = controller->hostRows().first();
+    EXPECT_EQ(row->text(), QStringLiteral("R&&D <b>x</b>"));
+    row->setExportedForm(true);
+    EXPECT_EQ(row->text(), QStringLiteral("R&&D <b>x</b>"));
+    EXPECT_TRUE(DigitAlignedFont::hasAlignedDigits(row->font()));
+}
+
+TEST_F(MenuTest, RefreshingARowFindsItsHost) {
+    link({QStringLiteral("A"), QStringLiteral("twin"), QStringLiteral("twin")});
+    const QList<LMMenuItem *> rows = controller->hostRows();
+    auto second = engine.hosts()[2];
+    second->setIsReachable(false);
+    controller->refreshHostItem(*second);
+    EXPECT_EQ(dotColor(rows[2]), StatusColors::red()) << "the row of that very host";
+    EXPECT_EQ(dotColor(rows[1]), StatusColors::gray());
+
+    // A host no longer listed is found by name; the row shows its own host's colour.
+    engine.hosts()[0]->setIsReachable(true);
+    auto stray = makeHost(QStringLiteral("A"));
+    stray->setIsReachable(false);
+    controller->refreshHostItem(*stray);
+    EXPECT_EQ(dotColor(rows[0]), StatusColors::green());
+
+    engine.hosts()[1]->setIsReachable(true);
+    controller->refreshHostItem(*makeHost(QStringLiteral("nobody")));
+    EXPECT_EQ(dotColor(rows[1]), StatusColors::gray());
+}
+
+TEST_F(MenuTest, DownCountShowsARedTitleAndWidensTheItem) {
+    link({});
+    StatusItem *item = controller->statusItem();
+    controller->setDownCount(12);
+    const auto title = item->button()->attributedTitle();
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->text, QStringLiteral("12"));
+    EXPECT_EQ(title->color, std::optional<QColor>(StatusColors::red()));
+    EXPECT_EQ(title->font.pointSizeF(), 14.0);
+    EXPECT_DOUBLE_EQ(item->length(), title->width() + 24.0);
+    EXPECT_FALSE(item->button()->image().isNull()) << "the icon stays";
+
+    controller->setDownCount(0);
+    EXPECT_FALSE(item->button()->attributedTitle());
+    EXPECT_EQ(item->length(), 20.0);
+    controller->setDownCount(-3);
+    EXPECT_EQ(item->length(), 20.0);
+}
+
+TEST_F(MenuTest, DownCountFollowsTheEngine) {
+    link({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    engine.hosts()[0]->setIsReachable(false);
+    engine.hosts()[1]->setIsReachable(false);
+    engine.hosts()[1]->restoreIsActive(false);
+    engine.hostStateDidChange(*engine.hosts()[0]);
+    EXPECT_EQ(controller->statusItem()->button()->attributedTitle()->text, QStringLiteral("1"));
+}
+
+TEST_F(MenuTest, TooltipShowsVersionAndLastAndNextRound) {
+    link({});
+    const QDateTime last = engine.lastPingDate();
+    EXPECT_EQ(controller->statusItem()->button()->toolTip(),
+              QStringLiteral("Tarvik " TARVIK_VERSION "\nLast Ping: ") +
+                  DateText::shortDateMediumTime(last) + QStringLiteral("\nNext Ping: ") +
+                  DateText::shortDateMediumTime(last.addSecs(60)));
+    Settings::setPingFrequency(900);
+    clock.advanceMs(5000);
+    engine.ping();
+    EXPECT_TRUE(controller->statusItem()->button()->toolTip().endsWith(
+        DateText::shortDateMediumTime(clock.now().addSecs(900))));
+}
+
+TEST(DateTextTest, ShortDateAndTimeWithSeconds) {
+    const QDateTime when(QDate(2026, 3, 1), QTime(14, 5, 9));
+    EXPECT_EQ(DateText::shortDateMediumTime(when, QLocale(QLocale::English, QLocale::UnitedStates)),
+              QStringLiteral("3/1/26, 2:05:09\u202fPM").replace(QChar(0x202f), u' '))
+        << DateText::shortDateMediumTime(when, QLocale(QLocale::English, QLocale::UnitedStates))
+               .toStdString();
+    EXPECT_EQ(DateText::shortDateMediumTime(when, QLocale(QLocale::German, QLocale::Germany)),
+              QStringLiteral("01.03.26, 14:05:09"));
+}
+
+TEST_F(MenuTest, ManageShowsTheHostsWindow) {
+    link({QStringLiteral("a")});
+    controller->manageClick();
+    EXPECT_TRUE(controller->hostsWindowController()->hostsWindow()->isVisible());
+    controller->hostsWindowController()->hostsWindow()->close();
+}
+
+TEST_F(MenuTest, RemovingFromARowRemovesThatHostAndReopensTheMenu) {
+    link({QStringLiteral("twin"), QStringLiteral("twin"), QStringLiteral("c")});
+    HostStore::write(engine.hosts());
+    auto second = engine.hosts()[1];
+    controller->hostRows()[1]->requestRemove();
+    EXPECT_EQ(engine.hosts().size(), 3u) << "deferred until the click is handled";
+    ASSERT_TRUE(waitUntil([&] { return engine.hosts().size() == 2; }));
+    EXPECT_EQ(std::count(engine.hosts().begin(), engine.hosts().end(), second), 0);
+    EXPECT_EQ(HostStore::readStoredHosts()->size(), 2u);
+    EXPECT_TRUE(controller->menu()->isVisible());
+    EXPECT_EQ(controller->hostRows().size(), 2);
+    controller->menu()->hide();
+}
+
+TEST_F(MenuTest, EditingFromARowClosesTheMenuAndOpensTheForm) {
+    link({QStringLiteral("a")});
+    controller->menu()->popup(QPoint(10, 10));
+    controller->hostRows()[0]->editButton()->click();
+    QTest::mouseRelease(controller->hostRows()[0]->editButton(), Qt::LeftButton);
+    ASSERT_EQ(delegate.formRequests.size(), 1u);
+    EXPECT_EQ(delegate.formRequests[0], engine.hosts()[0]);
+    EXPECT_FALSE(controller->menu()->isVisible());
+}
+
+} // namespace
+
+// The menu's commands and the two preferences behind them.
+#include "app/BuildInfo.h"
+#include "login/LoginItem.h"
+#include "monitoring/TRHostController.h"
+#include "settings/Settings.h"
+#include "statusmenu/TRMenuBarController.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+#include "trayitem/StatusItem.h"
+#include "updates/Updater.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+QAction *item(const QMenu *menu, const QString &title) {
+    for (QAction *action : menu->actions())
+        if (action->text() == title)
+            return action;
+    return nullptr;
+}
+
+QStringList checked(const QMenu *menu) {
+    QStringList titles;
+    for (const QAction *action : menu->actions())
+        if (action->isChecked())
+            titles << action->text();
+    return titles;
+}
+
+QString autostartEntry() {
+    return LoginItem::entryPath(QString::fromLatin1(LoginItem::helperIdentifier));
+}
+
+// Receives the addresses the desktop is asked to open, instead of a browser or mail program.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    UrlRecorder() {
+        for (const char *scheme : {"mailto", "macappstore", "https", "http"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+    }
+    ~UrlRecorder() override {
+        for (const char *scheme : {"mailto", "macappstore", "https", "http"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened << url; }
+};
+
+class DelegateWithUpdater : public FakeDelegate {
+public:
+    DelegateWithUpdater(TRHostController *engine, Updater *updater)
+        : FakeDelegate(engine)
+        , updater_(updater) {}
+    Updater *updater() const override { return updater_; }
+
+private:
+    Updater *updater_;
+};
+
+class CommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetSettings();
+        QFile::remove(autostartEntry());
+    }
+
+    std::unique_ptr<TRMenuBarController> makeMenu() {
+        auto controller = std::make_unique<TRMenuBarController>();
+        controller->setHostController(&engine);
+        return controller;
+    }
+
+    ManualClock clock;
+    TRHostController engine{clock};
+};
+
+TEST_F(CommandsTest, TheSubmenusHoldTheirItemsInOrderWithoutShortcuts) {
+    FakeDelegate delegate(&engine);
+    auto controller = makeMenu();
+    QStringList frequencies;
+    QList<int> tags;
+    for (const QAction *action : controller->pingFrequencyMenu()->actions()) {
+        frequencies << action->text();
+        tags << action->data().toInt();
+    }
+    EXPECT_EQ(frequencies, QStringList({QStringLiteral("1 minute"), QStringLiteral("5 minutes"),
+                                        QStringLiteral("15 minutes"), QStringLiteral("30 minutes"),
+                                        QStringLiteral("1 hour")}));
+    EXPECT_EQ(tags, QList<int>({60, 300, 900, 1800, 3600}));
+    QStringList more;
+    for (const QAction *action : controller->moreMenu()->actions())
+        more << (action->isSeparator() ? QStringLiteral("---") : action->text());
+    EXPECT_EQ(more, QStringList({QStringLiteral("Launch at Login"), QStringLiteral("---"),
+                                 QStringLiteral("Check for Updates"), QStringLiteral("Support"),
+                                 QStringLiteral("Rate Tarvik")}));
+    for (const QMenu *menu :
+         {controller->menu(), controller->pingFrequencyMenu(), controller->moreMenu()})
+        for (const QAction *action : menu->actions())
+            EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
+}
+
+TEST_F(CommandsTest, TheStoredFrequencyCarriesTheCheckMark) {
+    EXPECT_EQ(checked(makeMenu()->pingFrequencyMenu()), QStringList{QStringLiteral("1 minute")});
+    EXPECT_EQ(engine.pingFrequency(), 60.0);
+    Settings::setPingFrequency(900);
+    EXPECT_EQ(checked(makeMenu()->pingFrequencyMenu()), QStringList{QStringLiteral("15 minutes")});
+    Settings::setPingFrequency(120);
+    auto controller = makeMenu();
+    EXPECT_TRUE(checked(controller->pingFrequencyMenu()).isEmpty());
+
+    item(controller->pingFrequencyMenu(), QStringLiteral("5 minutes"))->trigger();
+    EXPECT_EQ(checked(controller->pingFrequencyMenu()), QStringList{QStringLiteral("5 minutes")});
+    EXPECT_EQ(Settings::wholePingFrequency(), std::optional<qint64>(300));
+    EXPECT_EQ(engine.pingFrequency(), 300.0);
+}
+
+TEST_F(CommandsTest, ChoosingAFrequencyMovesTheMarkAndRenewsTheTooltip) {
+    auto controller = makeMenu();
+    QMenu *menu = controller->pingFrequencyMenu();
+    item(menu, QStringLiteral("1 hour"))->trigger();
+    EXPECT_EQ(checked(menu), QStringList{QStringLiteral("1 hour")});
+    EXPECT_TRUE(
+        controller->statusItem()->button()->toolTip().contains(QStringLiteral("Next Ping: ")));
+    const QString withHour = controller->statusItem()->button()->toolTip();
+
+    item(menu, QStringLiteral("1 hour"))->trigger(); // the marked item again
+    EXPECT_EQ(checked(menu), QStringList{QStringLiteral("1 hour")});
+    EXPECT_EQ(Settings::wholePingFrequency(), std::optional<qint64>(3600));
+
+    item(menu, QStringLiteral("1 minute"))->trigger();
+    EXPECT_EQ(checked(menu), QStringList{QStringLiteral("1 minute")});
+    EXPECT_NE(controller->statusItem()->button()->toolTip(), withHour);
+}
+
+TEST_F(CommandsTest, LaunchAtLoginTwiceReturnsEverythingToWhereItStarted) {
+    auto controller = makeMenu();
+    QAction *launch = controller->launchAtLoginMenuItem();
+    EXPECT_FALSE(launch->isChecked());
+    EXPECT_FALSE(QFile::exists(autostartEntry())) << "unregistered at start";
+
+    launch->trigger();
+    EXPECT_TRUE(launch->isChecked());
+    EXPECT_TRUE(Settings::launchAtLogin());
+    QFile entry(autostartEntry());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("Exec=")));
+    EXPECT_TRUE(text.contains(QStringLiteral("tarvik-helper")));
+
+    launch->trigger();
+    EXPECT_FALSE(launch->isChecked());
+    EXPECT_FALSE(Settings::launchAtLogin());
+    EXPECT_FALSE(QFile::exists(autostartEntry()));
+}
+
+TEST_F(CommandsTest, TheRegistrationFollowsTheStoredChoiceAtStart) {
+    Settings::setLaunchAtLogin(true);
+    auto controller = makeMenu();
+    EXPECT_TRUE(controller->launchAtLoginMenuItem()->isChecked());
+    EXPECT_TRUE(QFile::exists(autostartEntry()));
+}
+
+TEST_F(CommandsTest, AFailedRegistrationIsReportedAndNotRolledBack) {
+    auto controller = makeMenu();
+    // A file where the autostart folder should be makes writing the entry fail.
+    const QString folder = QFileInfo(autostartEntry()).absolutePath();
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    testing::internal::CaptureStdout();
+    controller->launchAtLoginMenuItem()->trigger();
+    const std::string out = testing::internal::GetCapturedStdout();
+    QFile::remove(folder);
+    EXPECT_EQ(out, "Changing login item status failed.\n");
+    EXPECT_TRUE(controller->launchAtLoginMenuItem()->isChecked());
+    EXPECT_TRUE(Settings::launchAtLogin());
+}
+
+TEST_F(CommandsTest, SupportAndRateOpenTheirAddresses) {
+    UrlRecorder recorder;
+    auto controller = makeMenu();
+    item(controller->moreMenu(), QStringLiteral("Support"))->trigger();
+    item(controller->moreMenu(), QStringLiteral("Rate Tarvik"))->trigger();
+    ASSERT_EQ(recorder.opened.size(), 2);
+    EXPECT_EQ(recorder.opened[0].scheme(), QStringLiteral("mailto"));
+    EXPECT_TRUE(recorder.opened[0].toString().endsWith(QStringLiteral("?Subject=Tarvik")));
+    EXPECT_EQ(recorder.opened[1].toString(), BuildInfo::reviewAddress());
+    EXPECT_TRUE(BuildInfo::reviewAddress().startsWith(QStringLiteral("macappstore://")));
+    EXPECT_TRUE(BuildInfo::reviewAddress().endsWith(
+        QStringLiteral("/WebObjects/MZUserPublishing.woa/wa/addUserReview?id=1000000000"
+                       "?&displayable-kind=30")));
+}
+
+TEST_F(CommandsTest, CheckForUpdatesGoesToTheUpdaterWhenThereIsOne) {
+    {
+        FakeDelegate noUpdater(&engine);
+        auto controller = makeMenu();
+        EXPECT_FALSE(
+            item(controller->moreMenu(), QStringLiteral("Check for Updates"))->isEnabled());
+    }
+    TestHttpServer server;
+    Updater updater(server.url(QStringLiteral("/hang")), QStringLiteral("1.0.0"));
+    updater.setQuiet(true);
+    DelegateWithUpdater delegate(&engine, &updater);
+    auto controller = makeMenu();
+    QAction *check = item(controller->moreMenu(), QStringLiteral("Check for Updates"));
+    ASSERT_TRUE(check->isEnabled());
+    check->trigger();
+    EXPECT_TRUE(updater.isChecking());
+}
+
+TEST_F(CommandsTest, PingNowStartsARound) {
+    auto controller = makeMenu();
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    item(controller->menu(), QStringLiteral("Ping Now"))->trigger();
+    EXPECT_EQ(rounds.count(), 1);
+}
+} // namespace
+
+#include "statusmenu_test.moc"

@@ -1,0 +1,447 @@
+// "Check for Updates": version ordering, reading the feed, the verdict, the dialog, and the
+// updater end to end against a feed served on loopback.
+#include "app/BuildInfo.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+#include "updates/UpdateCheckResult.h"
+#include "updates/UpdateDialog.h"
+#include "updates/UpdateFeed.h"
+#include "updates/Updater.h"
+#include "updates/Version.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace {
+using Kind = UpdateCheckResult::Kind;
+
+// "<", "=", ">" or "invalid", so a failure shows both versions and the order found.
+std::string order(const char *a, const char *b) {
+    const auto o = compareVersions(QString::fromUtf8(a), QString::fromUtf8(b));
+    if (!o)
+        return "invalid";
+    return *o < 0 ? "<" : (*o > 0 ? ">" : "=");
+}
+
+// A feed listing (version, download page) pairs in the given order.
+QByteArray feed(const std::vector<std::pair<QString, QString>> &releases,
+                const QString &padding = {}) {
+    QJsonArray list;
+    for (const auto &[version, page] : releases)
+        list.append(QJsonObject{{QStringLiteral("version"), version},
+                                {QStringLiteral("downloadPage"), page}});
+    QJsonObject root{{QStringLiteral("releases"), list}};
+    if (!padding.isEmpty())
+        root.insert(QStringLiteral("padding"), padding);
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+QStringList buttonTexts(const QMessageBox &box) {
+    QStringList texts;
+    for (QAbstractButton *button : box.buttons())
+        texts.append(button->text().remove(QLatin1Char('&')));
+    texts.sort();
+    return texts;
+}
+
+QAbstractButton *buttonNamed(const QMessageBox &box, const QString &text) {
+    for (QAbstractButton *button : box.buttons())
+        if (button->text().remove(QLatin1Char('&')) == text)
+            return button;
+    return nullptr;
+}
+
+TEST(VersionTest, NumbersCompareAsNumbersOneByOne) {
+    EXPECT_EQ(order("1.10.0", "1.9.2"), ">");
+    EXPECT_EQ(order("1.9.2", "1.10.0"), "<");
+    EXPECT_EQ(order("0.9", "0.10"), "<");
+    EXPECT_EQ(order("2.0", "1.99.99"), ">");
+    EXPECT_EQ(order("1.2.3", "1.2.4"), "<");
+    EXPECT_EQ(order("10.0.0", "9.0.0"), ">");
+    EXPECT_EQ(order("1.02", "1.2"), "=");
+    EXPECT_EQ(order("18446744073709551615", "18446744073709551614"), ">");
+}
+
+TEST(VersionTest, MissingNumbersCountAsZero) {
+    EXPECT_EQ(order("1.2", "1.2.0"), "=");
+    EXPECT_EQ(order("1", "1.0.0.0"), "=");
+    EXPECT_EQ(order("1.2", "1.2.0.1"), "<");
+    EXPECT_EQ(order("1.2.0.1", "1.2"), ">");
+}
+
+TEST(VersionTest, ALeadingVIsAllowedAndDropped) {
+    EXPECT_EQ(order("v1.2.0", "1.2"), "=");
+    EXPECT_EQ(order("V2", "v1.9"), ">");
+    EXPECT_EQ(Version::parse(u"v1.2.0-rc.1")->toString(), QStringLiteral("1.2.0-rc.1"));
+    EXPECT_EQ(Version::parse(u"1.2")->toString(), QStringLiteral("1.2"));
+}
+
+TEST(VersionTest, PreReleasesComeBeforeTheirRelease) {
+    EXPECT_EQ(order("1.2.0-beta", "1.2.0"), "<");
+    EXPECT_EQ(order("1.2.0", "1.2-rc.1"), ">");
+    EXPECT_EQ(order("1.2.0-beta", "1.1.9"), ">");
+    EXPECT_EQ(order("1.0-alpha", "1.0-beta"), "<");
+    EXPECT_EQ(order("1.0-beta", "1.0-beta.2"), "<");
+    EXPECT_EQ(order("1.0-beta.2", "1.0-beta.10"), "<");
+    EXPECT_EQ(order("1.0-beta.10", "1.0-rc"), "<");
+    EXPECT_EQ(order("1.0-1", "1.0-alpha"), "<");
+    EXPECT_EQ(order("1.0-rc-2", "1.0-rc-2"), "=");
+    EXPECT_EQ(order("1.0-rc.1", "1.0.0-rc.1"), "=");
+}
+
+TEST(VersionTest, RejectsWhatIsNotAVersion) {
+    for (const char *text : {"",
+                             "v",
+                             "vv1",
+                             "1.",
+                             ".1",
+                             "1..2",
+                             "1.2a",
+                             "1.2 ",
+                             " 1.2",
+                             "1,2",
+                             "+1",
+                             "0x10",
+                             "1.-1",
+                             "1.2-",
+                             "-beta",
+                             "1.2-beta..1",
+                             "1.2-b\u00e9ta",
+                             "1.2+build.5",
+                             "1.2-beta+5",
+                             "\u0661.\u0662",
+                             "18446744073709551616",
+                             "99999999999999999999999"}) {
+        EXPECT_EQ(order(text, "1.0"), "invalid") << text;
+        EXPECT_EQ(order("1.0", text), "invalid") << text;
+    }
+}
+
+TEST(UpdateFeedTest, TheNewestIsTheHighestVersionWhateverTheOrder) {
+    const UpdateFeed::Reading reading = UpdateFeed::read(
+        feed({{QStringLiteral("1.2.0"), QStringLiteral("https://a.invalid/1.2")},
+              {QStringLiteral("1.10.0"), QStringLiteral("https://a.invalid/1.10")},
+              {QStringLiteral("1.9.5"), QStringLiteral("https://a.invalid/1.9")}}));
+    ASSERT_TRUE(reading.newest) << reading.error.toStdString();
+    EXPECT_EQ(reading.newest->version.toString(), QStringLiteral("1.10.0"));
+    EXPECT_EQ(reading.newest->downloadPage, QUrl(QStringLiteral("https://a.invalid/1.10")));
+}
+
+TEST(UpdateFeedTest, EntriesThatAreNotReleasesAreSkipped) {
+    const QByteArray json = R"json({"releases": [
+        {"version": "latest", "downloadPage": "https://a.invalid/latest"},
+        {"version": 9, "downloadPage": "https://a.invalid/9"},
+        {"version": "8.0"},
+        {"version": "7.0", "downloadPage": 7},
+        {"version": "6.0", "downloadPage": "file:///etc/passwd"},
+        {"version": "5.0", "downloadPage": "javascript:alert(1)"},
+        "4.0", null, [],
+        {"version": "1.0.1", "downloadPage": "http://a.invalid/1.0.1", "notes": "fixes"}
+    ]})json";
+    const UpdateFeed::Reading reading = UpdateFeed::read(json);
+    ASSERT_TRUE(reading.newest) << reading.error.toStdString();
+    EXPECT_EQ(reading.newest->version.toString(), QStringLiteral("1.0.1"));
+    EXPECT_EQ(reading.newest->downloadPage, QUrl(QStringLiteral("http://a.invalid/1.0.1")));
+}
+
+TEST(UpdateFeedTest, DownloadPagesAreOnlyWebAddressesWithAHost) {
+    for (const char *page : {"https://a.invalid/x?y=1#z", "HTTP://a.invalid", "http://[::1]:8/"})
+        EXPECT_TRUE(UpdateFeed::isDownloadPage(QString::fromUtf8(page))) << page;
+    for (const char *page :
+         {"", "file:///etc/passwd", "javascript:alert(1)", "ftp://a.invalid/", "mailto:a@a.invalid",
+          "data:text/html,hi", "//a.invalid/x", "/relative", "a.invalid", "http:", "http:rootless",
+          "http:///path", "https://a invalid/", "https://a.invalid/\u00e9"})
+        EXPECT_FALSE(UpdateFeed::isDownloadPage(QString::fromUtf8(page))) << page;
+}
+
+TEST(UpdateFeedTest, AFeedWithoutReleasesSaysWhy) {
+    const std::vector<std::pair<QByteArray, QString>> cases = {
+        {"", QStringLiteral("the update feed is not valid JSON")},
+        {"<html>moved</html>", QStringLiteral("the update feed is not valid JSON")},
+        {R"({"releases": [)", QStringLiteral("the update feed is not valid JSON")},
+        {"[]", QStringLiteral("the update feed has no list of releases")},
+        {"{}", QStringLiteral("the update feed has no list of releases")},
+        {R"({"releases": {"version": "1.0"}})",
+         QStringLiteral("the update feed has no list of releases")},
+        {R"({"Releases": []})", QStringLiteral("the update feed has no list of releases")},
+        {R"({"releases": []})", QStringLiteral("the update feed lists no release")},
+        {R"({"releases": [{"version": "2.0", "downloadPage": "file:///x"}]})",
+         QStringLiteral("the update feed lists no release")},
+    };
+    for (const auto &[json, error] : cases) {
+        const UpdateFeed::Reading reading = UpdateFeed::read(json);
+        EXPECT_FALSE(reading.newest) << json.constData();
+        EXPECT_EQ(reading.error, error) << json.constData();
+    }
+}
+
+TEST(UpdateFeedTest, TheFeedIsTrustedOverHttpsOrFromThisMachine) {
+    for (const char *url :
+         {"https://tarvik.morvane.invalid/releases.json", "http://127.0.0.1:8080/feed",
+          "http://127.1.2.3/feed", "http://[::1]/feed", "http://localhost:9/feed"})
+        EXPECT_FALSE(UpdateFeed::addressProblem(QString::fromUtf8(url))) << url;
+    EXPECT_EQ(UpdateFeed::addressProblem(QStringLiteral("http://tarvik.morvane.invalid/feed")),
+              QStringLiteral("the update feed must be served over https"));
+    EXPECT_EQ(UpdateFeed::addressProblem(QStringLiteral("http://127.0.0.1.morvane.invalid/")),
+              QStringLiteral("the update feed must be served over https"));
+    for (const char *url : {"ftp://127.0.0.1/feed", "file:///tmp/feed.json", "releases.json", ""})
+        EXPECT_EQ(UpdateFeed::addressProblem(QString::fromUtf8(url)),
+                  QStringLiteral("the update feed address is not an http or https address"))
+            << url;
+
+    // An https feed may not be redirected to plain http either.
+    const HttpRequestOptions remote =
+        UpdateFeed::requestOptions(QStringLiteral("https://tarvik.morvane.invalid/"));
+    EXPECT_TRUE(remote.keepBody);
+    EXPECT_TRUE(remote.httpsOnly);
+    const HttpRequestOptions local =
+        UpdateFeed::requestOptions(QStringLiteral("http://127.0.0.1:8080/feed"));
+    EXPECT_TRUE(local.keepBody);
+    EXPECT_FALSE(local.httpsOnly);
+}
+
+TEST(UpdateFeedTest, TheBuildsOwnFeedIsOneWeMayFetch) {
+    EXPECT_FALSE(UpdateFeed::addressProblem(BuildInfo::updateFeedUrl()))
+        << BuildInfo::updateFeedUrl().toStdString();
+    EXPECT_TRUE(Version::parse(BuildInfo::version())) << BuildInfo::version().toStdString();
+}
+
+TEST(UpdateDialogTest, AnUpdateOffersDownloadWhichOpensThePage) {
+    std::vector<QUrl> opened;
+    const UpdateCheckResult result = UpdateCheckResult::fromFeed(
+        feed({{QStringLiteral("2.0"), QStringLiteral("https://a.invalid/2.0")}}),
+        QStringLiteral("1.0"));
+    const std::unique_ptr<QMessageBox> box =
+        UpdateDialog::create(result, [&](const QUrl &url) { opened.push_back(url); });
+
+    EXPECT_EQ(box->text(), result.message);
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    EXPECT_EQ(buttonTexts(*box),
+              (QStringList{QStringLiteral("Download"), QStringLiteral("Later")}));
+    EXPECT_EQ(box->defaultButton(), buttonNamed(*box, QStringLiteral("Download")));
+
+    buttonNamed(*box, QStringLiteral("Later"))->click();
+    EXPECT_TRUE(opened.empty());
+    buttonNamed(*box, QStringLiteral("Download"))->click();
+    EXPECT_EQ(opened, std::vector<QUrl>{QUrl(QStringLiteral("https://a.invalid/2.0"))});
+}
+
+TEST(UpdateDialogTest, OtherOutcomesOnlyInformInPlainText) {
+    int opened = 0;
+    const UpdateCheckResult upToDate = UpdateCheckResult::fromFeed(
+        feed({{QStringLiteral("1.0"), QStringLiteral("https://a.invalid/")}}),
+        QStringLiteral("1.0"));
+    const UpdateCheckResult failed =
+        UpdateCheckResult::failed(QStringLiteral("<b>HTTP</b> <a href=\"x\">status</a> 500"));
+    for (const UpdateCheckResult &result : {upToDate, failed}) {
+        const std::unique_ptr<QMessageBox> box =
+            UpdateDialog::create(result, [&](const QUrl &) { ++opened; });
+        EXPECT_EQ(box->text(), result.message);
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        EXPECT_EQ(buttonTexts(*box), QStringList{QStringLiteral("OK")});
+        box->buttons().front()->click();
+    }
+    EXPECT_EQ(opened, 0);
+}
+
+// Collects what an updater reports for as long as it lives.
+class Reports {
+public:
+    explicit Reports(Updater &updater)
+        : connection_(QObject::connect(&updater, &Updater::checkFinished,
+                                       [this](const UpdateCheckResult &r) { list.push_back(r); })) {
+    }
+    ~Reports() { QObject::disconnect(connection_); }
+    Reports(const Reports &) = delete;
+    Reports &operator=(const Reports &) = delete;
+
+    std::vector<UpdateCheckResult> list;
+
+private:
+    QMetaObject::Connection connection_;
+};
+
+class UpdaterTest : public ::testing::Test {
+protected:
+    std::unique_ptr<Updater> quietUpdater(const QString &feedUrl,
+                                          const QString &version = QStringLiteral("1.2.0")) {
+        auto updater = std::make_unique<Updater>(feedUrl, version);
+        updater->setQuiet(true);
+        return updater;
+    }
+
+    // Runs one check and returns the single result it reported.
+    static UpdateCheckResult checkOnce(Updater &updater) {
+        Reports reports(updater);
+        updater.checkForUpdates();
+        EXPECT_TRUE(waitUntil([&] { return !reports.list.empty(); }));
+        EXPECT_EQ(reports.list.size(), 1u);
+        return reports.list.empty() ? UpdateCheckResult{} : reports.list.front();
+    }
+
+    QString feedAt(const QString &name, const QByteArray &body) {
+        server.serve(name, body);
+        return server.url(QStringLiteral("/body/") + name);
+    }
+
+    TestHttpServer server;
+};
+
+TEST_F(UpdaterTest, ANewerPublishedReleaseIsAvailable) {
+    const auto updater = quietUpdater(
+        feedAt(QStringLiteral("feed"),
+               feed({{QStringLiteral("1.2.5"), QStringLiteral("https://a.invalid/1.2.5")},
+                     {QStringLiteral("1.3.0"), QStringLiteral("https://a.invalid/1.3.0")}})));
+    const UpdateCheckResult result = checkOnce(*updater);
+    EXPECT_EQ(result.kind, Kind::UpdateAvailable) << result.message.toStdString();
+    EXPECT_EQ(result.newestVersion, QStringLiteral("1.3.0"));
+    EXPECT_EQ(result.downloadPage, QUrl(QStringLiteral("https://a.invalid/1.3.0")));
+    EXPECT_EQ(result.message, QStringLiteral("Tarvik 1.3.0 is available \u2014 you have 1.2.0."));
+    EXPECT_EQ(server.requests(QStringLiteral("/body/feed")), 1);
+    EXPECT_EQ(updater->dialog(), nullptr) << "quiet updaters show nothing";
+}
+
+TEST_F(UpdaterTest, TheSameOrAnOlderPublishedReleaseIsUpToDate) {
+    const auto same =
+        quietUpdater(feedAt(QStringLiteral("same"),
+                            feed({{QStringLiteral("1.2"), QStringLiteral("https://a.invalid/")}})));
+    EXPECT_EQ(checkOnce(*same).kind, Kind::UpToDate);
+    const auto older = quietUpdater(
+        feedAt(QStringLiteral("older"),
+               feed({{QStringLiteral("1.1.9"), QStringLiteral("https://a.invalid/")}})));
+    const UpdateCheckResult result = checkOnce(*older);
+    EXPECT_EQ(result.kind, Kind::UpToDate);
+    EXPECT_EQ(result.newestVersion, QStringLiteral("1.1.9"));
+}
+
+TEST_F(UpdaterTest, AFeedThatCannotBeFetchedFails) {
+    const auto refused = quietUpdater(QStringLiteral("http://127.0.0.1:1/releases.json"));
+    const UpdateCheckResult result = checkOnce(*refused);
+    EXPECT_EQ(result.kind, Kind::Failed);
+    EXPECT_TRUE(result.message.startsWith(QStringLiteral("Couldn't check for updates: ")));
+    EXPECT_GT(result.message.size(), QStringLiteral("Couldn't check for updates: ").size());
+
+    const auto missing = quietUpdater(server.url(QStringLiteral("/status/404")));
+    EXPECT_EQ(checkOnce(*missing).message,
+              QStringLiteral("Couldn't check for updates: HTTP status 404"));
+}
+
+TEST_F(UpdaterTest, AMalformedFeedFails) {
+    const auto notJson = quietUpdater(server.url(QStringLiteral("/ok")));
+    EXPECT_EQ(checkOnce(*notJson).message,
+              QStringLiteral("Couldn't check for updates: the update feed is not valid JSON"));
+    const auto wrongShape =
+        quietUpdater(feedAt(QStringLiteral("shape"), R"({"releases": "1.3.0"})"));
+    const UpdateCheckResult result = checkOnce(*wrongShape);
+    EXPECT_EQ(result.kind, Kind::Failed);
+    EXPECT_EQ(
+        result.message,
+        QStringLiteral("Couldn't check for updates: the update feed has no list of releases"));
+}
+
+TEST_F(UpdaterTest, ADownloadPageOfAnotherSchemeIsNeverOffered) {
+    const auto onlyBad = quietUpdater(
+        feedAt(QStringLiteral("bad"),
+               feed({{QStringLiteral("9.0"), QStringLiteral("file:///usr/bin/xterm")},
+                     {QStringLiteral("8.0"), QStringLiteral("smb://a.invalid/share")}})));
+    EXPECT_EQ(checkOnce(*onlyBad).message,
+              QStringLiteral("Couldn't check for updates: the update feed lists no release"));
+
+    const auto mixed = quietUpdater(
+        feedAt(QStringLiteral("mixed"),
+               feed({{QStringLiteral("9.0"), QStringLiteral("file:///usr/bin/xterm")},
+                     {QStringLiteral("1.3"), QStringLiteral("https://a.invalid/1.3")}})));
+    const UpdateCheckResult result = checkOnce(*mixed);
+    EXPECT_EQ(result.kind, Kind::UpdateAvailable);
+    EXPECT_EQ(result.newestVersion, QStringLiteral("1.3"));
+    EXPECT_EQ(result.downloadPage, QUrl(QStringLiteral("https://a.invalid/1.3")));
+}
+
+TEST_F(UpdaterTest, AFeedIsReadUpToOneMebibyte) {
+    const qsizetype limit = 1024 * 1024;
+    const QByteArray bare =
+        feed({{QStringLiteral("2.0"), QStringLiteral("https://a.invalid/")}}, QStringLiteral("x"));
+    // Padding that brings the document to exactly `size` bytes.
+    const auto feedOfSize = [&](qsizetype size) {
+        return feed({{QStringLiteral("2.0"), QStringLiteral("https://a.invalid/")}},
+                    QString(size - bare.size() + 1, QLatin1Char('x')));
+    };
+    server.serve(QStringLiteral("full"), feedOfSize(limit));
+    server.serve(QStringLiteral("over"), feedOfSize(limit + 1));
+    ASSERT_EQ(feedOfSize(limit + 1).size(), limit + 1);
+
+    for (const QString &route : {QStringLiteral("/body/"), QStringLiteral("/unsized/")}) {
+        SCOPED_TRACE(route.toStdString());
+        const auto full = quietUpdater(server.url(route + QStringLiteral("full")));
+        EXPECT_EQ(checkOnce(*full).kind, Kind::UpdateAvailable);
+        const auto over = quietUpdater(server.url(route + QStringLiteral("over")));
+        EXPECT_EQ(checkOnce(*over).message,
+                  QStringLiteral("Couldn't check for updates: the response is larger than "
+                                 "1048576 bytes"));
+    }
+}
+
+TEST_F(UpdaterTest, APlainHttpFeedElsewhereIsRefusedWithoutARequest) {
+    const auto updater =
+        quietUpdater(QStringLiteral("http://tarvik.morvane.invalid/releases.json"));
+    Reports reports(*updater);
+    updater->checkForUpdates();
+    EXPECT_TRUE(reports.list.empty()) << "the outcome arrives from the event loop";
+    ASSERT_TRUE(waitUntil([&] { return !reports.list.empty(); }));
+    EXPECT_EQ(
+        reports.list.front().message,
+        QStringLiteral("Couldn't check for updates: the update feed must be served over https"));
+}
+
+TEST_F(UpdaterTest, AClickDuringACheckStartsNoSecondFetch) {
+    const auto updater =
+        quietUpdater(feedAt(QStringLiteral("feed"),
+                            feed({{QStringLiteral("1.3"), QStringLiteral("https://a.invalid/")}})));
+    Reports reports(*updater);
+    updater->checkForUpdates();
+    EXPECT_TRUE(updater->isChecking());
+    updater->checkForUpdates();
+    ASSERT_TRUE(waitUntil([&] { return !reports.list.empty(); }));
+    EXPECT_FALSE(updater->isChecking());
+    spin(200);
+    EXPECT_EQ(reports.list.size(), 1u);
+    EXPECT_EQ(server.requests(QStringLiteral("/body/feed")), 1);
+
+    updater->checkForUpdates();
+    ASSERT_TRUE(waitUntil([&] { return reports.list.size() == 2; }));
+    EXPECT_EQ(server.requests(QStringLiteral("/body/feed")), 2) << "a later click checks again";
+}
+
+TEST_F(UpdaterTest, TheDialogsDownloadButtonOpensTheReleasePage) {
+    Updater updater(feedAt(QStringLiteral("feed"),
+                           feed({{QStringLiteral("1.4.0"),
+                                  QStringLiteral("https://a.invalid/tarvik?v=1.4.0")}})),
+                    QStringLiteral("1.2.0"));
+    std::vector<QUrl> opened;
+    updater.setUrlOpener([&](const QUrl &url) { opened.push_back(url); });
+
+    const UpdateCheckResult result = checkOnce(updater);
+    QPointer<QMessageBox> box = updater.dialog();
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->text(), result.message);
+    QAbstractButton *download = buttonNamed(*box, QStringLiteral("Download"));
+    ASSERT_NE(download, nullptr);
+    download->click();
+    EXPECT_EQ(opened, std::vector<QUrl>{QUrl(QStringLiteral("https://a.invalid/tarvik?v=1.4.0"))});
+    EXPECT_FALSE(box->isVisible());
+
+    checkOnce(updater);
+    EXPECT_FALSE(box) << "the next result replaces the old dialog";
+    ASSERT_NE(updater.dialog(), nullptr);
+    EXPECT_TRUE(updater.dialog()->isVisible());
+}
+} // namespace
