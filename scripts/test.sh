@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tarvik and runs every test: once with warnings as errors, once more under
 # AddressSanitizer and UndefinedBehaviorSanitizer, plus the formatting check; then builds and
-# checks the Debian package and runs the launch-at-login end-to-end script.
+# checks the Debian package and runs the launch-at-login and Prometheus end-to-end scripts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,3 +29,6 @@ bash scripts/package.sh
 
 echo "== launch at login, end to end"
 bash scripts/e2e-login.sh
+
+echo "== Prometheus scraping headless Tarvik, end to end"
+bash scripts/e2e-prometheus.sh

@@ -1,5 +1,6 @@
 // The command line, run as the real program in its own config folder against a real server.
 #include "app/CommandLine.h"
+#include "http/HttpClient.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -8,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -113,6 +115,28 @@ TEST_F(CliTest, CheckJsonPrintsOneObjectPerResult) {
               0.0);
 }
 
+TEST_F(CliTest, JsonResultsSayWhereTheTimeWent) {
+    store(hostList({QStringLiteral("/delay/150"), QStringLiteral("ftp://x")}));
+    Outcome r = run({QStringLiteral("--check"), QStringLiteral("--json")});
+    QHash<QString, QJsonObject> byName;
+    for (const QString &line : r.out.split(u'\n', Qt::SkipEmptyParts)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        byName.insert(o.value(QStringLiteral("name")).toString(), o);
+    }
+    const QJsonObject delayed = byName[QStringLiteral("/delay/150")];
+    const QJsonObject phases = delayed.value(QStringLiteral("phases")).toObject();
+    for (const char *key : {"dns", "connect", "tls", "firstByte", "transfer"})
+        EXPECT_TRUE(phases.value(QLatin1String(key)).isDouble()) << key;
+    EXPECT_GE(phases.value(QStringLiteral("firstByte")).toDouble(), 145.0);
+    EXPECT_LE(phases.value(QStringLiteral("firstByte")).toDouble(),
+              delayed.value(QStringLiteral("durationMs")).toDouble());
+    EXPECT_EQ(phases.value(QStringLiteral("tls")).toDouble(), 0.0);
+    EXPECT_TRUE(delayed.value(QStringLiteral("certificateExpiry")).isNull());
+    const QJsonObject ftp = byName[QStringLiteral("ftp://x")];
+    ASSERT_TRUE(ftp.contains(QStringLiteral("phases")));
+    EXPECT_TRUE(ftp.value(QStringLiteral("phases")).isNull()) << "no request, no phases";
+}
+
 TEST_F(CliTest, AnUnreadableStoreIsAnError) {
     store("{broken");
     for (const QString &mode : {QStringLiteral("--check"), QStringLiteral("--headless")}) {
@@ -198,6 +222,67 @@ TEST_F(CliTest, BadArgumentsPrintUsageAndExitTwo) {
     EXPECT_TRUE(help.out.contains(QStringLiteral("--check")));
     Outcome version = run({QStringLiteral("--version")});
     EXPECT_EQ(version.out.trimmed(), QStringLiteral("Tarvik " TARVIK_VERSION));
+}
+
+TEST_F(CliTest, HeadlessServesMetricsUntilTerminated) {
+    store(hostList({QStringLiteral("/ok"), QStringLiteral("/status/500")}));
+    // A port that was free a moment ago; the program binds it itself.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+
+    QProcess process;
+    start(process, {QStringLiteral("--headless"), QStringLiteral("--metrics"),
+                    QStringLiteral("127.0.0.1:%1").arg(port)});
+    HttpClient client;
+    QByteArray metrics;
+    const QByteArray url = QStringLiteral("http://127.0.0.1:%1/metrics").arg(port).toUtf8();
+    HttpRequestOptions keep;
+    keep.keepBody = true;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (client.inFlight() == 0)
+                client.get(url, keep, [&](const HttpResult &r) { metrics = r.body; });
+            return metrics.count("probe_success{") == 2;
+        },
+        15000))
+        << metrics.toStdString() << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(metrics.contains("probe_success{name=\"/ok\",target=\"" +
+                                 server.url(QStringLiteral("/ok")).toUtf8() + "\"} 1\n"));
+    EXPECT_TRUE(metrics.contains("probe_success{name=\"/status/500\""));
+    EXPECT_TRUE(metrics.contains("probe_http_status_code{name=\"/status/500\""));
+
+    // A second one cannot take the same port, and says so instead of running without metrics.
+    Outcome taken =
+        run({QStringLiteral("--headless"), QStringLiteral("--metrics"), QString::number(port)});
+    EXPECT_EQ(taken.code, 2);
+    EXPECT_TRUE(taken.err.contains(QStringLiteral("cannot serve metrics")))
+        << taken.err.toStdString();
+
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+TEST(CommandLineParseTest, MetricsGoWithHeadlessAndAnAddressThatParses) {
+    QString error;
+    const auto parse = [&](QStringList args) {
+        args.prepend(QStringLiteral("tarvik"));
+        error.clear();
+        return CommandLine::parse(args, &error);
+    };
+    const auto ok =
+        parse({QStringLiteral("--headless"), QStringLiteral("--metrics"), QStringLiteral("9100")});
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->metrics, QStringLiteral("9100"));
+    EXPECT_FALSE(
+        parse({QStringLiteral("--check"), QStringLiteral("--metrics"), QStringLiteral("9100")}));
+    EXPECT_TRUE(error.contains(QStringLiteral("--headless"))) << error.toStdString();
+    EXPECT_FALSE(parse({QStringLiteral("--headless"), QStringLiteral("--metrics")}));
+    EXPECT_FALSE(parse({QStringLiteral("--headless"), QStringLiteral("--metrics"),
+                        QStringLiteral("example.com:9100")}));
+    EXPECT_TRUE(error.contains(QStringLiteral("not an IP address"))) << error.toStdString();
 }
 
 TEST(CommandLineParseTest, NoArgumentsIsTheTrayApplication) {

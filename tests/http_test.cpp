@@ -1,8 +1,14 @@
 // What Tarvik adds to Qt for HTTP: the strict URL parser and the curl client.
+#include "http/CertificateDate.h"
 #include "http/HttpClient.h"
+#include "http/HttpPhases.h"
 #include "http/UrlParser.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
+#include "support/TestTlsServer.h"
+
+#include <QSslCertificate>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -181,5 +187,120 @@ TEST(HttpClientLifetimeTest, DestroyingTheClientDropsRequestsInFlight) {
     }
     spin(100);
     EXPECT_EQ(completions, 0);
+}
+TEST(HttpPhasesTest, PhasesAreTheGapsBetweenLibcurlsMarks) {
+    // An https answer: lookup 1 ms, connect 2 ms, handshake 5 ms, a 0.5 ms gap before the request
+    // goes out, 40 ms of server time, 3 ms of body.
+    const HttpPhases https = HttpPhases::fromMarks({.nameLookup = 1000,
+                                                    .connect = 3000,
+                                                    .appConnect = 8000,
+                                                    .preTransfer = 8500,
+                                                    .startTransfer = 48500,
+                                                    .total = 51500});
+    EXPECT_DOUBLE_EQ(https.dns, 0.001);
+    EXPECT_DOUBLE_EQ(https.connect, 0.002);
+    EXPECT_DOUBLE_EQ(https.tls, 0.005);
+    EXPECT_DOUBLE_EQ(https.processing, 0.040);
+    EXPECT_DOUBLE_EQ(https.transfer, 0.003);
+
+    // Plain http never sets APPCONNECT: no handshake, not "minus the connect time".
+    const HttpPhases http = HttpPhases::fromMarks({.nameLookup = 100,
+                                                   .connect = 400,
+                                                   .preTransfer = 450,
+                                                   .startTransfer = 900,
+                                                   .total = 950});
+    EXPECT_DOUBLE_EQ(http.tls, 0.0);
+    EXPECT_DOUBLE_EQ(http.connect, 0.0003);
+    EXPECT_DOUBLE_EQ(http.processing, 0.00045);
+
+    // Marks out of order never make a negative phase.
+    const HttpPhases odd = HttpPhases::fromMarks(
+        {.nameLookup = 500, .connect = 200, .preTransfer = 900, .startTransfer = 0, .total = 0});
+    for (double phase : {odd.dns, odd.connect, odd.tls, odd.processing, odd.transfer})
+        EXPECT_GE(phase, 0.0);
+    EXPECT_DOUBLE_EQ(odd.connect, 0.0);
+}
+
+TEST_F(HttpClientTest, TheServersDelayShowsAsItsProcessingTime) {
+    const HttpResult r = fetch(QStringLiteral("/delay/300"));
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    ASSERT_TRUE(r.phases);
+    const HttpPhases &p = *r.phases;
+    EXPECT_GE(p.processing, 0.295);
+    EXPECT_EQ(p.tls, 0.0) << "plain http has no handshake";
+    const double sum = p.dns + p.connect + p.tls + p.processing + p.transfer;
+    EXPECT_LE(sum, r.seconds + 1e-6) << "the phases never add up to more than the total";
+    // Only the moment between connect and sending the request is in no phase.
+    EXPECT_GE(sum, r.seconds * 0.9);
+    EXPECT_FALSE(r.certificateExpiry) << "no certificate over plain http";
+}
+
+TEST_F(HttpClientTest, WithoutAnAnswerThereAreNoPhases) {
+    std::optional<HttpResult> result;
+    client.get("http://127.0.0.1:1/", [&](const HttpResult &r) { result = r; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_FALSE(result->ok);
+    EXPECT_FALSE(result->phases);
+    // A status that is not a success still got an answer, and its timing is worth keeping.
+    const HttpResult failed = fetch(QStringLiteral("/status/503"));
+    EXPECT_FALSE(failed.ok);
+    EXPECT_TRUE(failed.phases);
+}
+
+TEST(CertificateDateTest, ReadsTheTextsLibcurlReports) {
+    const QDateTime expected(QDate(2027, 3, 1), QTime(12, 0, 5), QTimeZone::utc());
+    EXPECT_EQ(CertificateDate::parse(QStringLiteral("Mar  1 12:00:05 2027 GMT")), expected);
+    EXPECT_EQ(CertificateDate::parse(QStringLiteral("Mar 01 12:00:05 2027 GMT")), expected);
+    EXPECT_EQ(CertificateDate::parse(QStringLiteral("2027-03-01 12:00:05 GMT")), expected);
+    EXPECT_EQ(CertificateDate::parse(QStringLiteral("Dec 31 23:59:59 2049 GMT")),
+              QDateTime(QDate(2049, 12, 31), QTime(23, 59, 59), QTimeZone::utc()));
+    for (const char *text : {"", "Foo  1 12:00:05 2027 GMT", "Feb 30 12:00:00 2027 GMT",
+                             "Mar  1 25:00:00 2027 GMT", "Mar  1 12:00:05 2027", "tomorrow"})
+        EXPECT_FALSE(CertificateDate::parse(QString::fromLatin1(text))) << text;
+}
+
+// Against an in-process TLS server whose certificate was signed by an authority the test made.
+class HttpsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(certificates.ok()) << certificates.error.toStdString();
+        ASSERT_TRUE(server.isListening());
+    }
+
+    HttpResult fetch(const HttpRequestOptions &options) {
+        std::optional<HttpResult> result;
+        client.get(server.url(QStringLiteral("/")).toUtf8(), options,
+                   [&](const HttpResult &r) { result = r; });
+        EXPECT_TRUE(waitUntil([&] { return result.has_value(); }, 10000));
+        return result.value_or(HttpResult{});
+    }
+
+    TestCertificates certificates{10};
+    TestTlsServer server{certificates};
+    HttpClient client;
+};
+
+TEST_F(HttpsTest, ReportsWhenTheServersOwnCertificateRunsOut) {
+    HttpRequestOptions trusting;
+    trusting.caFile = certificates.caFile().toLocal8Bit();
+    const HttpResult r = fetch(trusting);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    const QList<QSslCertificate> leaf =
+        QSslCertificate::fromPath(certificates.certificateFile(), QSsl::Pem);
+    ASSERT_EQ(leaf.size(), 1);
+    ASSERT_TRUE(r.certificateExpiry);
+    EXPECT_EQ(*r.certificateExpiry, leaf.first().expiryDate().toUTC());
+    // The authority's certificate runs for a year; the one reported is the server's ten days.
+    EXPECT_LT(QDateTime::currentDateTimeUtc().daysTo(*r.certificateExpiry), 11);
+    ASSERT_TRUE(r.phases);
+    EXPECT_GT(r.phases->tls, 0.0) << "the handshake is a phase of its own";
+}
+
+TEST_F(HttpsTest, AnUntrustedCertificateIsAFailureWithoutAnExpiry) {
+    const HttpResult r = fetch(HttpRequestOptions{});
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.error.isEmpty());
+    EXPECT_FALSE(r.status);
+    EXPECT_FALSE(r.certificateExpiry);
 }
 } // namespace

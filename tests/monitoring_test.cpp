@@ -193,6 +193,7 @@ TEST(SettingsTest, FrequencyIsParsedFromText) {
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -319,6 +320,20 @@ TEST_F(EngineTest, ResultsFollowStatusTransportAndRedirectRules) {
     // eleven-step one stops after its tenth redirect.
     EXPECT_EQ(server.requests(QStringLiteral("/redirect/1")), 2);
     EXPECT_EQ(server.requests(QStringLiteral("/redirect/0")), 1);
+}
+
+TEST_F(EngineTest, ACertificateExpiryLastsUntilAnAnswerComesWithoutOne) {
+    const QDateTime expiry(QDate(2027, 1, 1), QTime(0, 0), QTimeZone::utc());
+    auto host = std::make_shared<Host>(QStringLiteral("http://127.0.0.1:1/"));
+    host->setCertificateExpiry(expiry);
+    engine.hosts().push_back(host);
+    pingAndWait();
+    // Refused before any answer: nothing is known about the certificate that was there.
+    EXPECT_EQ(host->certificateExpiry(), expiry);
+
+    host->setAddress(server.url(QStringLiteral("/status/503")));
+    pingAndWait();
+    EXPECT_FALSE(host->certificateExpiry()) << "an answer over plain http has no certificate";
 }
 
 TEST_F(EngineTest, AddressesThatAreNotHttpAreDownWithoutARequest) {
@@ -516,6 +531,7 @@ TEST_F(EngineTest, AListThatCannotBeEncodedIsNotWrittenAndTheMenuIsNotRebuilt) {
 // Per-host tray icons: what they show, how clicks are read, and how the engine keeps them.
 #include "drawing/DigitAlignedFont.h"
 #include "drawing/PaintedIcon.h"
+#include "monitoring/CertificateNotice.h"
 #include "monitoring/HostStatusItemFace.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/StatusColors.h"
@@ -558,6 +574,39 @@ TEST(HostStatusItemFaceTest, TooltipListsNameAddressDurationAndGestures) {
     EXPECT_TRUE(HostStatusItemFace::toolTip(*host).contains(QStringLiteral("Duration: 1999ms")));
     host->setLastRequestDuration(12.5);
     EXPECT_TRUE(HostStatusItemFace::toolTip(*host).contains(QStringLiteral("Duration: 12500ms")));
+}
+
+TEST(CertificateNoticeTest, DaysLeftAreWholeDaysAndWarnWithinFourteen) {
+    const QDateTime now(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc());
+    const auto line = [&](qint64 seconds) {
+        return CertificateNotice::toolTipLine(now.addSecs(seconds), now).value_or(QString());
+    };
+    constexpr qint64 day = 86400;
+    EXPECT_EQ(line(42 * day + 5), QStringLiteral("Certificate: 42 days left"));
+    EXPECT_EQ(line(14 * day), QStringLiteral("Certificate: 14 days left"));
+    EXPECT_EQ(line(14 * day - 1), QStringLiteral("Warning: the certificate runs out in 13 days"));
+    EXPECT_EQ(line(day + 1), QStringLiteral("Warning: the certificate runs out in 1 day"));
+    EXPECT_EQ(line(60), QStringLiteral("Warning: the certificate runs out today"));
+    EXPECT_EQ(line(0), QStringLiteral("Warning: the certificate has run out"));
+    EXPECT_EQ(line(-3 * day), QStringLiteral("Warning: the certificate has run out"));
+    EXPECT_FALSE(CertificateNotice::toolTipLine(std::nullopt, now));
+
+    EXPECT_FALSE(CertificateNotice::isWarning(now.addSecs(14 * day), now));
+    EXPECT_TRUE(CertificateNotice::isWarning(now.addSecs(14 * day - 1), now));
+    EXPECT_EQ(CertificateNotice::daysLeft(now.addSecs(-60), now), -1)
+        << "a certificate that ran out a minute ago is not at day 0";
+}
+
+TEST(HostStatusItemFaceTest, TheCertificateLineFollowsTheDuration) {
+    const QDateTime now(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc());
+    auto host = makeHost(QStringLiteral("shop"), QStringLiteral("https://shop.example"));
+    host->setLastRequestDuration(0.05);
+    host->setCertificateExpiry(now.addDays(9));
+    const QStringList lines = HostStatusItemFace::toolTip(*host, now).split(u'\n');
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_EQ(lines.at(2), QStringLiteral("Last Request Duration: 50ms"));
+    EXPECT_EQ(lines.at(3), QStringLiteral("Warning: the certificate runs out in 9 days"));
+    EXPECT_TRUE(lines.at(4).isEmpty());
 }
 
 TEST(HostStatusItemFaceTest, TitleIsTheShortNameOrHash) {

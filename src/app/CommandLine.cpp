@@ -2,6 +2,9 @@
 
 #include "app/AppInstance.h"
 #include "app/UnixSignals.h"
+#include "metrics/ListenAddress.h"
+#include "metrics/MetricsServer.h"
+#include "metrics/ProbeMetrics.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
@@ -42,6 +45,20 @@ QJsonObject resultObject(const Host &host, const HttpResult &result) {
     o.insert(QStringLiteral("durationMs"), std::round(result.seconds * 1e6) / 1e3);
     o.insert(QStringLiteral("status"), result.status ? QJsonValue(*result.status) : QJsonValue());
     o.insert(QStringLiteral("error"), result.ok ? QJsonValue() : QJsonValue(result.error));
+    QJsonValue phases;
+    if (const std::optional<HttpPhases> &p = result.phases) {
+        const auto ms = [](double seconds) { return std::round(seconds * 1e6) / 1e3; };
+        phases = QJsonObject{{QStringLiteral("dns"), ms(p->dns)},
+                             {QStringLiteral("connect"), ms(p->connect)},
+                             {QStringLiteral("tls"), ms(p->tls)},
+                             {QStringLiteral("firstByte"), ms(p->processing)},
+                             {QStringLiteral("transfer"), ms(p->transfer)}};
+    }
+    o.insert(QStringLiteral("phases"), phases);
+    o.insert(QStringLiteral("certificateExpiry"),
+             result.certificateExpiry
+                 ? QJsonValue(result.certificateExpiry->toUTC().toString(Qt::ISODate))
+                 : QJsonValue());
     return o;
 }
 
@@ -94,6 +111,14 @@ std::optional<CommandLine::Options> CommandLine::parse(const QStringList &argume
             ok = setMode(Mode::Headless, a);
         } else if (a == u"--json") {
             options.json = true;
+        } else if (a == u"--metrics") {
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
+                *error = QStringLiteral("--metrics needs ADDR:PORT or PORT");
+                return std::nullopt;
+            }
+            options.metrics = arguments.at(++i);
+            if (!ListenAddress::parse(options.metrics, error))
+                return std::nullopt;
         } else if (a == u"--import" || a == u"--export") {
             ok = setMode(a == u"--import" ? Mode::Import : Mode::Export, a);
             if (ok && i + 1 >= arguments.size()) {
@@ -122,18 +147,25 @@ std::optional<CommandLine::Options> CommandLine::parse(const QStringList &argume
         *error = QStringLiteral("--json goes with --check or --headless");
         return std::nullopt;
     }
+    if (!options.metrics.isEmpty() && options.mode != Mode::Headless) {
+        *error = QStringLiteral("--metrics goes with --headless");
+        return std::nullopt;
+    }
     return options;
 }
 
 QString CommandLine::usage() {
     return QStringLiteral(
-        "usage: tarvik [--check [--json] | --headless [--json] | --import FILE | --export FILE|-]\n"
+        "usage: tarvik [--check [--json] | --headless [--json] [--metrics ADDR:PORT] |\n"
+        "               --import FILE | --export FILE|-]\n"
         "\n"
         "  (no arguments)      start the tray application\n"
         "  --check [--json]    check every stored active host once, then exit:\n"
         "                      0 all up, 1 any down, 2 error\n"
         "  --headless [--json] check on the stored frequency without tray or windows until\n"
         "                      SIGINT or SIGTERM, printing rounds, results and state changes\n"
+        "  --metrics ADDR:PORT with --headless, also serve the last results as Prometheus\n"
+        "                      metrics at http://ADDR:PORT/metrics (PORT alone: loopback)\n"
         "  --import FILE       replace the stored host list with FILE (the stored JSON format)\n"
         "  --export FILE|-     write the stored host list to FILE, or to stdout\n"
         "  --help, --version\n");
@@ -144,7 +176,7 @@ int CommandLine::run(const Options &options) {
     case Mode::Check:
         return check(options.json);
     case Mode::Headless:
-        return headless(options.json);
+        return headless(options.json, options.metrics);
     case Mode::Import:
         return importFile(options.file);
     case Mode::Export:
@@ -179,12 +211,22 @@ int CommandLine::check(bool json) {
     return anyDown ? AnyDown : AllUp;
 }
 
-int CommandLine::headless(bool json) {
+int CommandLine::headless(bool json, const QString &metrics) {
     if (!storedHostsOrComplain())
         return Error;
     UnixSignals stop;
     QObject::connect(&stop, &UnixSignals::received, qApp, &QCoreApplication::quit);
     TRHostController engine;
+    ProbeMetrics probes(engine);
+    MetricsServer server([&probes] { return probes.exposition(); });
+    if (!metrics.isEmpty()) {
+        QString why;
+        const std::optional<ListenAddress> at = ListenAddress::parse(metrics, &why);
+        if (!at || !server.listen(at->address, at->port, &why)) {
+            err(QStringLiteral("cannot serve metrics on %1: %2").arg(metrics, why));
+            return Error;
+        }
+    }
     QObject::connect(&engine, &TRHostController::roundStarted, [&](int round, int requests) {
         const QString at = engine.lastPingDate().toString(Qt::ISODateWithMs);
         if (json)

@@ -13,7 +13,8 @@ public:
     struct Options {
         Mode mode = Mode::Tray;
         bool json = false;
-        QString file; // for import and export; "-" exports to stdout
+        QString file;    // for import and export; "-" exports to stdout
+        QString metrics; // --headless: where to serve /metrics, as typed; empty for nowhere
     };
 
     // Exit codes of --check; 2 is also every usage or I/O error.
@@ -28,7 +29,7 @@ public:
 
 private:
     static int check(bool json);
-    static int headless(bool json);
+    static int headless(bool json, const QString &metrics);
     static int importFile(const QString &file);
     static int exportFile(const QString &file);
 };

@@ -1,10 +1,13 @@
 #include "HttpClient.h"
 
+#include "http/CertificateDate.h"
+
 #include <QSocketNotifier>
 
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -30,6 +33,36 @@ struct HttpClient::Socket {
 };
 
 namespace {
+// The marks libcurl took for this transfer; a mark it cannot give stays 0.
+HttpPhases phasesOf(CURL *easy) {
+    HttpPhases::Marks m;
+    const auto mark = [easy](CURLINFO info, std::int64_t &into) {
+        curl_off_t micros = 0;
+        if (curl_easy_getinfo(easy, info, &micros) == CURLE_OK)
+            into = micros;
+    };
+    mark(CURLINFO_NAMELOOKUP_TIME_T, m.nameLookup);
+    mark(CURLINFO_CONNECT_TIME_T, m.connect);
+    mark(CURLINFO_APPCONNECT_TIME_T, m.appConnect);
+    mark(CURLINFO_PRETRANSFER_TIME_T, m.preTransfer);
+    mark(CURLINFO_STARTTRANSFER_TIME_T, m.startTransfer);
+    mark(CURLINFO_TOTAL_TIME_T, m.total);
+    return HttpPhases::fromMarks(m);
+}
+
+// The "Expire date" of the first certificate the server sent, which is its own.
+std::optional<QDateTime> leafExpiry(CURL *easy) {
+    curl_certinfo *chain = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_CERTINFO, &chain) != CURLE_OK || !chain ||
+        chain->num_of_certs < 1)
+        return std::nullopt;
+    static constexpr char key[] = "Expire date:";
+    for (curl_slist *field = chain->certinfo[0]; field; field = field->next)
+        if (std::strncmp(field->data, key, sizeof key - 1) == 0)
+            return CertificateDate::parse(QString::fromLatin1(field->data + sizeof key - 1));
+    return std::nullopt;
+}
+
 size_t discardBody(char *, size_t size, size_t count, void *) {
     return size * count;
 }
@@ -96,6 +129,10 @@ void HttpClient::get(const QByteArray &url, const HttpRequestOptions &options, C
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(deadline_.count()));
+    // The chain's details are gathered during the handshake only, so plain http pays nothing.
+    curl_easy_setopt(easy, CURLOPT_CERTINFO, 1L);
+    if (!options.caFile.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_CAINFO, options.caFile.constData());
     if (options.keepBody) {
         // Counted as it arrives rather than trusted from Content-Length, which may be missing or
         // wrong.
@@ -218,6 +255,10 @@ void HttpClient::collectFinished() {
         long status = 0;
         if (curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status > 0)
             result.status = int(status);
+        if (result.status) {
+            result.phases = phasesOf(easy);
+            result.certificateExpiry = leafExpiry(easy);
+        }
         if (transfer->bodyTooLarge) {
             result.error =
                 QStringLiteral("the response is larger than %1 bytes").arg(transfer->maxBodyBytes);

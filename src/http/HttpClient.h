@@ -1,6 +1,9 @@
 #pragma once
 
+#include "http/HttpPhases.h"
+
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -22,6 +25,10 @@ struct HttpResult {
     std::optional<int> status; // the final HTTP status, when a response arrived
     QString error;             // why it failed; empty when ok
     QByteArray body;           // the body of a successful response, when the request kept it
+    // Where the time went; present once an answer began to arrive.
+    std::optional<HttpPhases> phases;
+    // When the server's own (leaf) certificate runs out, for https answers.
+    std::optional<QDateTime> certificateExpiry;
 };
 
 // What a request may ask beyond a host check. The defaults are exactly a host check: the body is
@@ -36,6 +43,9 @@ struct HttpRequestOptions {
     qsizetype maxBodyBytes = defaultMaxBodyBytes;
     // Refuses plain http for the request and for every redirect it follows.
     bool httpsOnly = false;
+    // A PEM file of certificate authorities to trust instead of the system's; empty for the
+    // system's.
+    QByteArray caFile;
 };
 
 // One-shot GET requests on libcurl's multi interface, driven by the Qt event loop: socket

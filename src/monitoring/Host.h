@@ -3,6 +3,7 @@
 #include "menuitems/LMItemable.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,12 @@ public:
     std::optional<double> lastRequestDuration() const { return lastRequestDuration_; }
     void setLastRequestDuration(std::optional<double> value) { lastRequestDuration_ = value; }
 
+    // When the host's certificate runs out, as of its last check that got that far; not stored.
+    std::optional<QDateTime> certificateExpiry() const { return certificateExpiry_; }
+    void setCertificateExpiry(std::optional<QDateTime> value) {
+        certificateExpiry_ = std::move(value);
+    }
+
     QStringList categories() const { return categories_; }
     void setCategories(const QStringList &value) { categories_ = value; }
 
@@ -69,6 +76,7 @@ private:
     bool isFavorite_ = false;
     bool hasMenuBarItem_ = false;
     std::optional<double> lastRequestDuration_;
+    std::optional<QDateTime> certificateExpiry_;
     QStringList categories_;
     bool isActive_ = true;
 };

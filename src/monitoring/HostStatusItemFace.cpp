@@ -1,5 +1,7 @@
 #include "monitoring/HostStatusItemFace.h"
 
+#include "monitoring/CertificateNotice.h"
+
 #include "drawing/DigitAlignedFont.h"
 #include "drawing/PaintedIcon.h"
 #include "monitoring/Host.h"
@@ -10,13 +12,19 @@
 #include <cmath>
 
 QString HostStatusItemFace::toolTip(const Host &host) {
+    return toolTip(host, QDateTime::currentDateTimeUtc());
+}
+
+QString HostStatusItemFace::toolTip(const Host &host, const QDateTime &now) {
     const double seconds = host.lastRequestDuration().value_or(0.0);
     const auto ms = static_cast<long long>(std::trunc(seconds * 1000.0));
+    const std::optional<QString> certificate =
+        CertificateNotice::toolTipLine(host.certificateExpiry(), now);
     return host.string() + QStringLiteral("\nAddress: ") + host.address() +
            QStringLiteral("\nLast Request Duration: ") + QString::number(ms) +
-           QStringLiteral("ms") + QStringLiteral("\n") +
-           QStringLiteral("\nClick: Toggle Activation") + QStringLiteral("\nOption + Click: Edit") +
-           QStringLiteral("\nControl + Click: Ping Now");
+           QStringLiteral("ms") + (certificate ? QStringLiteral("\n") + *certificate : QString()) +
+           QStringLiteral("\n") + QStringLiteral("\nClick: Toggle Activation") +
+           QStringLiteral("\nOption + Click: Edit") + QStringLiteral("\nControl + Click: Ping Now");
 }
 
 AttributedText HostStatusItemFace::title(const Host &host) {

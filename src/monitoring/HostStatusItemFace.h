@@ -3,6 +3,7 @@
 #include "trayitem/AttributedText.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QIcon>
 #include <QString>
 
@@ -16,7 +17,9 @@ public:
     enum class Gesture { ToggleActivation, Edit, PingNow };
 
     // Name, address, last duration, an empty line, then the three gestures.
+    // With an https host's certificate known, its days left (or a warning) follow the duration.
     static QString toolTip(const Host &host);
+    static QString toolTip(const Host &host, const QDateTime &now);
     // The short name, or "#" without one, in the 14-point digit-aligned font.
     static AttributedText title(const Host &host);
     // 20 x 20, transparent but for a 2-point bar along the bottom edge in `color`.

@@ -77,6 +77,10 @@ void TRHostController::ping() {
 void TRHostController::finishCheck(const std::shared_ptr<Host> &host, int round,
                                    const HttpResult &result) {
     host->setLastRequestDuration(result.seconds);
+    // An answer without a certificate means plain http now; a failure before any answer says
+    // nothing new about the certificate, so the last known expiry stays.
+    if (result.certificateExpiry || result.status)
+        host->setCertificateExpiry(result.certificateExpiry);
     updateStatusItem(*host);
     Q_EMIT checkFinished(*host, result);
     if (host->isReachable() != result.ok) {

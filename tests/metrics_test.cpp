@@ -1,0 +1,408 @@
+// The Prometheus face of headless mode: the exposition text, where it listens, the small server
+// with its refusals, and the engine's results feeding it.
+#include "metrics/ListenAddress.h"
+#include "metrics/MetricsServer.h"
+#include "metrics/MetricsText.h"
+#include "metrics/ProbeMetrics.h"
+#include "monitoring/TRHostController.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+// A sample line split up: its metric name, its labels unescaped the way Prometheus reads them,
+// and its value. Nothing when the line is not a well-formed sample.
+struct Sample {
+    QByteArray name;
+    std::map<QByteArray, QString> labels;
+    double value = 0;
+};
+
+std::optional<Sample> parseSample(const QByteArray &line) {
+    Sample s;
+    qsizetype i = 0;
+    while (i < line.size() && (std::isalnum(uchar(line[i])) || line[i] == '_' || line[i] == ':'))
+        ++i;
+    s.name = line.left(i);
+    if (s.name.isEmpty())
+        return std::nullopt;
+    if (i < line.size() && line[i] == '{') {
+        ++i;
+        while (i < line.size() && line[i] != '}') {
+            const qsizetype eq = line.indexOf('=', i);
+            if (eq < 0 || eq + 1 >= line.size() || line[eq + 1] != '"')
+                return std::nullopt;
+            const QByteArray key = line.mid(i, eq - i);
+            QByteArray value;
+            qsizetype j = eq + 2;
+            for (; j < line.size() && line[j] != '"'; ++j) {
+                if (line[j] == '\\') {
+                    if (++j >= line.size())
+                        return std::nullopt;
+                    if (line[j] == 'n')
+                        value += '\n';
+                    else if (line[j] == '\\' || line[j] == '"')
+                        value += line[j];
+                    else
+                        return std::nullopt;
+                } else {
+                    value += line[j];
+                }
+            }
+            if (j >= line.size())
+                return std::nullopt;
+            s.labels[key] = QString::fromUtf8(value);
+            i = j + 1;
+            if (i < line.size() && line[i] == ',')
+                ++i;
+        }
+        if (i >= line.size())
+            return std::nullopt;
+        ++i;
+    }
+    if (i >= line.size() || line[i] != ' ')
+        return std::nullopt;
+    bool ok = false;
+    s.value = line.mid(i + 1).toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return s;
+}
+
+// Every sample of an exposition; fails the test on a line that is neither a sample nor a
+// HELP/TYPE comment.
+std::vector<Sample> samplesOf(const QByteArray &text) {
+    std::vector<Sample> samples;
+    EXPECT_TRUE(text.endsWith('\n'));
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.isEmpty() || line.startsWith("# HELP ") || line.startsWith("# TYPE "))
+            continue;
+        const std::optional<Sample> s = parseSample(line);
+        EXPECT_TRUE(s) << "not a sample: " << line.toStdString();
+        if (s)
+            samples.push_back(*s);
+    }
+    return samples;
+}
+
+const Sample *find(const std::vector<Sample> &samples, const char *name, const QString &host,
+                   const char *phase = nullptr) {
+    for (const Sample &s : samples) {
+        // A null host finds the samples that belong to no host.
+        const bool matches = host.isNull() ? s.labels.count("name") == 0
+                                           : s.labels.count("name") && s.labels.at("name") == host;
+        if (s.name != name || !matches)
+            continue;
+        if (phase && (s.labels.count("phase") == 0 || s.labels.at("phase") != QLatin1String(phase)))
+            continue;
+        return &s;
+    }
+    return nullptr;
+}
+
+MetricsText::Probe probe(const QString &name, const QString &target, bool ok) {
+    MetricsText::Probe p{name, target, {}};
+    p.result.ok = ok;
+    p.result.seconds = 0.25;
+    if (ok) {
+        p.result.status = 200;
+        p.result.phases = HttpPhases{0.001, 0.002, 0.01, 0.2, 0.03};
+    }
+    return p;
+}
+
+TEST(MetricsTextTest, EachFamilyIsDeclaredOnceAndHoldsEveryHostsSample) {
+    MetricsText::Probe up =
+        probe(QStringLiteral("shop"), QStringLiteral("https://shop.example"), true);
+    up.result.certificateExpiry = QDateTime(QDate(2027, 1, 2), QTime(3, 4, 5), QTimeZone::utc());
+    const MetricsText::Probe down =
+        probe(QStringLiteral("blog"), QStringLiteral("http://blog.example"), false);
+    const QDateTime round(QDate(2026, 3, 1), QTime(12, 0, 0, 500), QTimeZone::utc());
+    const QByteArray text = MetricsText::render({up, down}, round);
+    const std::vector<Sample> samples = samplesOf(text);
+
+    for (const char *family : {"probe_success", "probe_duration_seconds", "probe_http_status_code",
+                               "probe_http_duration_seconds", "probe_ssl_earliest_cert_expiry",
+                               "tarvik_round_timestamp_seconds"}) {
+        EXPECT_EQ(text.count(QByteArray("# TYPE ") + family + " gauge\n"), 1) << family;
+        EXPECT_EQ(text.count(QByteArray("# HELP ") + family + ' '), 1) << family;
+    }
+    // A family's samples follow its TYPE line before any other family begins.
+    const QList<QByteArray> lines = text.split('\n');
+    QByteArray current;
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("# TYPE ")) {
+            current = line.split(' ').value(2);
+        } else if (!line.isEmpty() && !line.startsWith('#')) {
+            EXPECT_TRUE(line.startsWith(current + '{') || line.startsWith(current + ' '))
+                << line.toStdString();
+        }
+    }
+
+    const QString shop = QStringLiteral("shop"), blog = QStringLiteral("blog");
+    ASSERT_TRUE(find(samples, "probe_success", shop) && find(samples, "probe_success", blog));
+    EXPECT_EQ(find(samples, "probe_success", shop)->value, 1);
+    EXPECT_EQ(find(samples, "probe_success", blog)->value, 0);
+    EXPECT_EQ(find(samples, "probe_success", shop)->labels.at("target"),
+              QStringLiteral("https://shop.example"));
+    EXPECT_EQ(find(samples, "probe_duration_seconds", blog)->value, 0.25);
+    EXPECT_EQ(find(samples, "probe_http_status_code", shop)->value, 200);
+    EXPECT_EQ(find(samples, "probe_http_status_code", blog)->value, 0)
+        << "no answer is status 0, as probers report it";
+    EXPECT_EQ(find(samples, "probe_http_duration_seconds", shop, "resolve")->value, 0.001);
+    EXPECT_EQ(find(samples, "probe_http_duration_seconds", shop, "tls")->value, 0.01);
+    EXPECT_EQ(find(samples, "probe_http_duration_seconds", shop, "processing")->value, 0.2);
+    EXPECT_EQ(find(samples, "probe_http_duration_seconds", shop, "transfer")->value, 0.03);
+    EXPECT_FALSE(find(samples, "probe_http_duration_seconds", blog)) << "no answer, no phases";
+    EXPECT_EQ(find(samples, "probe_ssl_earliest_cert_expiry", shop)->value,
+              double(up.result.certificateExpiry->toSecsSinceEpoch()));
+    EXPECT_FALSE(find(samples, "probe_ssl_earliest_cert_expiry", blog));
+    const Sample *stamp = find(samples, "tarvik_round_timestamp_seconds", QString());
+    ASSERT_TRUE(stamp);
+    EXPECT_EQ(stamp->value, double(round.toMSecsSinceEpoch()) / 1000.0);
+    EXPECT_TRUE(text.contains("\ntarvik_round_timestamp_seconds 1772366400.5\n"))
+        << "a plain decimal, not an exponent";
+    EXPECT_TRUE(text.contains("probe_ssl_earliest_cert_expiry{name=\"shop\",target=\"https://"
+                              "shop.example\"} 1798859045\n"));
+}
+
+TEST(MetricsTextTest, LabelValuesSurviveEscapingWhateverTheyHold) {
+    const QStringList names = {QStringLiteral("say \"hi\""), QStringLiteral("C:\\sites\\new"),
+                               QStringLiteral("two\nlines"), QStringLiteral("caf\u00e9 \u2603"),
+                               QStringLiteral("end\\"),      QStringLiteral("}{,= ")};
+    std::vector<MetricsText::Probe> probes;
+    for (const QString &name : names)
+        probes.push_back(probe(name, QStringLiteral("http://x/?a=\"1\"&b=\\n"), true));
+    const QByteArray text = MetricsText::render(probes, std::nullopt);
+    const std::vector<Sample> samples = samplesOf(text);
+    for (const QString &name : names) {
+        const Sample *s = find(samples, "probe_success", name);
+        ASSERT_TRUE(s) << name.toStdString();
+        EXPECT_EQ(s->labels.at("target"), QStringLiteral("http://x/?a=\"1\"&b=\\n"));
+    }
+    EXPECT_EQ(MetricsText::escapeLabelValue(QStringLiteral("a\"b\\c\nd")),
+              QByteArray("a\\\"b\\\\c\\nd"));
+    EXPECT_FALSE(text.contains("\ntarvik_round_timestamp_seconds ")) << "no round yet, no sample";
+}
+
+TEST(ListenAddressTest, LoopbackUnlessAnAddressIsGiven) {
+    QString error;
+    const auto at = [&](const char *text) {
+        return ListenAddress::parse(QString::fromLatin1(text), &error);
+    };
+    ASSERT_TRUE(at("9100"));
+    EXPECT_EQ(at("9100")->address, QHostAddress(QHostAddress::LocalHost));
+    EXPECT_EQ(at("9100")->port, 9100);
+    EXPECT_EQ(at(":9100")->address, QHostAddress(QHostAddress::LocalHost));
+    EXPECT_EQ(at("localhost:80")->address, QHostAddress(QHostAddress::LocalHost));
+    EXPECT_EQ(at("0.0.0.0:9100")->address, QHostAddress(QStringLiteral("0.0.0.0")));
+    EXPECT_EQ(at("[::1]:9100")->address, QHostAddress(QHostAddress::LocalHostIPv6));
+    EXPECT_EQ(at("192.168.1.5:65535")->port, 65535);
+    for (const char *bad : {"", ":", "0", "65536", "-1", "+80", "9100x", "host.example:9100",
+                            "::1:9100", "[::1]9100", "[::1", "1.2.3:80", "[nope]:80"}) {
+        error.clear();
+        EXPECT_FALSE(at(bad)) << bad;
+        EXPECT_FALSE(error.isEmpty()) << bad;
+    }
+}
+
+// A raw client, so the tests can send exactly the bytes they mean.
+struct Exchange {
+    QByteArray status;  // the status line
+    QByteArray headers; // the rest of the head
+    QByteArray body;
+    bool closed = false;
+};
+
+class MetricsServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString error;
+        ASSERT_TRUE(server.listen(QHostAddress(QHostAddress::LocalHost), 0, &error))
+            << error.toStdString();
+    }
+
+    std::unique_ptr<QTcpSocket> connectClient() {
+        auto socket = std::make_unique<QTcpSocket>();
+        // Watched by signal: a refused connection may be connected and closed again within one
+        // turn of the loop.
+        bool connected = false;
+        const QMetaObject::Connection watch =
+            QObject::connect(socket.get(), &QTcpSocket::connected, [&] { connected = true; });
+        socket->connectToHost(QHostAddress(QHostAddress::LocalHost), server.port());
+        EXPECT_TRUE(waitUntil([&] { return connected; }));
+        QObject::disconnect(watch);
+        return socket;
+    }
+
+    // Reads until the server closes the connection.
+    static Exchange finish(QTcpSocket &socket) {
+        Exchange e;
+        QByteArray all;
+        e.closed = waitUntil([&] {
+            all += socket.readAll();
+            return socket.state() == QAbstractSocket::UnconnectedState;
+        });
+        all += socket.readAll();
+        const qsizetype headEnd = all.indexOf("\r\n\r\n");
+        const qsizetype lineEnd = all.indexOf("\r\n");
+        e.status = all.left(lineEnd);
+        e.headers = all.mid(lineEnd + 2, headEnd - lineEnd - 2);
+        e.body = headEnd < 0 ? QByteArray() : all.mid(headEnd + 4);
+        return e;
+    }
+
+    Exchange send(const QByteArray &request) {
+        std::unique_ptr<QTcpSocket> socket = connectClient();
+        socket->write(request);
+        return finish(*socket);
+    }
+
+    int documents = 0;
+    MetricsServer server{[this] {
+        ++documents;
+        return QByteArrayLiteral("probe_success{name=\"a\",target=\"b\"} 1\n");
+    }};
+};
+
+TEST_F(MetricsServerTest, ServesTheDocumentForGetAndItsHeadForHead) {
+    const Exchange get = send("GET /metrics HTTP/1.1\r\nHost: x\r\nAccept: */*\r\n\r\n");
+    EXPECT_EQ(get.status, "HTTP/1.1 200 OK");
+    EXPECT_TRUE(get.headers.contains("Content-Type: text/plain; version=0.0.4; charset=utf-8"))
+        << get.headers.toStdString();
+    EXPECT_EQ(get.body, "probe_success{name=\"a\",target=\"b\"} 1\n");
+    EXPECT_TRUE(get.headers.contains("Content-Length: " + QByteArray::number(get.body.size())));
+    EXPECT_TRUE(get.closed);
+
+    const Exchange head = send("HEAD /metrics?debug=1 HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(head.status, "HTTP/1.1 200 OK");
+    EXPECT_TRUE(head.headers.contains("Content-Length: " + QByteArray::number(get.body.size())));
+    EXPECT_TRUE(head.body.isEmpty());
+}
+
+TEST_F(MetricsServerTest, ARequestMayArriveInPieces) {
+    std::unique_ptr<QTcpSocket> socket = connectClient();
+    for (const char *piece : {"GET /met", "rics HTTP/1.1\r", "\nHost: x\r\n", "\r\n"}) {
+        socket->write(piece);
+        socket->flush();
+        spin(20);
+    }
+    EXPECT_EQ(finish(*socket).status, "HTTP/1.1 200 OK");
+}
+
+TEST_F(MetricsServerTest, RefusesOtherPathsMethodsAndMalformedRequests) {
+    EXPECT_EQ(send("GET / HTTP/1.1\r\n\r\n").status, "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(send("GET /metrics/ HTTP/1.1\r\n\r\n").status, "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(send("GET /metricsX HTTP/1.1\r\n\r\n").status, "HTTP/1.1 404 Not Found");
+    const Exchange post = send("POST /metrics HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(post.status, "HTTP/1.1 405 Method Not Allowed");
+    EXPECT_TRUE(post.headers.contains("Allow: GET, HEAD"));
+    EXPECT_EQ(send("GET /metrics\r\n\r\n").status, "HTTP/1.1 400 Bad Request");
+    EXPECT_EQ(send("\x16\x03\x01\x02\x01\r\n\r\n").status, "HTTP/1.1 400 Bad Request");
+    EXPECT_EQ(documents, 0) << "the document is made only for requests that get it";
+}
+
+TEST_F(MetricsServerTest, AnOversizedRequestIsRefusedWithoutWaitingForItsEnd) {
+    const QByteArray huge =
+        "GET /metrics HTTP/1.1\r\nX-Pad: " + QByteArray(MetricsServer::maxRequestBytes, 'a') +
+        "\r\n";
+    // The head never ends; the server answers once it has seen more than it accepts.
+    EXPECT_EQ(send(huge).status, "HTTP/1.1 431 Request Header Fields Too Large");
+    EXPECT_EQ(documents, 0);
+    // Just under the bound is still served.
+    const QByteArray fits =
+        "GET /metrics HTTP/1.1\r\nX-Pad: " + QByteArray(MetricsServer::maxRequestBytes - 64, 'a') +
+        "\r\n\r\n";
+    EXPECT_EQ(send(fits).status, "HTTP/1.1 200 OK");
+}
+
+TEST_F(MetricsServerTest, ConnectionsBeyondTheLimitAreTurnedAwayAtOnce) {
+    server.setMaxConnections(3);
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 3; ++i)
+        idle.push_back(connectClient());
+    ASSERT_TRUE(waitUntil([&] { return server.openConnections() == 3; }));
+
+    const Exchange extra = send("GET /metrics HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(extra.status, "HTTP/1.1 503 Service Unavailable");
+    EXPECT_EQ(documents, 0);
+
+    // The idle ones are still being served, and a closed one frees its place.
+    idle[0]->write("GET /metrics HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(finish(*idle[0]).status, "HTTP/1.1 200 OK");
+    idle[1]->abort();
+    ASSERT_TRUE(waitUntil([&] { return server.openConnections() == 1; }));
+    EXPECT_EQ(send("GET /metrics HTTP/1.1\r\n\r\n").status, "HTTP/1.1 200 OK");
+}
+
+// The engine's real checks, against a real server, as the exposition reports them.
+class ProbeMetricsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetSettings();
+        engine.httpClient().setDeadline(std::chrono::milliseconds(2000));
+    }
+
+    std::shared_ptr<Host> add(const QString &name, const QString &path, bool active = true) {
+        auto host = makeHost(name, server.url(path), active);
+        engine.hosts().push_back(host);
+        return host;
+    }
+
+    void pingAndWait() {
+        QSignalSpy finished(&engine, &TRHostController::roundFinished);
+        engine.ping();
+        ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+    }
+
+    TestHttpServer server;
+    ManualClock clock;
+    TRHostController engine{clock};
+    ProbeMetrics metrics{engine};
+};
+
+TEST_F(ProbeMetricsTest, ReportsTheLastCheckOfEveryActiveHostByObject) {
+    EXPECT_TRUE(samplesOf(metrics.exposition()).empty()) << "nothing checked, nothing reported";
+    add(QStringLiteral("up"), QStringLiteral("/delay/50"));
+    add(QStringLiteral("down"), QStringLiteral("/status/503"));
+    auto twin = add(QStringLiteral("down"), QStringLiteral("/ok"));
+    auto paused = add(QStringLiteral("paused"), QStringLiteral("/ok"), false);
+    pingAndWait();
+
+    std::vector<Sample> samples = samplesOf(metrics.exposition());
+    EXPECT_EQ(find(samples, "probe_success", QStringLiteral("up"))->value, 1);
+    EXPECT_GE(
+        find(samples, "probe_http_duration_seconds", QStringLiteral("up"), "processing")->value,
+        0.045);
+    EXPECT_FALSE(find(samples, "probe_success", QStringLiteral("paused")));
+    // Two hosts named "down": each keeps its own result, told apart by target.
+    int downs = 0, ups = 0;
+    for (const Sample &s : samples)
+        if (s.name == "probe_success" && s.labels.at("name") == u"down")
+            (s.value == 1 ? ups : downs) += 1;
+    EXPECT_EQ(downs, 1);
+    EXPECT_EQ(ups, 1);
+    const Sample *status = find(samples, "probe_http_status_code", QStringLiteral("down"));
+    EXPECT_EQ(status->value, 503);
+    EXPECT_EQ(status->labels.at("target"), server.url(QStringLiteral("/status/503")));
+
+    engine.removeHost(twin);
+    twin.reset();
+    samples = samplesOf(metrics.exposition());
+    EXPECT_EQ(std::count_if(samples.begin(), samples.end(),
+                            [](const Sample &s) { return s.name == "probe_success"; }),
+              2)
+        << "a removed host is gone from the metrics";
+    const Sample *stamp = find(samples, "tarvik_round_timestamp_seconds", QString());
+    ASSERT_TRUE(stamp);
+    EXPECT_EQ(stamp->value, double(clock.now().toSecsSinceEpoch()));
+}
+} // namespace
