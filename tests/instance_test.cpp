@@ -7,9 +7,11 @@
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
+#include "support/ProcessLimits.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -25,6 +27,12 @@
 
 #include <csignal>
 #include <future>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString tarvik = QString::fromLatin1(AppInstance::identifier);
@@ -146,6 +154,183 @@ TEST(SingleInstanceTest, ALockAndSocketLeftByACrashAreTakenOver) {
     EXPECT_EQ(answeringPid(), QCoreApplication::applicationPid());
 }
 
+void writeLock(const QByteArray &contents, const QDateTime &modified) {
+    QFile lock(InstanceProtocol::lockPath(tarvik));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lock.write(contents);
+    ASSERT_TRUE(lock.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+TEST(SingleInstanceTest, AnEmptyOrGarbledLockNobodyHoldsIsTakenOver) {
+    const QDateTime twoDaysAgo = QDateTime::currentDateTime().addDays(-2);
+    for (const QByteArray &contents : {QByteArray(), QByteArray("\x01garbage\nno pid here")}) {
+        writeLock(contents, twoDaysAgo);
+        {
+            SingleInstance next(tarvik);
+            EXPECT_EQ(next.acquire(), SingleInstance::Claim::Acquired) << contents.constData();
+            EXPECT_EQ(answeringPid(), QCoreApplication::applicationPid());
+        }
+        EXPECT_FALSE(QFileInfo::exists(InstanceProtocol::lockPath(tarvik)));
+    }
+}
+
+TEST(SingleInstanceTest, AnUnconfirmedLockIsKeptWhileItsHolderMayStillBeAlive) {
+    // Just created: its holder may be about to write who it is.
+    writeLock({}, QDateTime::currentDateTime());
+    SingleInstance fresh(tarvik);
+    EXPECT_EQ(fresh.acquire(), SingleInstance::Claim::HeldElsewhere);
+
+    // Old, but held: a holder keeps its lock file flock'ed while it lives.
+    writeLock({}, QDateTime::currentDateTime().addDays(-2));
+    const int fd = ::open(QFile::encodeName(InstanceProtocol::lockPath(tarvik)).constData(),
+                          O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    SingleInstance held(tarvik);
+    EXPECT_EQ(held.acquire(), SingleInstance::Claim::HeldElsewhere);
+    ::close(fd);
+
+    // Old and unheld, but someone answers on the socket.
+    SingleInstance answering(QStringLiteral("com.morvane.Other"));
+    ASSERT_EQ(answering.acquire(), SingleInstance::Claim::Acquired);
+    ASSERT_TRUE(QFile::rename(InstanceProtocol::socketPath(QStringLiteral("com.morvane.Other")),
+                              InstanceProtocol::socketPath(tarvik)));
+    SingleInstance answered(tarvik);
+    auto claim = std::async(std::launch::async, [&] { return answered.acquire(); });
+    waitUntil([&] { return claim.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    EXPECT_EQ(claim.get(), SingleInstance::Claim::HeldElsewhere);
+    EXPECT_TRUE(QFileInfo::exists(InstanceProtocol::lockPath(tarvik)));
+}
+
+TEST(SingleInstanceTest, ManyConnectionsTogetherBufferNoMoreThanTheirShare) {
+    SingleInstance first(tarvik);
+    ASSERT_EQ(first.acquire(), SingleInstance::Claim::Acquired);
+    const QString path = InstanceProtocol::socketPath(tarvik);
+    // Each announces a whole message and sends most of it, then waits to be answered or dropped.
+    auto flood = [path]() {
+        QLocalSocket socket;
+        socket.connectToServer(path);
+        if (!socket.waitForConnected(5000))
+            return false;
+        QByteArray header(4, '\0');
+        qToBigEndian(quint32(InstanceProtocol::maxMessageSize), header.data());
+        socket.write(header + "import\n");
+        const QByteArray chunk(1024 * 1024, '[');
+        for (int i = 0; i < 12 && socket.state() == QLocalSocket::ConnectedState; ++i) {
+            socket.write(chunk);
+            while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(5000)) {
+            }
+        }
+        return socket.state() != QLocalSocket::ConnectedState || socket.waitForDisconnected(3000);
+    };
+    std::vector<std::future<bool>> clients;
+    for (int i = 0; i < 3; ++i)
+        clients.push_back(std::async(std::launch::async, flood));
+    qsizetype most = 0;
+    waitUntil(
+        [&] {
+            most = std::max(most, first.bufferedBytes());
+            return std::all_of(clients.begin(), clients.end(), [](const auto &c) {
+                return c.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+            });
+        },
+        30000);
+    int dropped = 0;
+    for (auto &client : clients)
+        dropped += client.get() ? 1 : 0;
+    EXPECT_LE(most, InstanceProtocol::maxBufferedBytes);
+    EXPECT_GT(most, InstanceProtocol::maxMessageSize) << "one connection's whole share is taken";
+    EXPECT_GE(dropped, 1);
+    EXPECT_EQ(answeringPid(), QCoreApplication::applicationPid());
+    EXPECT_TRUE(waitUntil([&] { return first.bufferedBytes() == 0; }, 15000));
+}
+
+TEST(SingleInstanceTest, SighupReleasesTheLockAndSocketLikeSigterm) {
+    QProcess tray;
+    tray.start(QStringLiteral(TARVIK_BINARY), QStringList());
+    ASSERT_TRUE(waitUntil([&] { return answeringPid() == tray.processId(); }, 20000))
+        << tray.readAllStandardError().toStdString();
+    ::kill(pid_t(tray.processId()), SIGHUP);
+    ASSERT_TRUE(waitUntil([&] { return tray.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(tray.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tray.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(InstanceProtocol::lockPath(tarvik)));
+    EXPECT_FALSE(QFileInfo::exists(InstanceProtocol::socketPath(tarvik)));
+}
+
+TEST(InstanceProtocolTest, ARuntimeFolderOpenToOthersIsNotUsed) {
+    QTemporaryDir dir;
+    const QString open = dir.filePath(QStringLiteral("open"));
+    ASSERT_TRUE(QDir().mkpath(open));
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("cache"))));
+
+    const QString folder = InstanceProtocol::runtimeFolder();
+    EXPECT_EQ(folder, dir.filePath(QStringLiteral("cache/com.morvane.runtime")));
+    struct stat info = {};
+    ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+    EXPECT_TRUE(InstanceProtocol::lockPath(tarvik).startsWith(folder + u'/'));
+
+    // A fallback folder someone else made open is no more usable than the runtime folder.
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    EXPECT_EQ(InstanceProtocol::runtimeFolder(), QString());
+    EXPECT_EQ(InstanceProtocol::socketPath(tarvik), QString());
+}
+
+// Without XDG_RUNTIME_DIR, and with the usual fallback folder taken by another user, the tray
+// and --import still meet, in a folder of this user's own.
+TEST(AppInstanceTest, WithoutAUsableRuntimeFolderTheTrayAndImportStillMeet) {
+    QTemporaryDir dir;
+    const QString tmp = dir.filePath(QStringLiteral("tmp"));
+    const passwd *user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    const QString squatted =
+        tmp + QStringLiteral("/runtime-") + QString::fromLocal8Bit(user->pw_name);
+    ASSERT_TRUE(QDir().mkpath(squatted));
+    ASSERT_EQ(::chmod(QFile::encodeName(squatted).constData(), 0777), 0);
+    if (::geteuid() == 0)
+        ASSERT_EQ(::chown(QFile::encodeName(squatted).constData(), 65534, 65534), 0);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.insert(QStringLiteral("TMPDIR"), tmp);
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("cache")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    QProcess tray;
+    tray.setProcessEnvironment(env);
+    tray.start(QStringLiteral(TARVIK_BINARY), QStringList());
+    const QString socket = dir.filePath(QStringLiteral("cache/com.morvane.runtime/")) + tarvik +
+                           u'.' + QString::number(::getuid()) + QStringLiteral(".instance");
+    QString trayErr;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            trayErr += QString::fromLocal8Bit(tray.readAllStandardError());
+            return QFileInfo::exists(socket) || trayErr.contains(QStringLiteral("without"));
+        },
+        20000));
+    EXPECT_TRUE(QFileInfo::exists(socket)) << trayErr.toStdString();
+
+    QFile list(dir.filePath(QStringLiteral("list.json")));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write(
+        HostStore::encode({std::make_shared<Host>(QStringLiteral("http://127.0.0.1:1/"))}).value());
+    list.close();
+    QProcess import;
+    import.setProcessEnvironment(env);
+    import.start(QStringLiteral(TARVIK_BINARY), {QStringLiteral("--import"), list.fileName()});
+    ASSERT_TRUE(waitUntil([&] { return import.state() == QProcess::NotRunning; }, 30000));
+    const QString out = QString::fromLocal8Bit(import.readAllStandardOutput());
+    EXPECT_EQ(import.exitCode(), 0) << import.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("handed them to the running Tarvik")))
+        << out.toStdString();
+
+    ::kill(pid_t(tray.processId()), SIGTERM);
+    EXPECT_TRUE(waitUntil([&] { return tray.state() == QProcess::NotRunning; }, 10000));
+}
+
 TEST(AppInstanceTest, ASecondTarvikHandsOverAndExitsZero) {
     SingleInstance running(tarvik);
     ASSERT_EQ(running.acquire(), SingleInstance::Claim::Acquired);
@@ -231,6 +416,25 @@ TEST_F(ImportHandOverTest, TheRunningInstanceTakesSavesAndChecksTheList) {
     ASSERT_TRUE(saved);
     ASSERT_EQ(saved->size(), 2u);
     EXPECT_EQ(saved->at(0)->address(), server.url(QStringLiteral("/ok")));
+}
+
+TEST_F(ImportHandOverTest, AListThatCannotBeSavedIsRefusedAndNotTaken) {
+    engine.hosts() = *HostStore::decode(hostList({QStringLiteral("/status/500")}));
+    ASSERT_TRUE(engine.save());
+    const HostList before = engine.hosts();
+    QStringList many;
+    for (int i = 0; i < 300; ++i)
+        many << QStringLiteral("/ok/%1").arg(i);
+    InstanceClient::Answer answer;
+    {
+        FileSizeLimit full(4096);
+        answer = ask(InstanceProtocol::importHosts, hostList(many));
+    }
+    EXPECT_EQ(answer.outcome, InstanceClient::Outcome::Refused);
+    EXPECT_TRUE(answer.error.contains(QStringLiteral("could not save")))
+        << answer.error.toStdString();
+    EXPECT_EQ(engine.hosts(), before) << "the tray stays on the list it stored";
+    EXPECT_EQ(HostStore::readStoredHosts()->size(), 1u);
 }
 
 TEST_F(ImportHandOverTest, AListTheInstanceCannotTakeIsAnErrorAndChangesNothing) {

@@ -82,6 +82,14 @@ void AppInstance::serve(SingleInstance &instance) {
 }
 
 std::optional<int> AppInstance::handOverImport(const QByteArray &json, qsizetype count) {
+    if (socketPath().isEmpty()) {
+        // Without a runtime folder a running Tarvik cannot be found, so it cannot be ruled out.
+        say(QStringLiteral("tarvik: imported %1 hosts, but found no private runtime folder to "
+                           "reach a running Tarvik through; if one runs, it may write its own "
+                           "list over the imported one")
+                .arg(count));
+        return 2;
+    }
     const InstanceClient::Answer answer =
         InstanceClient::request(socketPath(), InstanceProtocol::importHosts, json, importTimeoutMs);
     switch (answer.outcome) {

@@ -1,13 +1,17 @@
 #include "app/CommandLine.h"
 
 #include "app/AppInstance.h"
+#include "app/TerminalText.h"
 #include "app/UnixSignals.h"
+#include "http/DisplayAddress.h"
+#include "instance/InstanceProtocol.h"
 #include "metrics/ListenAddress.h"
 #include "metrics/MetricsServer.h"
 #include "metrics/ProbeMetrics.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
+#include "settings/SettingsWatcher.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -40,7 +44,7 @@ QJsonObject resultObject(const Host &host, const HttpResult &result) {
     QJsonObject o;
     o.insert(QStringLiteral("event"), QStringLiteral("result"));
     o.insert(QStringLiteral("name"), host.string());
-    o.insert(QStringLiteral("address"), host.address());
+    o.insert(QStringLiteral("address"), displayAddress(host.address()));
     o.insert(QStringLiteral("reachable"), result.ok);
     o.insert(QStringLiteral("durationMs"), std::round(result.seconds * 1e6) / 1e3);
     o.insert(QStringLiteral("status"), result.status ? QJsonValue(*result.status) : QJsonValue());
@@ -66,11 +70,11 @@ QString resultLine(const Host &host, const HttpResult &result) {
     const QString status = result.status ? QString::number(*result.status) : QStringLiteral("-");
     QString line = QStringLiteral("%1  %2  %3  %4 ms  %5")
                        .arg(result.ok ? QStringLiteral("up  ") : QStringLiteral("down"),
-                            host.string(), host.address())
+                            printable(host.string()), printable(displayAddress(host.address())))
                        .arg(result.seconds * 1000.0, 0, 'f', 1)
                        .arg(status);
     if (!result.ok)
-        line += QStringLiteral("  (") + result.error + QStringLiteral(")");
+        line += QStringLiteral("  (") + printable(result.error) + QStringLiteral(")");
     return line;
 }
 
@@ -163,7 +167,8 @@ QString CommandLine::usage() {
         "  --check [--json]    check every stored active host once, then exit:\n"
         "                      0 all up, 1 any down, 2 error\n"
         "  --headless [--json] check on the stored frequency without tray or windows until\n"
-        "                      SIGINT or SIGTERM, printing rounds, results and state changes\n"
+        "                      SIGINT, SIGTERM or SIGHUP, printing rounds, results and state "
+        "changes\n"
         "  --metrics ADDR:PORT with --headless, also serve the last results as Prometheus\n"
         "                      metrics at http://ADDR:PORT/metrics (PORT alone: loopback)\n"
         "  --import FILE       replace the stored host list with FILE (the stored JSON format)\n"
@@ -245,14 +250,29 @@ int CommandLine::headless(bool json, const QString &metrics) {
         if (json)
             out(compact({{QStringLiteral("event"), QStringLiteral("state")},
                          {QStringLiteral("name"), host.string()},
-                         {QStringLiteral("address"), host.address()},
+                         {QStringLiteral("address"), displayAddress(host.address())},
                          {QStringLiteral("reachable"),
                           host.isReachable() ? QJsonValue(*host.isReachable()) : QJsonValue()}}));
         else
             out(QStringLiteral("state %1 is now %2")
-                    .arg(host.string(), reachability(host.isReachable())));
+                    .arg(printable(host.string()), reachability(host.isReachable())));
     });
     engine.load();
+    // An import replaces the stored list while this runs; like the tray, take the new list and
+    // check it at once. Only a readable list that differs from the one checked is taken.
+    std::optional<QByteArray> taken = Settings::hostsData();
+    SettingsWatcher watcher;
+    QObject::connect(&watcher, &SettingsWatcher::changed, &engine, [&] {
+        const std::optional<QByteArray> now = Settings::hostsData();
+        if (!now || now == taken)
+            return;
+        std::optional<HostList> hosts = HostStore::decode(*now);
+        if (!hosts)
+            return;
+        taken = now;
+        err(QStringLiteral("took %1 hosts from the changed stored list").arg(hosts->size()));
+        engine.takeHosts(std::move(*hosts));
+    });
     QCoreApplication::exec();
     return 0;
 }
@@ -264,7 +284,17 @@ int CommandLine::importFile(const QString &file) {
         return Error;
     }
     QString why;
-    const QByteArray bytes = input.readAll();
+    // One byte past the limit is enough to know the file is too large.
+    const QByteArray bytes = input.read(InstanceProtocol::maxPayloadSize + 1);
+    // The running tray takes no message above this size; a list it would refuse must not be
+    // stored first, or its next save would write its old list over the import.
+    if (bytes.size() > InstanceProtocol::maxPayloadSize) {
+        err(QStringLiteral("%1 is larger than %2 bytes, the most an import may be; the stored "
+                           "list is unchanged")
+                .arg(file)
+                .arg(InstanceProtocol::maxPayloadSize));
+        return Error;
+    }
     const std::optional<HostList> hosts = HostStore::decode(bytes, &why);
     if (!hosts) {
         err(QStringLiteral("%1 is not a host list (%2); the stored list is unchanged")

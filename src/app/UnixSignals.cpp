@@ -31,11 +31,15 @@ UnixSignals::UnixSignals(QObject *parent)
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal or an ended session sends SIGHUP; left at its default it would end the
+    // process without releasing the instance lock and socket.
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 UnixSignals::~UnixSignals() {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
     if (notifier_) {
         notifier_->setEnabled(false);
         ::close(pipeEnds[0]);

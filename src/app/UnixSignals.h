@@ -4,7 +4,7 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a signal on the event loop, so a headless run ends its loop
+// Turns SIGINT, SIGTERM and SIGHUP into a signal on the event loop, so a headless run ends its loop
 // normally (and everything is destroyed in order) instead of dying inside a handler.
 class UnixSignals : public QObject {
     Q_OBJECT

@@ -5,9 +5,11 @@
 #include <QSocketNotifier>
 
 #include <curl/curl.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <vector>
 
@@ -149,8 +151,22 @@ void HttpClient::get(const QByteArray &url, const HttpRequestOptions &options, C
         feedTimer_.start();
 }
 
+int HttpClient::transferLimit() {
+    rlimit limit = {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<int>::max();
+    // A transfer may hold several descriptors at once (its socket, a second address family tried
+    // alongside, the resolver's wake-up pair), and the rest of the program needs some of its own.
+    const auto spare = static_cast<long long>(limit.rlim_cur) - reservedDescriptors;
+    return int(
+        std::clamp<long long>(spare / descriptorsPerTransfer, 1, std::numeric_limits<int>::max()));
+}
+
 void HttpClient::startQueued() {
-    for (int added = 0; added < batchSize && !queued_.empty(); ++added) {
+    // A transfer waits here, not inside curl, so its clock and its deadline start only when it
+    // really starts: queued hosts are neither charged for the wait nor timed out by it.
+    const std::size_t cap = std::size_t(transferLimit());
+    for (int added = 0; added < batchSize && !queued_.empty() && running_.size() < cap; ++added) {
         std::unique_ptr<Transfer> transfer = std::move(queued_.front());
         queued_.pop_front();
         CURL *easy = transfer->easy;
@@ -165,7 +181,7 @@ void HttpClient::startQueued() {
         }
         running_.emplace(easy, std::move(transfer));
     }
-    if (!queued_.empty())
+    if (!queued_.empty() && running_.size() < cap)
         feedTimer_.start();
 }
 
@@ -275,6 +291,9 @@ void HttpClient::collectFinished() {
         curl_multi_remove_handle(multi_, easy);
         finished.emplace_back(std::move(transfer->done), std::move(result));
     }
+    // Room was made for queued transfers.
+    if (!finished.empty() && !queued_.empty() && !feedTimer_.isActive())
+        feedTimer_.start();
     // Completions may start new requests or drop the client's owner; curl is idle by now.
     for (auto &[done, result] : finished)
         done(result);

@@ -71,6 +71,12 @@ public:
     void setDeadline(std::chrono::milliseconds deadline) { deadline_ = deadline; }
     std::chrono::milliseconds deadline() const { return deadline_; }
 
+    // Transfers on the wire at once, from the descriptor limit in force: beyond it sockets
+    // cannot be opened and healthy hosts would fail. Later requests wait in the queue.
+    static constexpr long long reservedDescriptors = 64;
+    static constexpr long long descriptorsPerTransfer = 4;
+    static int transferLimit();
+
     // Requests started and not yet completed (queued or on the wire).
     int inFlight() const { return int(queued_.size() + running_.size()); }
 

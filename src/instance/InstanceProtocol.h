@@ -11,8 +11,13 @@
 class InstanceProtocol {
 public:
     // Far above any real host list, and low enough that a stray client cannot make us buffer
-    // without end.
-    static constexpr qsizetype maxMessageSize = 16 * 1024 * 1024;
+    // without end. A payload (an imported list) may be this long; the message adds room for
+    // its command word.
+    static constexpr qsizetype maxPayloadSize = 16 * 1024 * 1024;
+    static constexpr qsizetype maxMessageSize = maxPayloadSize + 64;
+    // What one instance buffers across all its connections at once: two whole messages, so a
+    // flood of local connections cannot grow it without end.
+    static constexpr qsizetype maxBufferedBytes = 2 * maxMessageSize;
 
     static constexpr const char *query = "query";        // answered with "ok" and a JSON object
     static constexpr const char *activate = "activate";  // a later start wants the program shown
@@ -20,6 +25,10 @@ public:
     static constexpr const char *ok = "ok";
     static constexpr const char *refused = "error"; // payload: why, as text
 
+    // Where locks and sockets live: $XDG_RUNTIME_DIR when this user owns it and it is closed to
+    // others, else a private folder in the user's cache (created 0700); empty when neither can
+    // be had.
+    static QString runtimeFolder();
     // Empty when the identifier is not a plain reverse-domain name or there is no runtime folder.
     static QString socketPath(const QString &identifier);
     static QString lockPath(const QString &identifier);

@@ -31,6 +31,8 @@ public:
     // then still keeps later starts out, it only cannot be reached (`error` says so).
     Claim acquire(QString *error = nullptr);
     bool isListening() const;
+    // Bytes of unfinished requests held now, across all connections.
+    qsizetype bufferedBytes() const { return *buffered_; }
 
     QString identifier() const { return identifier_; }
     void setImportHandler(ImportHandler handler) { importHandler_ = std::move(handler); }
@@ -40,6 +42,9 @@ Q_SIGNALS:
     void activationRequested();
 
 private:
+    // Removes an empty or garbled lock that nobody holds and whose socket nobody answers on;
+    // true when it is gone and the lock may be taken.
+    bool removeUnconfirmedLock(const QString &lockPath, const QString &socketPath);
     void serve(QLocalSocket *socket);
     QByteArray answer(const QByteArray &command, const QByteArray &payload);
 
@@ -47,4 +52,5 @@ private:
     std::unique_ptr<QLockFile> lock_;
     QLocalServer *server_ = nullptr; // child of this object
     ImportHandler importHandler_;
+    std::shared_ptr<qsizetype> buffered_ = std::make_shared<qsizetype>(0);
 };

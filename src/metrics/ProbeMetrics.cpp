@@ -1,5 +1,6 @@
 #include "metrics/ProbeMetrics.h"
 
+#include "http/DisplayAddress.h"
 #include "metrics/MetricsText.h"
 #include "monitoring/TRHostController.h"
 
@@ -34,7 +35,8 @@ QByteArray ProbeMetrics::exposition() const {
         // counts.
         if (it == last_.end() || it->second.host.lock() != host)
             continue;
-        probes.push_back({host->string(), host->address(), it->second.result});
+        // A scrape is read by other people and stored for long: no password goes into it.
+        probes.push_back({host->string(), displayAddress(host->address()), it->second.result});
     }
     return MetricsText::render(probes, roundStarted_);
 }

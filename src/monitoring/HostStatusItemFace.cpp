@@ -4,6 +4,7 @@
 
 #include "drawing/DigitAlignedFont.h"
 #include "drawing/PaintedIcon.h"
+#include "http/DisplayAddress.h"
 #include "monitoring/Host.h"
 #include "trayitem/ModifierFlags.h"
 
@@ -20,7 +21,7 @@ QString HostStatusItemFace::toolTip(const Host &host, const QDateTime &now) {
     const auto ms = static_cast<long long>(std::trunc(seconds * 1000.0));
     const std::optional<QString> certificate =
         CertificateNotice::toolTipLine(host.certificateExpiry(), now);
-    return host.string() + QStringLiteral("\nAddress: ") + host.address() +
+    return host.string() + QStringLiteral("\nAddress: ") + displayAddress(host.address()) +
            QStringLiteral("\nLast Request Duration: ") + QString::number(ms) +
            QStringLiteral("ms") + (certificate ? QStringLiteral("\n") + *certificate : QString()) +
            QStringLiteral("\n") + QStringLiteral("\nClick: Toggle Activation") +

@@ -1,5 +1,6 @@
 #include "monitoring/HostStore.h"
 
+#include "settings/KeptCopies.h"
 #include "settings/Settings.h"
 
 #include <QDateTime>
@@ -22,8 +23,6 @@ const QString kHasMenuBarItem = QStringLiteral("hasMenuBarItem");
 const QString kLastRequestDuration = QStringLiteral("lastRequestDuration");
 const QString kCategories = QStringLiteral("categories");
 const QString kIsActive = QStringLiteral("isActive");
-
-const QString preservedPrefix = QStringLiteral("Tarvik-unreadable-hosts-");
 
 bool fail(QString *error, const QString &why) {
     if (error)
@@ -56,30 +55,10 @@ bool optionalValue(const QJsonObject &o, const QString &key, QJsonValue::Type ty
     return true;
 }
 
-// Keeps unreadable bytes where a person finds them: beside the settings file, named for what they
-// are. The same bytes are kept once, however often they are read.
-QString preserve(const QByteArray &bytes) {
-    QDir folder(Settings::folder());
-    if (!folder.exists() && !folder.mkpath(QStringLiteral(".")))
-        return {};
-    const auto existing =
-        folder.entryInfoList({preservedPrefix + QStringLiteral("*")}, QDir::Files, QDir::Name);
-    for (const QFileInfo &info : existing) {
-        QFile file(info.absoluteFilePath());
-        if (info.size() == bytes.size() && file.open(QIODevice::ReadOnly) &&
-            file.readAll() == bytes)
-            return info.absoluteFilePath();
-    }
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString path = folder.filePath(preservedPrefix + stamp + QStringLiteral(".json"));
-    for (int n = 2; QFile::exists(path); ++n)
-        path = folder.filePath(preservedPrefix + stamp + QStringLiteral("-%1.json").arg(n));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return {};
-    }
-    return file.commit() ? path : QString();
+// What this process wrote last is known to be readable, so a save need not decode it again.
+QByteArray &lastWritten() {
+    static QByteArray bytes;
+    return bytes;
 }
 } // namespace
 
@@ -188,23 +167,53 @@ std::optional<QByteArray> HostStore::encode(const HostList &hosts) {
 
 HostStore::ReadResult HostStore::read() {
     ReadResult result;
-    const std::optional<QByteArray> bytes = Settings::hostsData();
-    if (!bytes)
+    const Settings::HostsValue stored = Settings::hostsValue();
+    if (stored.kind == Settings::HostsValue::Kind::Missing)
         return result;
-    if (auto hosts = decode(*bytes, &result.error)) {
-        result.status = Status::Ok;
-        result.hosts = std::move(*hosts);
-        return result;
+    if (stored.kind == Settings::HostsValue::Kind::Text) {
+        if (auto hosts = decode(stored.bytes, &result.error)) {
+            result.status = Status::Ok;
+            result.hosts = std::move(*hosts);
+            return result;
+        }
+    } else {
+        result.error = stored.why;
     }
     result.status = Status::Unreadable;
-    result.preservedCopy = preserve(*bytes);
+    result.preservedCopy = keepCopy(stored);
     const QByteArray where =
         result.preservedCopy.isEmpty()
-            ? QByteArrayLiteral("could not keep a copy")
+            ? QByteArrayLiteral("could not keep a copy, so it will not be written over")
             : QByteArrayLiteral("kept a copy in ") + result.preservedCopy.toLocal8Bit();
     std::fprintf(stderr, "tarvik: the stored host list is unreadable (%s); starting empty; %s\n",
                  result.error.toLocal8Bit().constData(), where.constData());
     return result;
+}
+
+QString HostStore::keepCopy(const Settings::HostsValue &stored) {
+    return KeptCopies::keep(stored.bytes, stored.kind == Settings::HostsValue::Kind::Text
+                                              ? QStringLiteral(".json")
+                                              : QStringLiteral(".conf"));
+}
+
+bool HostStore::storedListIsSafe() {
+    const Settings::HostsValue stored = Settings::hostsValue();
+    if (stored.kind == Settings::HostsValue::Kind::Missing)
+        return true;
+    if (stored.kind == Settings::HostsValue::Kind::Text &&
+        (stored.bytes == lastWritten() || decode(stored.bytes)))
+        return true;
+    if (!keepCopy(stored).isEmpty())
+        return true;
+    static bool said = false;
+    if (!said) {
+        said = true;
+        std::fprintf(stderr,
+                     "tarvik: could not keep a copy of the unreadable host list in %s; "
+                     "the host list is not written until a copy can be kept\n",
+                     Settings::fileName().toLocal8Bit().constData());
+    }
+    return false;
 }
 
 std::optional<HostList> HostStore::readStoredHosts() {
@@ -216,5 +225,12 @@ std::optional<HostList> HostStore::readStoredHosts() {
 
 bool HostStore::write(const HostList &hosts) {
     const std::optional<QByteArray> json = encode(hosts);
-    return json && Settings::setHostsData(*json);
+    return json && writeEncoded(*json);
+}
+
+bool HostStore::writeEncoded(const QByteArray &json) {
+    if (!storedListIsSafe() || !Settings::setHostsData(json))
+        return false;
+    lastWritten() = json;
+    return true;
 }

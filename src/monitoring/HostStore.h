@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitoring/Host.h"
+#include "settings/Settings.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -34,6 +35,9 @@ public:
     // Writes `hosts`; false when they cannot be encoded (nothing is written then) or the
     // settings file cannot be written.
     static bool write(const HostList &hosts);
+    // Writes an encoded list. A stored list that cannot be read is first kept aside; while no
+    // copy can be made nothing is written (false), and the next write tries again.
+    static bool writeEncoded(const QByteArray &json);
 
     static std::optional<HostList> decode(const QByteArray &json, QString *error = nullptr);
     static std::optional<QByteArray> encode(const HostList &hosts);
@@ -41,4 +45,8 @@ public:
     static std::shared_ptr<Host> decodeHost(const QJsonObject &object, QString *error = nullptr);
     // Nothing when the host cannot be written as JSON (a duration that is not a finite number).
     static std::optional<QJsonObject> encodeHost(const Host &host);
+
+private:
+    static QString keepCopy(const Settings::HostsValue &stored);
+    static bool storedListIsSafe();
 };

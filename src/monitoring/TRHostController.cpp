@@ -53,9 +53,12 @@ void TRHostController::ping() {
     const int round = ++round_;
     int requests = 0;
     for (const std::shared_ptr<Host> &host : hosts_) {
-        if (!host->isActive())
+        // A host still waiting for its last answer gets no second request: its result will
+        // come, and requests stay at one per host however short the frequency.
+        if (!host->isActive() || inFlight_.contains(host.get()))
             continue;
         ++requests;
+        inFlight_.insert(host.get());
         if (UrlParser::isWebAddress(host->address())) {
             http_.get(host->address().toUtf8(), [this, host, round](const HttpResult &result) {
                 finishCheck(host, round, result);
@@ -76,6 +79,7 @@ void TRHostController::ping() {
 
 void TRHostController::finishCheck(const std::shared_ptr<Host> &host, int round,
                                    const HttpResult &result) {
+    inFlight_.erase(host.get());
     host->setLastRequestDuration(result.seconds);
     // An answer without a certificate means plain http now; a failure before any answer says
     // nothing new about the certificate, so the last known expiry stays.
@@ -120,7 +124,7 @@ bool TRHostController::save() {
     const std::optional<QByteArray> json = HostStore::encode(hosts_);
     if (!json)
         return false;
-    const bool written = Settings::setHostsData(*json);
+    const bool written = HostStore::writeEncoded(*json);
     if (!written)
         std::fprintf(stderr, "tarvik: could not write the host list to %s\n",
                      Settings::fileName().toLocal8Bit().constData());
@@ -130,14 +134,24 @@ bool TRHostController::save() {
 }
 
 bool TRHostController::replaceHosts(HostList hosts) {
+    // The list is switched only once it is stored: a tray showing a list it could not save
+    // would write its own over it later, or lose it at the next start.
+    const std::optional<QByteArray> json = HostStore::encode(hosts);
+    if (!json || !HostStore::writeEncoded(*json))
+        return false;
+    takeHosts(std::move(hosts));
+    return true;
+}
+
+void TRHostController::takeHosts(HostList hosts) {
     hosts_ = std::move(hosts);
     statusItems_.clear();
     addStatusItems(hosts_);
-    if (menuBarController_)
+    if (menuBarController_) {
         menuBarController_->setDownCount(downCount());
-    const bool saved = save();
+        menuBarController_->reloadHostItems();
+    }
     ping();
-    return saved;
 }
 
 std::shared_ptr<Host> TRHostController::addHost(const QString &address) {

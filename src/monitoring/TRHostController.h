@@ -11,6 +11,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 
 class Clock;
 class MenuBarLink;
@@ -41,6 +42,9 @@ public:
     // Takes `hosts` as the whole list (an import handed over from the command line): saves it,
     // which rebuilds the menu, and checks it at once. False when it could not be saved.
     bool replaceHosts(HostList hosts);
+    // Takes `hosts` as the whole list without storing it (a list someone else stored), and
+    // checks it at once.
+    void takeHosts(HostList hosts);
 
     std::shared_ptr<Host> addHost(const QString &address);
     // Removes the first host with this name, with its tray icon.
@@ -97,5 +101,6 @@ private:
     MenuBarLink *menuBarController_ = nullptr;
     HttpClient http_;
     int round_ = 0;
-    std::map<int, int> outstanding_; // round -> checks not yet completed
+    std::map<int, int> outstanding_;  // round -> checks not yet completed
+    std::set<const Host *> inFlight_; // hosts whose request has not completed
 };

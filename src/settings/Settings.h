@@ -19,7 +19,19 @@ public:
     static constexpr const char *launchAtLoginKey = "launchAtLogin"; // bool
     static constexpr double defaultPingFrequency = 60.0;
 
-    // The stored host list bytes, or nothing when the key is absent.
+    // What the settings file holds for the host list. `Unusable` covers a value that is not
+    // text (a list or variant typed by hand) and a file the settings cannot parse, or that holds
+    // a host list line the settings did not read: `bytes` is then the whole file, since the
+    // value cannot be isolated, and `why` says what was wrong.
+    struct HostsValue {
+        enum class Kind { Missing, Text, Unusable };
+        Kind kind = Kind::Missing;
+        QByteArray bytes;
+        QString why;
+    };
+    static HostsValue hostsValue();
+
+    // The stored host list bytes, or nothing when the key is absent or not text.
     static std::optional<QByteArray> hostsData();
     // Returns false when the settings file could not be written.
     static bool setHostsData(const QByteArray &json);
@@ -36,4 +48,6 @@ public:
     // The folder that holds the settings file; files that belong beside it go here.
     static QString folder();
     static QString fileName();
+    // Creates the folder, private to the user, when it is missing; false when it cannot be had.
+    static bool ensureFolder();
 };

@@ -1,5 +1,6 @@
 #include "windows/HostNameProposals.h"
 
+#include "http/DisplayAddress.h"
 #include "http/UrlParser.h"
 #include "monitoring/Host.h"
 #include "monitoring/HostName.h"
@@ -38,6 +39,8 @@ QString HostNameProposals::defaultName(const QString &address, const Host *edite
     QString rest = withoutFirstCharacters(address, int(url->scheme->size()));
     while (rest.startsWith(u'/') || rest.startsWith(u':'))
         rest.remove(0, 1);
+    // A name is shown everywhere; the address's user name and password are not.
+    rest.remove(0, authorityHostStart(rest));
     if (rest.startsWith(u"www."))
         rest.remove(0, 4);
     return uniqueName(rest, edited, engine);
