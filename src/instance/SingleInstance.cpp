@@ -94,9 +94,10 @@ SingleInstance::Claim SingleInstance::acquire(QString *error) {
         // next start. Only a holder that is no longer running makes it stale.
         lock_->setStaleLockTime(0);
     }
-    if (!lock_->isLocked() && !lock_->tryLock(0)) {
-        if (lock_->error() == QLockFile::LockFailedError &&
-            !(removeUnconfirmedLock(lockPath, socketPath) && lock_->tryLock(0)))
+    if (!lock_->isLocked() && !lock_->tryLock(0) &&
+        !(lock_->error() == QLockFile::LockFailedError &&
+          removeUnconfirmedLock(lockPath, socketPath) && lock_->tryLock(0))) {
+        if (lock_->error() == QLockFile::LockFailedError)
             return Claim::HeldElsewhere;
         if (error)
             *error = QStringLiteral("cannot create the lock %1").arg(lockPath);

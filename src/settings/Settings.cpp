@@ -2,9 +2,11 @@
 
 #include "settings/KeptCopies.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 #include <QStringDecoder>
 
@@ -12,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,22 +24,83 @@ QSettings store() {
                      QString::fromLatin1(Settings::application));
 }
 
-// The file may hold addresses with passwords in them: it is created readable by the user alone,
-// and an older file left readable by others is narrowed. Existing modes survive the settings'
-// own rewrites, which replace the file by renaming a new one over it.
-void createPrivately(const QString &path) {
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
+// Writes `bytes` as a new file readable by the user alone; nothing is left when any byte fails.
+bool writeNewPrivateFile(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return false;
+    const bool whole = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    if (whole && file.error() == QFileDevice::NoError)
+        return true;
+    QFile::remove(path);
+    return false;
 }
 
-void narrow(const QString &path) {
-    const QByteArray native = QFile::encodeName(path);
-    struct stat info = {};
-    if (::lstat(native.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
-        (info.st_mode & 077) != 0)
-        ::chmod(native.constData(), info.st_mode & 0700);
+QString scratchPath() {
+    static int counter = 0;
+    return QDir(Settings::folder())
+        .filePath(QStringLiteral(".%1.%2.%3")
+                      .arg(QFileInfo(Settings::fileName()).fileName())
+                      .arg(QCoreApplication::applicationPid())
+                      .arg(++counter));
+}
+
+// Values compared as the file holds them: as text, lists joined.
+QString asStored(const QVariant &value) {
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QChar(0x1f));
+    return value.toString();
+}
+
+// Qt's file writes take a short write (a full disk, a file size limit) for success, and the
+// settings then commit the truncated file in place of the old one. So the settings write into a
+// private scratch copy of the file, which is read back under a name of its own (so nothing cached
+// answers for it) and only then renamed over the file. The file is thereby always 0600, and a
+// failed write leaves it as it was.
+bool writeVerified(const QString &key, const QVariant &value) {
+    const QString path = Settings::fileName();
+    QByteArray current;
+    if (QFile file(path); file.exists()) {
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        current = file.readAll();
+    }
+    const QString scratch = scratchPath();
+    if (!writeNewPrivateFile(scratch, current))
+        return false;
+    QHash<QString, QString> expected;
+    {
+        QSettings settings(scratch, QSettings::IniFormat);
+        settings.setValue(key, value);
+        settings.sync();
+        if (settings.status() == QSettings::AccessError) {
+            QFile::remove(scratch);
+            return false;
+        }
+        for (const QString &name : settings.allKeys())
+            expected.insert(name, asStored(settings.value(name)));
+    }
+    const QString checked = scratchPath();
+    if (::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(checked).constData()) !=
+        0) {
+        QFile::remove(scratch);
+        return false;
+    }
+    bool same = false;
+    {
+        const QSettings reread(checked, QSettings::IniFormat);
+        const QStringList names = reread.allKeys();
+        same = reread.status() == QSettings::NoError && names.size() == expected.size();
+        for (const QString &name : names)
+            same = same && expected.value(name) == asStored(reread.value(name));
+    }
+    if (!same || ::rename(QFile::encodeName(checked).constData(),
+                          QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(checked);
+        return false;
+    }
+    return true;
 }
 
 // A settings file whose host list cannot be read is kept whole before the settings rewrite it;
@@ -61,16 +123,8 @@ bool unusableHostsAreKept() {
 }
 
 bool writeValue(const char *key, const QVariant &value) {
-    if (!Settings::ensureFolder() || !unusableHostsAreKept())
-        return false;
-    const QString path = Settings::fileName();
-    createPrivately(path);
-    QSettings settings = store();
-    settings.setValue(QString::fromLatin1(key), value);
-    settings.sync();
-    narrow(path);
-    // A format error is about what was read; the file written now is whole.
-    return settings.status() != QSettings::AccessError;
+    return Settings::ensureFolder() && unusableHostsAreKept() &&
+           writeVerified(QString::fromLatin1(key), value);
 }
 
 std::optional<double> storedNumber(const QVariant &value) {
