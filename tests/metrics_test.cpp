@@ -376,7 +376,8 @@ TEST_F(ProbeMetricsTest, TargetsShowNoPassword) {
     pingAndWait();
     const QByteArray text = metrics.exposition();
     EXPECT_FALSE(text.contains("s3cret")) << text.constData();
-    const Sample *success = find(samplesOf(text), "probe_success", QStringLiteral("secret"));
+    const std::vector<Sample> samples = samplesOf(text);
+    const Sample *success = find(samples, "probe_success", QStringLiteral("secret"));
     ASSERT_TRUE(success);
     EXPECT_EQ(success->value, 1) << "the request still sent the password";
     EXPECT_TRUE(
