@@ -27,54 +27,26 @@ struct Sample {
 };
 
 std::optional<Sample> parseSample(const QByteArray &line) {
+    static const QRegularExpression sampleLine(QStringLiteral(
+        R"re(^([a-zA-Z_:][a-zA-Z0-9_:]*)(?:\{((?:[a-zA-Z_]\w*="(?:[^"\\\n]|\\[\\"n])*",?)*)\})? (\S+)$)re"));
+    static const QRegularExpression label(
+        QStringLiteral(R"re(([a-zA-Z_]\w*)="((?:[^"\\]|\\.)*)")re"));
+    const QRegularExpressionMatch m = sampleLine.match(QString::fromUtf8(line));
+    if (!m.hasMatch())
+        return std::nullopt;
     Sample s;
-    qsizetype i = 0;
-    while (i < line.size() && (std::isalnum(uchar(line[i])) || line[i] == '_' || line[i] == ':'))
-        ++i;
-    s.name = line.left(i);
-    if (s.name.isEmpty())
-        return std::nullopt;
-    if (i < line.size() && line[i] == '{') {
-        ++i;
-        while (i < line.size() && line[i] != '}') {
-            const qsizetype eq = line.indexOf('=', i);
-            if (eq < 0 || eq + 1 >= line.size() || line[eq + 1] != '"')
-                return std::nullopt;
-            const QByteArray key = line.mid(i, eq - i);
-            QByteArray value;
-            qsizetype j = eq + 2;
-            for (; j < line.size() && line[j] != '"'; ++j) {
-                if (line[j] == '\\') {
-                    if (++j >= line.size())
-                        return std::nullopt;
-                    if (line[j] == 'n')
-                        value += '\n';
-                    else if (line[j] == '\\' || line[j] == '"')
-                        value += line[j];
-                    else
-                        return std::nullopt;
-                } else {
-                    value += line[j];
-                }
-            }
-            if (j >= line.size())
-                return std::nullopt;
-            s.labels[key] = QString::fromUtf8(value);
-            i = j + 1;
-            if (i < line.size() && line[i] == ',')
-                ++i;
-        }
-        if (i >= line.size())
-            return std::nullopt;
-        ++i;
+    s.name = m.captured(1).toUtf8();
+    for (const QRegularExpressionMatch &l : label.globalMatch(m.captured(2))) {
+        // One pass, so an escaped backslash before an "n" stays a backslash and an "n".
+        QString value;
+        const QString raw = l.captured(2);
+        for (qsizetype i = 0; i < raw.size(); ++i)
+            value += raw[i] != u'\\' ? raw[i] : raw[++i] == u'n' ? QChar(u'\n') : raw[i];
+        s.labels[l.captured(1).toUtf8()] = value;
     }
-    if (i >= line.size() || line[i] != ' ')
-        return std::nullopt;
     bool ok = false;
-    s.value = line.mid(i + 1).toDouble(&ok);
-    if (!ok)
-        return std::nullopt;
-    return s;
+    s.value = m.captured(3).toDouble(&ok);
+    return ok ? std::optional<Sample>(s) : std::nullopt;
 }
 
 // Every sample of an exposition; fails the test on a line that is neither a sample nor a
