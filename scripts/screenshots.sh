@@ -69,6 +69,7 @@ TRAYER=$!
 sleep 1
 "$TARVIK" >"$WORK/tarvik.log" 2>&1 &
 PIDS+=($!)
+TARVIK_PID=$!
 
 # Tray icons, left to right, as "X Y W H" (trayer puts the newest on the left; the main icon is
 # made first, so it is the rightmost).
@@ -152,7 +153,14 @@ xdotool type --delay 40 "www.example.org"
 xdotool key Tab
 sleep 0.5
 shot form-new 300x300+$((fx - 75))+0
-xdotool mousemove $((fx + 12)) $((fy + 11)) click 1 # its close button
+echo "== the form, with an address Tarvik will never check"
+xdotool key shift+Tab ctrl+a
+xdotool type --delay 40 "ftp://example.com"
+sleep 0.5
+shot form-hint 300x300+$((fx - 75))+0
+xdotool key Escape # closes it without saving
+sleep 0.5
+[ -z "$(window_of "New Host" || true)" ] || fail "Escape did not close the form"
 xdotool mousemove $((hx + 12)) $((hy + 11)) click 1
 sleep 0.5
 
@@ -181,5 +189,49 @@ xdotool key Up Up Right
 sleep 0.8
 shot more 460x300+820+0
 xdotool key Escape Escape
+
+echo "== a desktop without a tray"
+kill "$TARVIK_PID" "$TRAYER"
+wait "$TARVIK_PID" "$TRAYER" 2>/dev/null || true
+"$TARVIK" >"$WORK/tarvik.log" 2>&1 &
+PIDS+=($!)
+TARVIK_PID=$!
+notray() { xdotool search --all --onlyvisible --pid "$TARVIK_PID" --name '^Tarvik$' 2>/dev/null | head -1; }
+for _ in $(seq 50); do [ -n "$(notray)" ] && break; sleep 0.2; done
+NOTRAY=$(notray)
+[ -n "$NOTRAY" ] || fail "no window said that there is no tray ($(cat "$WORK/tarvik.log"))"
+read -r nx ny nw nh < <(geometry "$NOTRAY")
+sleep 0.5
+shot no-tray "$((nw + 40))x$((nh + 40))+$((nx > 20 ? nx - 20 : 0))+$((ny > 20 ? ny - 20 : 0))"
+# Closed, it comes back with the next start, which hands over to this Tarvik.
+xdotool mousemove $((nx + nw / 2)) $((ny + 10)) key Escape
+for _ in $(seq 25); do [ -z "$(notray)" ] && break; sleep 0.2; done
+[ -z "$(notray)" ] || fail "Escape did not close the no-tray window"
+"$TARVIK" >/dev/null 2>&1 || fail "a second start failed"
+for _ in $(seq 25); do [ -n "$(notray)" ] && break; sleep 0.2; done
+[ -n "$(notray)" ] || fail "a second start did not bring the no-tray window back"
+
+echo "== a tray appears at the bottom of the screen: the window goes, the icons come"
+trayer --edge bottom --align right --widthtype pixel --width 160 --height 24 --heighttype pixel \
+  --transparent false --tint 0xdddddd --SetDockType true --expand true >/dev/null 2>&1 &
+PIDS+=($!)
+TRAYER=$!
+for _ in $(seq 50); do [ -z "$(notray)" ] && break; sleep 0.2; done
+[ -z "$(notray)" ] || fail "the no-tray window stayed open with a tray"
+for _ in $(seq 100); do [ "$(icons | wc -l)" -ge 3 ] && break; sleep 0.1; done
+mapfile -t ICONS < <(icons)
+[ ${#ICONS[@]} -ge 3 ] || fail "expected 3 tray icons at the bottom, found ${#ICONS[@]}"
+MAIN=$((${#ICONS[@]} - 1))
+sleep 1
+click_icon "$MAIN" 1
+sleep 0.8
+xdotool key Up Up Up Up Up Return # from the bottom: Quit, More, Ping Frequency, Ping Now, Manage
+sleep 1
+HOSTS=$(window_of Hosts || true)
+[ -n "$HOSTS" ] || fail "the hosts window did not open from the bottom tray"
+read -r hx hy hw hh < <(geometry "$HOSTS")
+read -r _ iy _ _ <<<"${ICONS[$MAIN]}"
+[ $((hy + hh)) -le "$iy" ] || fail "the hosts window ($hy+$hh) covers the tray at $iy"
+shot hosts-window-bottom 300x260+$((hx - 80))+540
 
 echo "screenshots in $OUT"

@@ -341,6 +341,8 @@ TEST_F(CliTest, BadArgumentsPrintUsageAndExitTwo) {
     Outcome help = run({QStringLiteral("--help")});
     EXPECT_EQ(help.code, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("--check")));
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--headless")));
+    EXPECT_TRUE(help.out.contains(QStringLiteral("for machines without a desktop")));
     Outcome version = run({QStringLiteral("--version")});
     EXPECT_EQ(version.out.trimmed(), QStringLiteral("Tarvik " TARVIK_VERSION));
 }
@@ -404,6 +406,21 @@ TEST(CommandLineParseTest, MetricsGoWithHeadlessAndAnAddressThatParses) {
     EXPECT_FALSE(parse({QStringLiteral("--headless"), QStringLiteral("--metrics"),
                         QStringLiteral("example.com:9100")}));
     EXPECT_TRUE(error.contains(QStringLiteral("not an IP address"))) << error.toStdString();
+}
+
+TEST_F(CliTest, WithoutADesktopTheTrayApplicationPointsToHeadless) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TARVIK_BINARY), QStringList());
+    ASSERT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "not an abort inside Qt";
+    EXPECT_EQ(process.exitCode(), 2);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("tarvik --headless"))) << err.toStdString();
 }
 
 TEST(CommandLineParseTest, NoArgumentsIsTheTrayApplication) {

@@ -407,19 +407,23 @@ TEST_F(CommandsTest, AFailedRegistrationIsReportedAndNotRolledBack) {
     EXPECT_TRUE(Settings::launchAtLogin());
 }
 
-TEST_F(CommandsTest, SupportAndRateOpenTheirAddresses) {
+TEST_F(CommandsTest, SupportAndRateOpenTheProjectsPage) {
     UrlRecorder recorder;
     auto controller = makeMenu();
-    item(controller->moreMenu(), QStringLiteral("Support"))->trigger();
-    item(controller->moreMenu(), QStringLiteral("Rate Tarvik"))->trigger();
-    ASSERT_EQ(recorder.opened.size(), 2);
-    EXPECT_EQ(recorder.opened[0].scheme(), QStringLiteral("mailto"));
-    EXPECT_TRUE(recorder.opened[0].toString().endsWith(QStringLiteral("?Subject=Tarvik")));
-    EXPECT_EQ(recorder.opened[1].toString(), BuildInfo::reviewAddress());
-    EXPECT_TRUE(BuildInfo::reviewAddress().startsWith(QStringLiteral("macappstore://")));
-    EXPECT_TRUE(BuildInfo::reviewAddress().endsWith(
-        QStringLiteral("/WebObjects/MZUserPublishing.woa/wa/addUserReview?id=1000000000"
-                       "?&displayable-kind=30")));
+    EXPECT_EQ(controller->projectPage(), BuildInfo::projectPage());
+    QAction *support = item(controller->moreMenu(), QStringLiteral("Support"));
+    QAction *rate = item(controller->moreMenu(), QStringLiteral("Rate Tarvik"));
+    const QString page = QStringLiteral("https://tarvik.example.org/project");
+    controller->setProjectPage(page);
+    support->trigger();
+    rate->trigger();
+    EXPECT_EQ(recorder.opened, (QList<QUrl>{QUrl(page), QUrl(page)}));
+
+    controller->setProjectPage(QString());
+    EXPECT_FALSE(support->isEnabled()) << "a build without a page has nothing to open";
+    EXPECT_FALSE(rate->isEnabled());
+    controller->supportClick();
+    EXPECT_EQ(recorder.opened.size(), 2);
 }
 
 TEST_F(CommandsTest, CheckForUpdatesGoesToTheUpdaterWhenThereIsOne) {

@@ -209,8 +209,10 @@ TEST(UpdateFeedTest, TheFeedIsTrustedOverHttpsOrFromThisMachine) {
 }
 
 TEST(UpdateFeedTest, TheBuildsOwnFeedIsOneWeMayFetch) {
-    EXPECT_FALSE(UpdateFeed::addressProblem(BuildInfo::updateFeedUrl()))
-        << BuildInfo::updateFeedUrl().toStdString();
+    // None at all is fine too: such a build gets its updates from the package manager.
+    if (!BuildInfo::updateFeedUrl().isEmpty())
+        EXPECT_FALSE(UpdateFeed::addressProblem(BuildInfo::updateFeedUrl()))
+            << BuildInfo::updateFeedUrl().toStdString();
     EXPECT_TRUE(Version::parse(BuildInfo::version())) << BuildInfo::version().toStdString();
 }
 
@@ -399,6 +401,21 @@ TEST_F(UpdaterTest, APlainHttpFeedElsewhereIsRefusedWithoutARequest) {
     EXPECT_EQ(
         reports.list.front().message,
         QStringLiteral("Couldn't check for updates: the update feed must be served over https"));
+}
+
+TEST_F(UpdaterTest, WithoutAFeedUpdatesComeFromThePackageManager) {
+    Updater updater(QString(), QStringLiteral("1.2.0"));
+    Reports reports(updater);
+    updater.checkForUpdates();
+    EXPECT_TRUE(reports.list.empty()) << "the outcome arrives from the event loop";
+    ASSERT_TRUE(waitUntil([&] { return !reports.list.empty(); }));
+    EXPECT_EQ(reports.list.front().kind, UpdateCheckResult::Kind::FromPackageManager);
+    EXPECT_TRUE(reports.list.front().message.contains(QStringLiteral("package manager")));
+    ASSERT_TRUE(updater.dialog());
+    EXPECT_EQ(updater.dialog()->text(), reports.list.front().message);
+    EXPECT_EQ(updater.dialog()->icon(), QMessageBox::Information) << "nothing failed";
+    EXPECT_FALSE(updater.isChecking());
+    updater.dialog()->close();
 }
 
 TEST_F(UpdaterTest, AClickDuringACheckStartsNoSecondFetch) {

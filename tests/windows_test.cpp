@@ -11,9 +11,12 @@
 #include "windows/TRHostsWindow.h"
 #include "windows/TRHostsWindowController.h"
 
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QMimeData>
+#include <QScreen>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -77,6 +80,48 @@ TEST(UtilityWindowTest, FramesFollowTheTitleStripLayout) {
 
     window.setWindowTitle(QStringLiteral("changed"));
     EXPECT_EQ(window.titleLabel()->text(), QStringLiteral("<b>Title</b> & more"));
+}
+
+TEST(PlacementTest, KeepsTheAnchoredPlaceWhereItFits) {
+    const QRect available(0, 24, 1280, 776); // a panel 24 high at the top
+    EXPECT_EQ(LMUtilityWindow::placement(QRect(1000, 0, 20, 22), QSize(140, 160), {}, available),
+              QRect(940, 32, 140, 160));
+    EXPECT_EQ(LMUtilityWindow::placement(QRect(1270, 0, 20, 22), QSize(140, 160), {}, available),
+              QRect(1140, 32, 140, 160))
+        << "pulled back from the right edge";
+    EXPECT_EQ(
+        LMUtilityWindow::placement(std::nullopt, QSize(140, 160), QPoint(500, 500), available),
+        QRect(430, 340, 140, 160))
+        << "without a button: centred on the pointer, its bottom edge at it";
+}
+
+TEST(PlacementTest, ATrayAtTheBottomGetsTheWindowAboveItsIcon) {
+    // A 24-high panel at the bottom of a 1280 x 800 screen, left out of the available area.
+    const QRect available(0, 0, 1280, 776);
+    const QRect button(1000, 778, 20, 22);
+    const QRect placed =
+        LMUtilityWindow::placement(button, QSize(150, 260), QPoint(1010, 789), available);
+    EXPECT_EQ(placed, QRect(935, 778 - 10 - 260, 150, 260));
+    // A desktop that does not tell its panels (no window manager) gives the whole screen.
+    const QRect whole(0, 0, 1280, 800);
+    EXPECT_EQ(LMUtilityWindow::placement(button, QSize(150, 260), {}, whole), placed);
+    // The pointer near a bottom tray that tells nothing of its icons.
+    EXPECT_TRUE(available.contains(
+        LMUtilityWindow::placement(std::nullopt, QSize(150, 260), QPoint(1270, 790), available)));
+}
+
+TEST(PlacementTest, AWindowShownUnderABottomIconStaysOffItAndOnScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    StatusItemButton button;
+    const QRect icon(screen.right() - 100, screen.bottom() - 21, 22, 22);
+    button.setWindowFrameSource([icon]() -> std::optional<QRect> { return icon; });
+    LMUtilityWindow window(&button, QStringLiteral("x"), QSizeF(140, 160));
+    window.makeKeyAndOrderFront();
+    const QRect frame(window.pos(), window.size());
+    EXPECT_TRUE(screen.contains(frame)) << frame.x() << "," << frame.y();
+    EXPECT_FALSE(frame.intersects(icon)) << "the window covers the icon it belongs to";
+    EXPECT_EQ(frame.bottom(), icon.top() - 11);
+    window.close();
 }
 
 TEST(UtilityWindowTest, ShowingTwiceWithoutMovingPlacesItTheSame) {
@@ -281,6 +326,21 @@ TEST_F(HostsListTest, ButtonsActOnTheSelectedHost) {
         << "the selected twin went, not the first host named B";
 }
 
+TEST_F(HostsListTest, DeleteRemovesTheSelectedHostAndEscapeCloses) {
+    TRHostsWindow *window = controller.hostsWindow();
+    window->makeKeyAndOrderFront();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    window->table()->setFocus();
+    QTest::keyClick(window->table(), Qt::Key_Delete);
+    EXPECT_EQ(engine.hosts().size(), 4u) << "nothing selected";
+    select(1);
+    QTest::keyClick(window->table(), Qt::Key_Delete);
+    EXPECT_EQ(order(), names({"A", "C", "D"}));
+    QTest::keyClick(window->table(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(order(), names({"A", "C", "D"}));
+}
+
 TEST_F(HostsListTest, AReloadKeepsTheSelectedRow) {
     select(1);
     engine.hosts().erase(engine.hosts().begin());
@@ -336,10 +396,35 @@ TEST(HostNameProposalsTest, AddressesWithoutASchemeGetHttp) {
               QStringLiteral("https://example.com"));
     EXPECT_EQ(P::normalizedAddress(QStringLiteral("ftp://example.com")),
               QStringLiteral("ftp://example.com"));
-    EXPECT_EQ(P::normalizedAddress(QStringLiteral("localhost:8080")),
-              QStringLiteral("localhost:8080"));
+    EXPECT_EQ(P::normalizedAddress(QStringLiteral("mailto:someone@example.com")),
+              QStringLiteral("mailto:someone@example.com"));
     EXPECT_EQ(P::normalizedAddress(QStringLiteral("exa mple.com")), QStringLiteral("exa mple.com"))
         << "a text that does not parse is kept as typed";
+}
+
+TEST(HostNameProposalsTest, AHostNameAndPortIsAnAddressWithoutAScheme) {
+    for (const char *text : {"localhost:8080", "example.com:8080", "example.com:8080/status?x=1",
+                             "my-host.lan:1#top"}) {
+        const QString address = QString::fromLatin1(text);
+        EXPECT_EQ(P::normalizedAddress(address), QStringLiteral("http://") + address);
+        EXPECT_EQ(P::defaultName(address, nullptr, nullptr), address)
+            << "named as the address it becomes, not after its port";
+    }
+    for (const char *text : {"localhost:", "localhost:80x", ":8080", "exa_mple:80", "host:80 x",
+                             "mailto:x", "urn:isbn:123"})
+        EXPECT_EQ(P::normalizedAddress(QString::fromLatin1(text)), QString::fromLatin1(text))
+            << text;
+}
+
+TEST(HostNameProposalsTest, AnAddressThatWillNeverBeCheckedSaysWhy) {
+    const QString http = QStringLiteral("Tarvik checks http and https addresses only");
+    const QString invalid = QStringLiteral("Not a valid address");
+    EXPECT_EQ(P::addressProblem(QStringLiteral("ftp://example.com")), http);
+    EXPECT_EQ(P::addressProblem(QStringLiteral("mailto:x@example.com")), http);
+    EXPECT_EQ(P::addressProblem(QStringLiteral("http://exa mple.com")), invalid);
+    EXPECT_EQ(P::addressProblem(QStringLiteral("http://[::1")), invalid);
+    for (const char *fine : {"", "example.com", "HTTPS://example.com/", "localhost:8080"})
+        EXPECT_EQ(P::addressProblem(QString::fromLatin1(fine)), QString()) << fine;
 }
 
 TEST(HostNameProposalsTest, TheProposedNameDropsSchemeSeparatorsAndOneWww) {
@@ -443,8 +528,9 @@ protected:
 TEST_F(FormTest, FramesAndTexts) {
     using Frame = QRectF;
     EXPECT_EQ(form.windowTitle(), QStringLiteral("New Host"));
-    EXPECT_EQ(form.size(), QSize(150, 240));
-    EXPECT_EQ(LMUtilityWindow::frameOf(form.addressTextField()), Frame(5, 175, 140, 22));
+    EXPECT_EQ(form.size(), QSize(150, 260));
+    EXPECT_EQ(LMUtilityWindow::frameOf(form.addressTextField()), Frame(5, 195, 140, 22));
+    EXPECT_EQ(LMUtilityWindow::frameOf(form.addressHintLabel()), Frame(5, 172, 140, 22));
     EXPECT_EQ(LMUtilityWindow::frameOf(form.nameTextField()), Frame(5, 120, 140, 22));
     EXPECT_EQ(LMUtilityWindow::frameOf(form.shortNameTextField()), Frame(5, 40, 140, 22));
     const Frame box = LMUtilityWindow::frameOf(form.menuBarItemCheckbox());
@@ -454,10 +540,12 @@ TEST_F(FormTest, FramesAndTexts) {
     EXPECT_EQ(QRectF(save.x(), save.y(), save.width(), 0), Frame(0, 0, 150, 0));
     QStringList labels;
     for (const QLabel *label : form.utilityView()->findChildren<QLabel *>()) {
+        if (label == form.addressHintLabel())
+            continue;
         labels << label->text();
         const Frame frame = LMUtilityWindow::frameOf(label);
         EXPECT_EQ(frame.x(), 5);
-        EXPECT_EQ(frame.y(), label->text() == u"Address" ? 200
+        EXPECT_EQ(frame.y(), label->text() == u"Address" ? 220
                              : label->text() == u"Name"  ? 145
                                                          : 65);
     }
@@ -514,6 +602,93 @@ TEST_F(FormTest, TheFocusStaysInAnEmptyAddressField) {
     EXPECT_TRUE(form.nameTextField()->hasFocus());
     EXPECT_EQ(form.addressTextField()->text(), QStringLiteral("http://example.com"));
     form.close();
+}
+
+TEST_F(FormTest, AnAddressThatWillNeverBeCheckedIsShownAsSuchAndStillSaved) {
+    form.setHost(nullptr);
+    const QColor normal = form.addressTextField()->palette().color(QPalette::Text);
+    QTest::keyClicks(form.addressTextField(), QStringLiteral("ftp://example.com"));
+    EXPECT_EQ(form.addressHintLabel()->text(),
+              QStringLiteral("Tarvik checks http and https addresses only"));
+    EXPECT_NE(form.addressTextField()->palette().color(QPalette::Text), normal);
+    form.addressTextField()->clear();
+    QTest::keyClicks(form.addressTextField(), QStringLiteral("http://exa mple.com"));
+    EXPECT_EQ(form.addressHintLabel()->text(), QStringLiteral("Not a valid address"));
+    form.textShouldEndEditing(form.addressTextField());
+    form.save();
+    ASSERT_EQ(engine.hosts().size(), 1u);
+    EXPECT_EQ(engine.hosts()[0]->address(), QStringLiteral("http://exa mple.com"));
+
+    form.setHost(nullptr);
+    EXPECT_TRUE(form.addressHintLabel()->text().isEmpty());
+    QTest::keyClicks(form.addressTextField(), QStringLiteral("example.com:8080"));
+    EXPECT_TRUE(form.addressHintLabel()->text().isEmpty());
+    EXPECT_EQ(form.addressTextField()->palette().color(QPalette::Text), normal);
+}
+
+TEST_F(FormTest, AHostNameAndPortIsSavedAsAnHttpAddress) {
+    form.setHost(nullptr);
+    QTest::keyClicks(form.addressTextField(), QStringLiteral("localhost:8080"));
+    form.textShouldEndEditing(form.addressTextField());
+    form.save();
+    ASSERT_EQ(engine.hosts().size(), 1u);
+    EXPECT_EQ(engine.hosts()[0]->address(), QStringLiteral("http://localhost:8080"));
+    EXPECT_EQ(engine.hosts()[0]->string(), QStringLiteral("localhost:8080"));
+}
+
+TEST_F(FormTest, ClickingTheBoxLeavesTheAddressBeingTyped) {
+    form.setHost(nullptr);
+    form.makeKeyAndOrderFront();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClicks(form.addressTextField(), QStringLiteral("exa"));
+    QCheckBox *box = form.menuBarItemCheckbox();
+    QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+    spin(50);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(form.addressTextField()->hasFocus());
+    EXPECT_EQ(form.addressTextField()->text(), QStringLiteral("exa")) << "not normalised yet";
+    EXPECT_EQ(form.nameTextField()->placeholderText(), QStringLiteral("exa"));
+    form.close();
+}
+
+TEST_F(FormTest, ReturnSavesOnceTheAddressIsDone) {
+    form.setHost(nullptr);
+    form.makeKeyAndOrderFront();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(form.addressTextField(), Qt::Key_Return);
+    EXPECT_TRUE(engine.hosts().empty()) << "no address yet";
+    EXPECT_TRUE(form.isVisible());
+
+    QTest::keyClicks(form.addressTextField(), QStringLiteral("example.com"));
+    QTest::keyClick(form.addressTextField(), Qt::Key_Return);
+    ASSERT_EQ(engine.hosts().size(), 1u);
+    EXPECT_EQ(engine.hosts()[0]->address(), QStringLiteral("http://example.com"));
+    EXPECT_EQ(engine.hosts()[0]->string(), QStringLiteral("example.com"));
+    EXPECT_FALSE(form.isVisible());
+
+    // From the name field, while the address is still being typed.
+    form.setHost(nullptr);
+    form.makeKeyAndOrderFront();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClicks(form.addressTextField(), QStringLiteral("example.org"));
+    form.nameTextField()->setText(QStringLiteral("Mine"));
+    Q_EMIT form.nameTextField()->returnPressed();
+    ASSERT_EQ(engine.hosts().size(), 2u);
+    EXPECT_EQ(engine.hosts()[1]->address(), QStringLiteral("http://example.org"));
+    EXPECT_EQ(engine.hosts()[1]->string(), QStringLiteral("Mine"));
+}
+
+TEST_F(FormTest, EscapeClosesWithoutSaving) {
+    auto host = listed(QStringLiteral("a"), QStringLiteral("http://a"));
+    form.setHost(host);
+    form.makeKeyAndOrderFront();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.addressTextField()->selectAll();
+    QTest::keyClicks(form.addressTextField(), QStringLiteral("http://b"));
+    QTest::keyClick(form.addressTextField(), Qt::Key_Escape);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(host->address(), QStringLiteral("http://a"));
+    EXPECT_FALSE(Settings::hostsData());
 }
 
 TEST_F(FormTest, ThePlaceholderIsRecomputedOnlyOnKeystrokes) {

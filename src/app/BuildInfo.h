@@ -2,14 +2,14 @@
 
 #include <QString>
 
-// What the build was configured with (CMake: the project version and TARVIK_UPDATE_FEED_URL).
+// What the build was configured with (CMake: the project version, TARVIK_UPDATE_FEED_URL and
+// TARVIK_PROJECT_URL).
 class BuildInfo {
 public:
     static QString version();
-    // Where "Check for Updates" looks for new releases.
+    // Where "Check for Updates" looks for new releases; empty when this build gets its updates
+    // from the package manager.
     static QString updateFeedUrl();
-    // What "Support" opens: a mail to the support address about Tarvik.
-    static QString supportAddress();
-    // What "Rate Tarvik" opens: the store's page for writing a review.
-    static QString reviewAddress();
+    // The project's page, which "Support" and "Rate Tarvik" open; empty when the build has none.
+    static QString projectPage();
 };

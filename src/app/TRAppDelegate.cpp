@@ -3,6 +3,8 @@
 #include "app/BuildInfo.h"
 #include "monitoring/TRHostController.h"
 #include "trayitem/StatusItem.h"
+#include "traypresence/NoTrayWindow.h"
+#include "traypresence/TrayPresence.h"
 #include "updates/Updater.h"
 #include "windows/TREditHostWindow.h"
 
@@ -21,6 +23,35 @@ void TRAppDelegate::setUp() {
     hostController_ = std::make_unique<TRHostController>();
     hostController_->load();
     menuBarController_->setHostController(hostController_.get());
+
+    if (!trayPresence_)
+        trayPresence_ = std::make_unique<TrayPresence>();
+    connect(trayPresence_.get(), &TrayPresence::trayShownChanged, this,
+            &TRAppDelegate::trayShownChanged);
+    trayPresence_->start();
+}
+
+void TRAppDelegate::setTrayPresence(std::unique_ptr<TrayPresence> presence) {
+    trayPresence_ = std::move(presence);
+}
+
+void TRAppDelegate::trayShownChanged(bool shown) {
+    // The tray icons stay shown throughout: Qt puts them into a tray as soon as one appears.
+    if (shown) {
+        if (noTrayWindow_)
+            noTrayWindow_->close();
+        return;
+    }
+    if (!noTrayWindow_) {
+        noTrayWindow_ = std::make_unique<NoTrayWindow>();
+        connect(noTrayWindow_.get(), &NoTrayWindow::manageHostsRequested, this, [this] {
+            if (menuBarController_)
+                menuBarController_->manageClick();
+        });
+        connect(noTrayWindow_.get(), &NoTrayWindow::quitRequested, qApp, &QCoreApplication::quit,
+                Qt::QueuedConnection);
+    }
+    noTrayWindow_->bringForward();
 }
 
 void TRAppDelegate::showEditHostWindow(const std::shared_ptr<Host> &host) {
@@ -36,6 +67,10 @@ void TRAppDelegate::showEditHostWindow(const std::shared_ptr<Host> &host) {
 }
 
 void TRAppDelegate::bringForward() {
+    if (trayPresence_ && trayPresence_->isTrayShown() == false && noTrayWindow_) {
+        noTrayWindow_->bringForward();
+        return;
+    }
     if (menuBarController_)
         menuBarController_->manageClick();
 }

@@ -6,9 +6,11 @@
 
 #include <memory>
 
+class NoTrayWindow;
 class TRHostController;
 class TRMenuBarController;
 class TREditHostWindow;
+class TrayPresence;
 class Updater;
 
 // Builds the long-lived controllers once the application is running, links them, and is the one
@@ -19,7 +21,12 @@ public:
     explicit TRAppDelegate(QObject *parent = nullptr);
     ~TRAppDelegate() override;
 
-    // Creates the menu controller, then the engine, loads the engine, then links the two.
+    // Where the tray is looked for; the desktop's own unless set before setUp().
+    void setTrayPresence(std::unique_ptr<TrayPresence> presence);
+    TrayPresence *trayPresence() const { return trayPresence_.get(); }
+
+    // Creates the menu controller, then the engine, loads the engine, then links the two; then
+    // starts following the tray, opening the no-tray window while there is none.
     void setUp();
 
     TRHostController *hostController() const override { return hostController_.get(); }
@@ -28,8 +35,11 @@ public:
     // One form for every request, created on the first; always placed under the main tray icon.
     void showEditHostWindow(const std::shared_ptr<Host> &host) override;
     TREditHostWindow *editHostWindow() const { return editHostWindow_.get(); }
-    // Opens the hosts window, so a start from the launcher shows something.
+    // Opens the hosts window, so a start from the launcher shows something; without a tray,
+    // brings the no-tray window forward instead, the one thing the user can see there.
     void bringForward() override;
+    // Created the first time the tray is found missing.
+    NoTrayWindow *noTrayWindow() const { return noTrayWindow_.get(); }
 
 private:
     // The engine is declared first so it is destroyed last: the menu controller unlinks itself
@@ -38,4 +48,8 @@ private:
     std::unique_ptr<TRMenuBarController> menuBarController_;
     std::unique_ptr<Updater> updater_;
     std::unique_ptr<TREditHostWindow> editHostWindow_;
+    std::unique_ptr<TrayPresence> trayPresence_;
+    std::unique_ptr<NoTrayWindow> noTrayWindow_;
+
+    void trayShownChanged(bool shown);
 };

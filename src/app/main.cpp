@@ -19,6 +19,13 @@ QStringList argumentList(int argc, char **argv) {
     return list;
 }
 
+// Whether a platform plugin has something to connect to; one chosen explicitly decides itself.
+bool hasDesktop() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 void describeApplication() {
     QCoreApplication::setOrganizationName(QString::fromLatin1(Settings::organization));
     QCoreApplication::setApplicationName(QString::fromLatin1(Settings::application));
@@ -43,6 +50,13 @@ int main(int argc, char **argv) {
         return CommandLine::run(*options);
     }
 
+    if (!hasDesktop()) {
+        // Qt would abort with a bare "could not connect to display".
+        std::fprintf(stderr, "tarvik: there is no desktop here to show the tray on (neither "
+                             "DISPLAY nor WAYLAND_DISPLAY is set);\n"
+                             "on a machine without a desktop, run tarvik --headless\n");
+        return CommandLine::Error;
+    }
     QApplication app(argc, argv);
     describeApplication();
     QApplication::setQuitOnLastWindowClosed(false);

@@ -108,8 +108,11 @@ void TRMenuBarController::addMoreMenu() {
         else
             check->setEnabled(false);
     }
-    moreMenu_->addAction(QStringLiteral("Support"), this, &TRMenuBarController::supportClick);
-    moreMenu_->addAction(QStringLiteral("Rate Tarvik"), this, &TRMenuBarController::rateClick);
+    supportMenuItem_ =
+        moreMenu_->addAction(QStringLiteral("Support"), this, &TRMenuBarController::supportClick);
+    rateMenuItem_ =
+        moreMenu_->addAction(QStringLiteral("Rate Tarvik"), this, &TRMenuBarController::rateClick);
+    setProjectPage(BuildInfo::projectPage());
     moreMenu_->setTitle(QStringLiteral("More"));
     menu_->addMenu(moreMenu_.get());
 }
@@ -145,11 +148,19 @@ void TRMenuBarController::toggleLaunchAtLogin(QAction *sender) {
 }
 
 void TRMenuBarController::supportClick() {
-    openURLString(BuildInfo::supportAddress());
+    if (!projectPage_.isEmpty())
+        openURLString(projectPage_);
 }
 
 void TRMenuBarController::rateClick() {
-    openURLString(BuildInfo::reviewAddress());
+    if (!projectPage_.isEmpty())
+        openURLString(projectPage_);
+}
+
+void TRMenuBarController::setProjectPage(const QString &address) {
+    projectPage_ = address;
+    supportMenuItem_->setEnabled(!address.isEmpty());
+    rateMenuItem_->setEnabled(!address.isEmpty());
 }
 
 void TRMenuBarController::openURLString(const QString &address) {

@@ -65,8 +65,11 @@ public:
     // Flips "Launch at Login" as its current state says, stores it and (un)registers the login
     // helper. A failed registration is reported on stdout and not rolled back.
     void toggleLaunchAtLogin(QAction *sender);
+    // Both open the project's page; without one (the build sets it) both items are off.
     void supportClick();
     void rateClick();
+    QString projectPage() const { return projectPage_; }
+    void setProjectPage(const QString &address);
     // Opens a fixed address with the desktop; the outcome is not used.
     static void openURLString(const QString &address);
 
@@ -93,6 +96,9 @@ private:
     std::unique_ptr<QMenu> pingFrequencyMenu_;
     std::unique_ptr<QMenu> moreMenu_;
     QAction *launchAtLoginMenuItem_ = nullptr;
+    QAction *supportMenuItem_ = nullptr;
+    QAction *rateMenuItem_ = nullptr;
+    QString projectPage_;
     TRHostController *hostController_ = nullptr;
     // Whether the desktop shows the menu as an exported copy, where rows need their plain form.
     bool menuIsExported_ = false;

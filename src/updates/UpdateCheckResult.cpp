@@ -35,3 +35,11 @@ UpdateCheckResult UpdateCheckResult::failed(const QString &reason) {
     result.message = QStringLiteral("Couldn't check for updates: %1").arg(reason);
     return result;
 }
+
+UpdateCheckResult UpdateCheckResult::fromPackageManager() {
+    UpdateCheckResult result;
+    result.kind = Kind::FromPackageManager;
+    result.message = QStringLiteral("This Tarvik gets its updates from your system's package "
+                                    "manager, together with the rest of your software.");
+    return result;
+}

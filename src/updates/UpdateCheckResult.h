@@ -6,7 +6,7 @@
 
 // What one update check found, and the sentence that tells the user.
 struct UpdateCheckResult {
-    enum class Kind { UpdateAvailable, UpToDate, Failed };
+    enum class Kind { UpdateAvailable, UpToDate, Failed, FromPackageManager };
 
     Kind kind = Kind::Failed;
     QString newestVersion; // the feed's newest release; empty when the check failed
@@ -16,4 +16,6 @@ struct UpdateCheckResult {
     // Compares the newest release in `feed` (see UpdateFeed) with `currentVersion`.
     static UpdateCheckResult fromFeed(const QByteArray &feed, const QString &currentVersion);
     static UpdateCheckResult failed(const QString &reason);
+    // A build without an update feed: its updates come with the system's.
+    static UpdateCheckResult fromPackageManager();
 };

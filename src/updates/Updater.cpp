@@ -15,6 +15,12 @@ void Updater::checkForUpdates() {
     if (checking_)
         return;
     checking_ = true;
+    if (feedUrl_.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this, [this] { finish(UpdateCheckResult::fromPackageManager()); },
+            Qt::QueuedConnection);
+        return;
+    }
     if (const std::optional<QString> problem = UpdateFeed::addressProblem(feedUrl_)) {
         QMetaObject::invokeMethod(
             this, [this, reason = *problem] { finish(UpdateCheckResult::failed(reason)); },

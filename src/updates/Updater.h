@@ -13,7 +13,8 @@ class QMessageBox;
 
 // Behind "Check for Updates": fetches the update feed (format in UpdateFeed.h), compares its
 // newest release with the running version and reports the outcome through checkFinished and,
-// unless quiet, a small dialog. The program's own updater is built with what the build was
+// unless quiet, a small dialog. Without a feed it says that updates come from the package
+// manager. The program's own updater is built with what the build was
 // configured with: Updater(BuildInfo::updateFeedUrl(), BuildInfo::version(), parent).
 class Updater : public QObject {
     Q_OBJECT

@@ -24,15 +24,45 @@ QString HostNameProposals::withoutFirstCharacters(const QString &text, int count
     return position < 0 ? QString() : text.mid(position);
 }
 
+bool HostNameProposals::isHostAndPort(const QString &address) {
+    const qsizetype colon = address.indexOf(u':');
+    if (colon <= 0)
+        return false;
+    for (const QChar c : QStringView(address).first(colon))
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != u'-' && c != u'.')
+            return false;
+    qsizetype end = colon + 1;
+    while (end < address.size() && address[end].isDigit() && address[end].unicode() < 128)
+        ++end;
+    if (end == colon + 1)
+        return false;
+    if (end < address.size() && !QStringView(u"/?#").contains(address[end]))
+        return false;
+    // What follows the port must still make an address.
+    return UrlParser::isWebAddress(QStringLiteral("http://") + address);
+}
+
 QString HostNameProposals::normalizedAddress(const QString &address) {
     const auto url = UrlParser::parse(address);
-    if (url && !url->scheme)
+    if ((url && !url->scheme) || isHostAndPort(address))
         return QStringLiteral("http://") + address;
     return address;
 }
 
-QString HostNameProposals::defaultName(const QString &address, const Host *edited,
+QString HostNameProposals::addressProblem(const QString &address) {
+    if (address.isEmpty())
+        return {};
+    const QString saved = normalizedAddress(address);
+    if (!UrlParser::parse(saved))
+        return QStringLiteral("Not a valid address");
+    if (!UrlParser::isWebAddress(saved))
+        return QStringLiteral("Tarvik checks http and https addresses only");
+    return {};
+}
+
+QString HostNameProposals::defaultName(const QString &text, const Host *edited,
                                        const TRHostController *engine) {
+    const QString address = isHostAndPort(text) ? normalizedAddress(text) : text;
     const auto url = UrlParser::parse(address);
     if (!url || !url->scheme || *url->scheme == u"localhost")
         return uniqueName(address, edited, engine);

@@ -10,12 +10,19 @@ class TRHostController;
 // Characters are what a person sees as one character (grapheme clusters).
 class HostNameProposals {
 public:
-    // "http://" in front of a text that parses as an address without a scheme; anything else
-    // as typed ("localhost:8080" has the scheme "localhost").
+    // "http://" in front of a text that parses as an address without a scheme, or that is a host
+    // name and a port ("localhost:8080", "example.com:8080/status"); anything else as typed.
     static QString normalizedAddress(const QString &address);
+    // A host name (letters, digits, '-', '.'), ':' and a port, then optionally a path, query or
+    // fragment: a strict parse reads the host name as a scheme, but nobody means that.
+    static bool isHostAndPort(const QString &address);
+    // Why the engine will never check `address` as it would be saved, for the user; empty when
+    // it will.
+    static QString addressProblem(const QString &address);
 
     // The address without its scheme, the "://" or ":" after it and one leading "www.", made
-    // unique; a text without a scheme (or with the scheme "localhost") as it is, made unique.
+    // unique; a text without a scheme (or with the scheme "localhost") as it is, made unique. A
+    // host name and port is named as the address it becomes.
     static QString defaultName(const QString &address, const Host *edited,
                                const TRHostController *engine);
     // The first character of the name, else of the name's placeholder, made unique; "#" when

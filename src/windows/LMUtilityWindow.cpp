@@ -7,16 +7,9 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
-
-namespace {
-qreal mainScreenHeight() {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry().height() : 0;
-}
-
-} // namespace
 
 LMUtilityWindow::LMUtilityWindow(StatusItemButton *statusBarButton, const QString &title,
                                  const QSizeF &size, QWidget *parent)
@@ -93,22 +86,50 @@ QRect LMUtilityWindow::fitOnScreen(const QRect &window, const QRect &available) 
     return fitted;
 }
 
+QRect LMUtilityWindow::placement(const std::optional<QRect> &buttonFrame, const QSize &size,
+                                 const QPoint &mouse, const QRect &available) {
+    // anchoredOrigin() counts from the bottom left; any screen height gives the same result
+    // back in Qt's coordinates, since it cancels out.
+    const qreal height = available.bottom() + 1;
+    std::optional<QRectF> button;
+    if (buttonFrame)
+        button = FlippedGeometry::screenFromQt(*buttonFrame, height);
+    const QPointF origin =
+        anchoredOrigin(button, QSizeF(size), FlippedGeometry::screenPointFromQt(mouse, height));
+    QRect placed(FlippedGeometry::windowTopLeft(origin, QSizeF(size), height), size);
+    if (buttonFrame && placed.bottom() > available.bottom()) {
+        // The tray is at the bottom: the same gap, above the button instead of below it.
+        const QRect above = placed.translated(0, buttonFrame->top() - 10 - 1 - placed.bottom());
+        if (above.top() >= available.top())
+            placed = above;
+    }
+    return fitOnScreen(placed, available);
+}
+
+void LMUtilityWindow::keyPressEvent(QKeyEvent *event) {
+    // Escape closes, as it does any small window; a form loses what was not saved.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void LMUtilityWindow::makeKeyAndOrderFront() {
-    const qreal screenHeight = mainScreenHeight();
-    std::optional<QRectF> buttonFrame;
+    std::optional<QRect> buttonFrame;
     if (statusBarButton_)
-        if (const std::optional<QRect> frame = statusBarButton_->windowFrame())
-            buttonFrame = FlippedGeometry::screenFromQt(*frame, screenHeight);
-    const QPointF mouse = FlippedGeometry::screenPointFromQt(QCursor::pos(), screenHeight);
-    const QPointF origin = anchoredOrigin(buttonFrame, size(), mouse);
-    QRect placed(FlippedGeometry::windowTopLeft(origin, size(), screenHeight), size());
-    // Linux trays usually sit at the very edge of the screen, where a window centred under its
-    // icon would hang off it (and with it the buttons at its far side).
-    if (const QScreen *screen = QGuiApplication::screenAt(placed.center())
-                                    ? QGuiApplication::screenAt(placed.center())
-                                    : QGuiApplication::primaryScreen())
-        placed = fitOnScreen(placed, screen->availableGeometry());
-    move(placed.topLeft());
+        buttonFrame = statusBarButton_->windowFrame();
+    const QPoint mouse = QCursor::pos();
+    // The screen holding the button, else the pointer.
+    const QPoint anchor = buttonFrame ? buttonFrame->center() : mouse;
+    const QScreen *screen = QGuiApplication::screenAt(anchor);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        show();
+        return;
+    }
+    move(placement(buttonFrame, size(), mouse, screen->availableGeometry()).topLeft());
     show();
     raise();
     activateWindow();

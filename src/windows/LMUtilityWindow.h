@@ -29,7 +29,7 @@ public:
     QWidget *utilityView() const { return utilityView_; }
     StatusItemButton *statusBarButton() const { return statusBarButton_; }
 
-    // Moves to the anchored origin, then shows, raises and activates the window.
+    // Moves to its placement(), then shows, raises and activates the window.
     virtual void makeKeyAndOrderFront();
 
     // Where a window of `size` goes, in bottom-left screen coordinates: centred under the
@@ -42,12 +42,22 @@ public:
     // inside `available`, if it fits there at all.
     static QRect fitOnScreen(const QRect &window, const QRect &available);
 
+    // Where a window of `size` goes on a screen whose free area (without panels) is
+    // `available`, all in Qt screen coordinates: as anchoredOrigin() says where that fits;
+    // above the button when the window would fall off the bottom there (a tray at the bottom of
+    // the screen); then moved the least distance into `available`.
+    static QRect placement(const std::optional<QRect> &buttonFrame, const QSize &size,
+                           const QPoint &mouse, const QRect &available);
+
     // Fills `view` in the hairline colour, for separators and grid lines.
     static void paintAsHairline(QWidget *view);
 
     // A child's frame from the bottom left of its parent.
     static QRectF frameOf(const QWidget *view);
     static void setFrame(QWidget *view, const QRectF &frame);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QWidget *titleBarLine_;

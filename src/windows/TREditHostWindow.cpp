@@ -1,9 +1,11 @@
 #include "windows/TREditHostWindow.h"
 
 #include "monitoring/Host.h"
+#include "monitoring/StatusColors.h"
 #include "monitoring/TRHostController.h"
 #include "windows/HostNameProposals.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
 #include <QLabel>
@@ -27,7 +29,7 @@ QString typedOrProposed(const QLineEdit *field, const std::function<QString()> &
 } // namespace
 
 TREditHostWindow::TREditHostWindow(StatusItemButton *statusBarButton, QWidget *parent)
-    : LMUtilityWindow(statusBarButton, QStringLiteral("New Host"), QSizeF(150, 240), parent)
+    : LMUtilityWindow(statusBarButton, QStringLiteral("New Host"), QSizeF(150, 260), parent)
     , menuBarItemCheckbox_(new QCheckBox(QStringLiteral("Menu Bar Item"), utilityView()))
     , saveButton_(new QPushButton(QStringLiteral("Save"), utilityView())) {
     connect(menuBarItemCheckbox_, &QCheckBox::clicked, this,
@@ -37,13 +39,31 @@ TREditHostWindow::TREditHostWindow(StatusItemButton *statusBarButton, QWidget *p
     saveButton_->setFocusPolicy(Qt::NoFocus);
     saveButton_->setAutoDefault(false);
 
-    addressTextField_ = makeField(QRectF(5, 175, 140, 22));
-    nameTextField_ = makeField(QRectF(5, frameOf(addressTextField_).y() - 55, 140, 22));
+    // A click on the box or a button leaves the field being edited as it is: taking the focus
+    // would end its editing (a half-typed address normalised, a name renumbered).
+    menuBarItemCheckbox_->setFocusPolicy(Qt::TabFocus);
+
+    // The row under the address holds the reason it will never be checked, when there is one.
+    addressTextField_ = makeField(QRectF(5, 195, 140, 22));
+    nameTextField_ = makeField(QRectF(5, 120, 140, 22));
     shortNameTextField_ = makeField(QRectF(5, frameOf(nameTextField_).y() - 80, 140, 22));
 
     addLabel(QStringLiteral("Address"), QPointF(5, frameOf(addressTextField_).y() + 25));
     addLabel(QStringLiteral("Name"), QPointF(5, frameOf(nameTextField_).y() + 25));
     addLabel(QStringLiteral("Short Name"), QPointF(5, frameOf(shortNameTextField_).y() + 25));
+
+    addressHint_ = new QLabel(utilityView());
+    addressHint_->setTextFormat(Qt::PlainText);
+    addressHint_->setWordWrap(true);
+    addressHint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont hintFont = addressHint_->font();
+    hintFont.setPixelSize(9);
+    addressHint_->setFont(hintFont);
+    QPalette hintPalette = addressHint_->palette();
+    hintPalette.setColor(QPalette::WindowText, StatusColors::red());
+    addressHint_->setPalette(hintPalette);
+    setFrame(addressHint_, QRectF(5, frameOf(addressTextField_).y() - 23, 140, 22));
+    connect(addressTextField_, &QLineEdit::textChanged, this, &TREditHostWindow::updateAddressHint);
 
     menuBarItemCheckbox_->adjustSize();
     setFrame(menuBarItemCheckbox_,
@@ -59,8 +79,27 @@ QLineEdit *TREditHostWindow::makeField(const QRectF &frame) {
     setFrame(field, frame);
     field->installEventFilter(this);
     connect(field, &QLineEdit::textEdited, this, [this, field] { controlTextDidChange(field); });
-    connect(field, &QLineEdit::returnPressed, this, [this, field] { textShouldEndEditing(field); });
+    connect(field, &QLineEdit::returnPressed, this, [this, field] { returnPressed(field); });
     return field;
+}
+
+void TREditHostWindow::returnPressed(QLineEdit *field) {
+    if (!textShouldEndEditing(field))
+        return;
+    // Save stays off while the address is being typed: Return ends that too, if it can.
+    if (!saveButton_->isEnabled() && !textShouldEndEditing(addressTextField_))
+        return;
+    save();
+}
+
+void TREditHostWindow::updateAddressHint() {
+    const QString problem = HostNameProposals::addressProblem(addressTextField_->text());
+    addressHint_->setText(problem);
+    // The field itself shows it too, in the same colour as the hint.
+    QPalette palette = QApplication::palette(addressTextField_);
+    if (!problem.isEmpty())
+        palette.setColor(QPalette::Text, StatusColors::red());
+    addressTextField_->setPalette(palette);
 }
 
 void TREditHostWindow::addLabel(const QString &text, const QPointF &origin) {

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QShortcut>
 #include <QToolButton>
 
 TRHostsWindow::TRHostsWindow(StatusItemButton *statusBarButton, QWidget *parent)
@@ -37,6 +38,12 @@ TRHostsWindow::TRHostsWindow(StatusItemButton *statusBarButton, QWidget *parent)
     connect(editButton_, &QToolButton::clicked, this, [this] {
         if (target_)
             target_->edit();
+    });
+    // Delete removes the selected host, as the remove button does.
+    auto *remove = new QShortcut(QKeySequence::Delete, this);
+    connect(remove, &QShortcut::activated, this, [this] {
+        if (target_)
+            target_->remove();
     });
 }
 

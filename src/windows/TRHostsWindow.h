@@ -10,7 +10,7 @@ class QToolButton;
 
 // The "Hosts" window (140 x 160): the table of host names above a row of three image buttons,
 // add and remove at the left, edit at the right. The controller fills the table and carries
-// out the buttons; until one is set, the buttons do nothing.
+// out the buttons; until one is set, the buttons do nothing. Delete works as the remove button.
 class TRHostsWindow : public LMUtilityWindow {
     Q_OBJECT
 public:
