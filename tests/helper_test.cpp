@@ -4,6 +4,8 @@
 #include "instance/InstanceProtocol.h"
 #include "instance/SingleInstance.h"
 #include "login/LinuxWorkspace.h"
+#include "support/FakeStatusNotifierWatcher.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -182,8 +184,18 @@ void leaveStaleSocket(const QString &identifier) {
     ASSERT_TRUE(QFile::exists(QString::fromLocal8Bit(path)));
 }
 
+// A session bus whose tray shows every icon, so the real Tarvik opens no window of its own.
+struct DesktopWithTray {
+    DesktopWithTray() { EXPECT_TRUE(watcher.appear(true)); }
+    PrivateSessionBus bus;
+    FakeStatusNotifierWatcher watcher{bus.connect(QStringLiteral("watcher"))};
+};
+
 // The real tray program, which answers as an application that is not in front.
-void startTarvik(QProcess &process) {
+void startTarvik(QProcess &process, const DesktopWithTray &desktop) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), desktop.bus.address());
+    process.setProcessEnvironment(env);
     process.start(QStringLiteral(TARVIK_BINARY), QStringList());
     ASSERT_TRUE(waitUntil(
         [] {
@@ -204,8 +216,9 @@ void activate(QWidget &window) {
 TEST(LinuxWorkspaceTest, RunningApplicationsAreTheInstancesThatAnswer) {
     EXPECT_TRUE(runningApplications().empty());
 
+    DesktopWithTray desktop;
     QProcess tarvik;
-    startTarvik(tarvik);
+    startTarvik(tarvik, desktop);
     SingleInstance other(QStringLiteral("org.example.Other"));
     ASSERT_EQ(other.acquire(), SingleInstance::Claim::Acquired);
     leaveStaleSocket(QStringLiteral("org.example.Crashed"));
@@ -239,8 +252,9 @@ TEST_F(HelperProgramTest, StartsTarvikUnlessARunningTarvikIsActive) {
     ASSERT_TRUE(QFile::remove(path(marker)));
 
     {
+        DesktopWithTray desktop;
         QProcess tarvik;
-        startTarvik(tarvik);
+        startTarvik(tarvik, desktop);
         EXPECT_EQ(runHelperProgram(), 0);
         ASSERT_TRUE(waitUntil([&] { return marked(marker); }, 10000)) << "running, not active";
         ASSERT_TRUE(QFile::remove(path(marker)));

@@ -2,6 +2,7 @@
 // of the test's own, and the window Tarvik opens while there is none.
 #include "app/TRAppDelegate.h"
 #include "statusmenu/TRMenuBarController.h"
+#include "support/FakeStatusNotifierWatcher.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestSupport.h"
 #include "traypresence/NoTrayWindow.h"
@@ -17,45 +18,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-// The watcher a tray host (KDE's panel, GNOME's extension) provides, reduced to what tells
-// whether a host is there.
-class FakeWatcher : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isStatusNotifierHostRegistered)
-public:
-    explicit FakeWatcher(const QDBusConnection &connection)
-        : connection_(connection) {}
-
-    bool isStatusNotifierHostRegistered() const { return host_; }
-
-    bool appear(bool withHost) {
-        host_ = withHost;
-        return connection_.registerObject(QString::fromLatin1(TrayPresence::watcherPath), this,
-                                          QDBusConnection::ExportAllProperties |
-                                              QDBusConnection::ExportAllSignals) &&
-               connection_.registerService(QString::fromLatin1(TrayPresence::watcherService));
-    }
-    void leave() {
-        connection_.unregisterService(QString::fromLatin1(TrayPresence::watcherService));
-        connection_.unregisterObject(QString::fromLatin1(TrayPresence::watcherPath));
-    }
-    void setHost(bool host) {
-        host_ = host;
-        if (host)
-            Q_EMIT StatusNotifierHostRegistered();
-        else
-            Q_EMIT StatusNotifierHostUnregistered();
-    }
-
-Q_SIGNALS:
-    void StatusNotifierHostRegistered();
-    void StatusNotifierHostUnregistered();
-
-private:
-    QDBusConnection connection_;
-    bool host_ = false;
-};
+using FakeWatcher = FakeStatusNotifierWatcher;
 
 class TrayPresenceTest : public ::testing::Test {
 protected:
@@ -120,6 +83,8 @@ protected:
     void SetUp() override {
         resetSettings();
         TrayPresenceTest::SetUp();
+        if (HasFatalFailure())
+            return;
         bus.becomeTheSessionBus();
         AppDelegate::setCurrent(&delegate);
         delegate.setTrayPresence(std::move(presence));
@@ -173,5 +138,3 @@ TEST_F(NoTrayAppTest, QuitEndsTheApplication) {
     EXPECT_EQ(QApplication::exec(), 0);
 }
 } // namespace
-
-#include "traypresence_test.moc"

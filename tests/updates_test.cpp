@@ -210,9 +210,10 @@ TEST(UpdateFeedTest, TheFeedIsTrustedOverHttpsOrFromThisMachine) {
 
 TEST(UpdateFeedTest, TheBuildsOwnFeedIsOneWeMayFetch) {
     // None at all is fine too: such a build gets its updates from the package manager.
-    if (!BuildInfo::updateFeedUrl().isEmpty())
+    if (!BuildInfo::updateFeedUrl().isEmpty()) {
         EXPECT_FALSE(UpdateFeed::addressProblem(BuildInfo::updateFeedUrl()))
             << BuildInfo::updateFeedUrl().toStdString();
+    }
     EXPECT_TRUE(Version::parse(BuildInfo::version())) << BuildInfo::version().toStdString();
 }
 
