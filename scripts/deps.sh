@@ -5,7 +5,7 @@ set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcurl4-openssl-dev)
 test=("${build[@]}" libgtest-dev clang-format curl desktop-file-utils appstream dpkg-dev file
-      xvfb xauth x11-utils dex openssl prometheus python3 dbus)
+      xvfb xauth x11-utils dex openssl prometheus python3 dbus trayer)
 shots=("${build[@]}" python3 xvfb trayer xdotool imagemagick x11-utils dbus
        dbus-user-session
        python3-dbus python3-gi fonts-dejavu-core)

@@ -18,6 +18,7 @@ work=$(mktemp -d /tmp/tarvik-e2e.XXXXXX)
 root="$work/a session"
 prefix="$root/prefix"
 xvfb_pid=
+tray_pid=
 checks=0
 
 say() { echo "e2e-login: $*"; }
@@ -61,6 +62,10 @@ cleanup() {
     kill -TERM $pids 2>/dev/null || true
     wait_for 5 none_left || kill -KILL $(tarvik_pids) 2>/dev/null || true
   fi
+  if [ -n "$tray_pid" ]; then
+    kill -TERM "$tray_pid" 2>/dev/null || true
+    wait "$tray_pid" 2>/dev/null || true
+  fi
   if [ -n "$xvfb_pid" ]; then
     kill -TERM "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
@@ -99,6 +104,11 @@ Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work
 xvfb_pid=$!
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb
+# A tray, as a desktop has: without one Tarvik opens a window of its own to say so, and that
+# window would be in front.
+trayer --edge top --align right --widthtype pixel --width 100 --height 24 --heighttype pixel \
+  --SetDockType true >/dev/null 2>&1 &
+tray_pid=$!
 
 # Tarvik brings the login registration in line with the stored choice at every start, so "turning
 # it on" is storing the choice and starting Tarvik once; SIGTERM ends it cleanly.
