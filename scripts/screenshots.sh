@@ -193,6 +193,7 @@ xdotool key Escape Escape
 echo "== a desktop without a tray"
 kill "$TARVIK_PID" "$TRAYER"
 wait "$TARVIK_PID" "$TRAYER" 2>/dev/null || true
+display -window root "$WORK/backdrop.png" || true
 "$TARVIK" >"$WORK/tarvik.log" 2>&1 &
 PIDS+=($!)
 TARVIK_PID=$!
