@@ -3,12 +3,8 @@
 #include "settings/KeptCopies.h"
 #include "settings/Settings.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 #include <cmath>
 #include <cstdio>
