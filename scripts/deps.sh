@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh build|test|shots|bench
 set -euo pipefail
 
-build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcurl4-openssl-dev)
+build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcurl4-openssl-dev libx11-dev)
 test=("${build[@]}" libgtest-dev clang-format curl desktop-file-utils appstream dpkg-dev file
       xvfb xauth x11-utils dex openssl prometheus python3 dbus trayer)
 shots=("${build[@]}" python3 xvfb trayer xdotool imagemagick x11-utils dbus

@@ -50,7 +50,8 @@ cat >"$WORK/hosts.json" <<JSON
 [{"string":"example.com","address":"http://127.0.0.1:$PORT/","abbreviation":"EX","hasMenuBarItem":true,"isFavorite":false,"categories":[],"isActive":true},
  {"string":"api.example.com","address":"http://127.0.0.1:$PORT/missing","abbreviation":"API","hasMenuBarItem":true,"isFavorite":false,"categories":[],"isActive":true},
  {"string":"staging 2","address":"http://127.0.0.1:$PORT/","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":false},
- {"string":"R&D <b>beta</b>","address":"http://127.0.0.1:$PORT/","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":true}]
+ {"string":"R&D <b>beta</b>","address":"http://127.0.0.1:$PORT/","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":true},
+ {"string":"status-page-of-the-customer-portal.eu-west.example.com","address":"http://127.0.0.1:$PORT/","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":true}]
 JSON
 "$TARVIK" --import "$WORK/hosts.json" >/dev/null
 
@@ -100,12 +101,12 @@ geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute u
 shot() { import -window root "$WORK/full.png" && convert "$WORK/full.png" -crop "$2" +repage "$OUT/$1.png"; }
 sleep 2.5 # the first round has come back
 
-echo "== the menu, with a row's submenu"
+echo "== the menu, with a row's submenu (the last name is too long and is shortened)"
 click_icon "$MAIN" 1
 sleep 0.8
 xdotool key Down Right
 sleep 0.8
-shot menu 460x260+820+0
+shot menu 460x300+820+0
 xdotool key Escape Escape Escape
 sleep 0.4
 
@@ -139,7 +140,8 @@ sleep 0.3
 xdotool mouseup 1
 sleep 0.8
 ORDER=$("$TARVIK" --export - | python3 -c 'import json,sys; print(",".join(h["string"] for h in json.load(sys.stdin)))')
-[ "$ORDER" = "api.example.com,staging 2,example.com,R&D <b>beta</b>" ] || fail "drag gave: $ORDER"
+[ "$ORDER" = "api.example.com,staging 2,example.com,R&D <b>beta</b>,status-page-of-the-customer-portal.eu-west.example.com" ] ||
+  fail "drag gave: $ORDER"
 echo "drag moved example.com below staging 2"
 shot hosts-window-after-drag 300x220+$((hx - 80))+0
 
@@ -234,5 +236,27 @@ read -r hx hy hw hh < <(geometry "$HOSTS")
 read -r _ iy _ _ <<<"${ICONS[$MAIN]}"
 [ $((hy + hh)) -le "$iy" ] || fail "the hosts window ($hy+$hh) covers the tray at $iy"
 shot hosts-window-bottom 300x260+$((hx - 80))+540
+
+echo "== a D-Bus tray (KDE, GNOME's extension): what the desktop reads from Tarvik"
+# The shared tray-session tools run Tarvik on a private session bus with a stand-in
+# StatusNotifierWatcher and dump every item with its exported menu; the host icon's menu and
+# tooltip are drawn from that dump as text.
+TRAY_SESSION=${TRAY_SESSION:-/work/shared/tools/tray-session}
+if [ -x "$TRAY_SESSION/sni-session.sh" ]; then
+  export HOME=$WORK/sni/home XDG_CONFIG_HOME=$WORK/sni/config XDG_RUNTIME_DIR=$WORK/sni/run
+  mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  "$TARVIK" --import "$WORK/hosts.json" >/dev/null
+  MIN_ITEMS=3 STEPS='wait 2
+sni dbus-tray' "$TRAY_SESSION/sni-session.sh" "$WORK/sni/out" -- "$TARVIK" >/dev/null 2>&1 ||
+    fail "the D-Bus tray session failed (see $WORK/sni/out)"
+  # The items after the main one are the host icons; keep the first, and the main menu's rows.
+  awk '/^item 1 /{host=1} /^item 2 /{host=0} host' "$WORK/sni/out/dbus-tray.txt" |
+    sed -E 's/ (enabled=1 visible=1|icon-data=[0-9]+B|IconName.*)//g' >"$WORK/sni/host.txt"
+  grep -q '"Ping Now"' "$WORK/sni/host.txt" || fail "the host icon has no menu on a D-Bus tray"
+  convert -background '#f4f4f4' -fill '#202020' -font DejaVu-Sans-Mono -pointsize 13 \
+    -bordercolor '#f4f4f4' -border 12 label:"$(cat "$WORK/sni/host.txt")" "$OUT/dbus-host-icon.png"
+else
+  echo "(skipped: no tray-session tools at $TRAY_SESSION)"
+fi
 
 echo "screenshots in $OUT"

@@ -2,6 +2,7 @@
 #include "menuitems/EditButton.h"
 #include "menuitems/LMMenuItem.h"
 #include "menuitems/LMMenuItemDelegate.h"
+#include "menuitems/MenuText.h"
 #include "menuitems/RemoveButton.h"
 #include "menuitems/StateButton.h"
 #include "monitoring/TRHostController.h"
@@ -9,6 +10,7 @@
 #include "support/TestSupport.h"
 
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
 #include <QWidgetAction>
 
@@ -25,12 +27,23 @@ public:
 class MenuRowTest : public ::testing::Test {
 protected:
     void SetUp() override { resetSettings(); }
+    void TearDown() override {
+        if (row.buttonMenu())
+            row.buttonMenu()->hide();
+    }
+    // Opens the row's submenu as the menu would, which makes its buttons.
+    void openButtons() {
+        row.ensureSubmenu();
+        row.buttonMenu()->popup(QPoint(10, 10));
+        ASSERT_TRUE(row.buttonView());
+    }
     std::shared_ptr<Host> host = makeHost(QStringLiteral("api 42"));
     LMMenuItem row{host};
     RecordingRowDelegate rowDelegate;
 };
 
 TEST_F(MenuRowTest, TheButtonViewHoldsThreeButtonsInPlace) {
+    openButtons();
     ASSERT_EQ(row.menu(), row.buttonMenu());
     EXPECT_EQ(row.buttonView()->size(), QSize(68, 20));
     const QList<QWidget *> buttons = {row.stateButton(), row.editButton(), row.removeButton()};
@@ -45,9 +58,13 @@ TEST_F(MenuRowTest, TheButtonViewHoldsThreeButtonsInPlace) {
     EXPECT_EQ(row.removeButton()->imageName(), QStringLiteral("LMRemove"));
     EXPECT_EQ(row.removeButton()->toolTip(), QStringLiteral("Remove"));
     EXPECT_TRUE(row.statusTip().isEmpty());
+    // In Tarvik's own pop-up only the view shows.
+    for (QAction *action : row.buttonMenu()->actions())
+        EXPECT_EQ(action->isVisible(), qobject_cast<QWidgetAction *>(action) != nullptr);
 }
 
 TEST_F(MenuRowTest, StartPauseShowsTheNextActionAndToggles) {
+    openButtons();
     StateButton *button = row.stateButton();
     EXPECT_EQ(button->imageName(), QStringLiteral("LMPause"));
     EXPECT_EQ(button->toolTip(), QStringLiteral("Pause"));
@@ -63,11 +80,44 @@ TEST_F(MenuRowTest, StartPauseShowsTheNextActionAndToggles) {
     EXPECT_EQ(button->imageName(), QStringLiteral("LMPause"));
 
     LMMenuItem inactive(makeHost(QStringLiteral("x"), QString(), false));
+    inactive.ensureSubmenu();
+    inactive.buttonMenu()->popup(QPoint(10, 10));
     EXPECT_EQ(inactive.stateButton()->imageName(), QStringLiteral("LMPlay"));
     EXPECT_EQ(inactive.stateButton()->toolTip(), QStringLiteral("Start"));
+    inactive.buttonMenu()->hide();
+}
+
+// The menu opens on a press on the tray icon; a drag into the submenu that ends over a button
+// delivers a release alone, which must not remove or pause anything.
+TEST_F(MenuRowTest, ButtonsActOnlyOnAReleaseThatFollowsTheirOwnPress) {
+    openButtons();
+    row.setDelegate(&rowDelegate);
+    for (QWidget *button :
+         {static_cast<QWidget *>(row.stateButton()), static_cast<QWidget *>(row.editButton()),
+          static_cast<QWidget *>(row.removeButton())})
+        QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(9, 9));
+    EXPECT_TRUE(host->isActive());
+    EXPECT_TRUE(rowDelegate.edits.empty());
+    EXPECT_TRUE(rowDelegate.removes.empty());
+
+    // A press on one button and a release on another: neither acts.
+    QTest::mousePress(row.editButton(), Qt::LeftButton, {}, QPoint(9, 9));
+    QTest::mouseRelease(row.removeButton(), Qt::LeftButton, {}, QPoint(9, 9));
+    EXPECT_TRUE(rowDelegate.removes.empty());
+
+    // Press and release: once, and the next bare release does nothing again.
+    QTest::mousePress(row.removeButton(), Qt::LeftButton, {}, QPoint(9, 9));
+    QTest::mouseRelease(row.removeButton(), Qt::LeftButton, {}, QPoint(9, 9));
+    QTest::mouseRelease(row.removeButton(), Qt::LeftButton, {}, QPoint(9, 9));
+    EXPECT_EQ(rowDelegate.removes.size(), 1u);
+    // Another button than the left one neither presses nor releases.
+    QTest::mousePress(row.stateButton(), Qt::RightButton, {}, QPoint(9, 9));
+    QTest::mouseRelease(row.stateButton(), Qt::RightButton, {}, QPoint(9, 9));
+    EXPECT_TRUE(host->isActive());
 }
 
 TEST_F(MenuRowTest, EditAndRemoveGoToTheDelegateWithTheRowsOwnModel) {
+    openButtons();
     QTest::mouseClick(row.editButton(), Qt::LeftButton);
     QTest::mouseClick(row.removeButton(), Qt::LeftButton); // no delegate: dropped
     row.setDelegate(&rowDelegate);
@@ -82,6 +132,7 @@ TEST_F(MenuRowTest, EditAndRemoveGoToTheDelegateWithTheRowsOwnModel) {
 TEST_F(MenuRowTest, TheExportedFormOffersTheSameCommandsAsPlainActions) {
     row.setDelegate(&rowDelegate);
     row.setExportedForm(true);
+    ASSERT_EQ(row.menu(), row.buttonMenu());
     QList<QAction *> visible;
     for (QAction *action : row.buttonMenu()->actions())
         if (action->isVisible())
@@ -103,8 +154,79 @@ TEST_F(MenuRowTest, TheExportedFormOffersTheSameCommandsAsPlainActions) {
     EXPECT_EQ(rowDelegate.edits.size(), 1u);
     EXPECT_EQ(rowDelegate.removes.size(), 1u);
 
+    // An exported submenu is kept: the desktop may read it at any time.
+    row.releaseSubmenu();
+    EXPECT_EQ(row.buttonMenu(), visible[0]->parent());
     row.setExportedForm(false);
+    openButtons();
     for (QAction *action : row.buttonMenu()->actions())
         EXPECT_EQ(action->isVisible(), qobject_cast<QWidgetAction *>(action) != nullptr);
+}
+
+// A row costs a menu and widgets only while it can be seen; a long list of hosts must not hold
+// thousands of idle widgets.
+TEST_F(MenuRowTest, SubmenuAndButtonsExistOnlyWhileTheyCanBeSeen) {
+    EXPECT_FALSE(row.buttonMenu());
+    EXPECT_FALSE(row.menu());
+    row.ensureSubmenu();
+    QPointer<QMenu> submenu = row.buttonMenu();
+    ASSERT_TRUE(submenu);
+    EXPECT_EQ(row.menu(), submenu.data());
+    EXPECT_FALSE(row.buttonView()) << "the view waits until the submenu opens";
+    submenu->popup(QPoint(10, 10));
+    QPointer<QWidget> view = row.buttonView();
+    ASSERT_TRUE(view);
+
+    row.releaseSubmenu();
+    EXPECT_EQ(row.buttonMenu(), submenu.data()) << "not while it is open";
+    submenu->hide();
+    row.releaseSubmenu();
+    EXPECT_FALSE(row.buttonMenu());
+    EXPECT_FALSE(row.menu());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(submenu);
+    EXPECT_FALSE(view);
+
+    // Made again on demand, showing the model as it is now.
+    host->restoreIsActive(false);
+    openButtons();
+    EXPECT_EQ(row.stateButton()->imageName(), QStringLiteral("LMPlay"));
+}
+
+TEST_F(MenuRowTest, RefreshShowsTheModelInPlace) {
+    row.setExportedForm(true);
+    const QList<QAction *> before = row.buttonMenu()->actions();
+    host->setString(QStringLiteral("renamed"));
+    host->restoreIsActive(false);
+    row.refresh();
+    EXPECT_EQ(row.text(), QStringLiteral("renamed"));
+    EXPECT_EQ(row.stateAction()->text(), QStringLiteral("Start"));
+    EXPECT_EQ(row.buttonMenu()->actions(), before) << "the same commands, updated";
+}
+
+TEST_F(MenuRowTest, LongNamesAreShortenedWithTheWholeNameInTheTooltip) {
+    const QString forty = QString(40, u'a');
+    EXPECT_EQ(MenuText::elided(forty, 40), forty);
+    EXPECT_EQ(MenuText::elided(forty + u'b', 40), QString(39, u'a') + QChar(0x2026));
+    EXPECT_EQ(MenuText::elided(QString(), 40), QString());
+    // A character outside the basic plane is one character, never cut in half.
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    QString wide;
+    for (int i = 0; i < 41; ++i)
+        wide += emoji;
+    const QString cut = MenuText::elided(wide, 40);
+    EXPECT_EQ(cut.size(), 39 * 2 + 1);
+    EXPECT_TRUE(cut.chopped(1).endsWith(emoji));
+    EXPECT_EQ(MenuText::elided(QString(40, u'x').replace(0, 1, emoji), 40).size(), 41)
+        << "forty characters fit whole";
+
+    EXPECT_TRUE(row.toolTip() == row.text()) << "a short name needs no tooltip of its own";
+    host->setString(QStringLiteral("R&D ") + QString(60, u'x'));
+    row.refresh();
+    EXPECT_EQ(row.text(), QStringLiteral("R&&D ") + QString(35, u'x') + QChar(0x2026));
+    EXPECT_EQ(row.toolTip(), host->string());
+    host->setString(QStringLiteral("short"));
+    row.refresh();
+    EXPECT_EQ(row.toolTip(), QStringLiteral("short"));
 }
 } // namespace

@@ -918,3 +918,140 @@ TEST_F(StatusItemsTest, RegisteringAgainReplacesTheHostsItem) {
     EXPECT_EQ(engine.statusItem(*host), nullptr);
 }
 } // namespace
+
+// A host's own icon where the desktop's tray shows menus itself: there a click carries no keys,
+// so Edit and Ping Now come from a small menu, and the tooltip offers no gestures.
+#include "monitoring/HostIconMenu.h"
+#include "support/DesktopTrayBus.h"
+#include "support/PrivateDisplay.h"
+#include "support/TrayAppProcess.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPointer>
+
+#include <cstring>
+
+// Xlib last: its macros would clash with the names above.
+#include <X11/Xlib.h>
+
+namespace {
+TEST(HostStatusItemFaceTest, TheTooltipCanLeaveOutTheGestures) {
+    auto host = makeHost(QStringLiteral("api"), QStringLiteral("http://a/"));
+    host->setLastRequestDuration(0.25);
+    EXPECT_EQ(HostStatusItemFace::toolTip(*host, false),
+              QStringLiteral("api\nAddress: http://a/\nLast Request Duration: 250ms"));
+    EXPECT_TRUE(HostStatusItemFace::toolTip(*host).startsWith(
+        HostStatusItemFace::toolTip(*host, false) + QStringLiteral("\n\n")));
+}
+
+TEST_F(StatusItemsTest, TheIconMenuStartsPausesEditsAndPings) {
+    auto host = listed(QStringLiteral("api"));
+    engine.addStatusItems({host});
+    StatusItem *item = engine.statusItem(*host);
+    auto *iconMenu = new HostIconMenu(host, item); // owned by the item
+    EXPECT_EQ(item->contextMenu(), iconMenu->menu());
+    QStringList labels;
+    for (const QAction *action : iconMenu->menu()->actions())
+        labels << action->text();
+    EXPECT_EQ(labels, QStringList({QStringLiteral("Pause"), QStringLiteral("Edit"),
+                                   QStringLiteral("Ping Now")}));
+
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    iconMenu->stateAction()->trigger();
+    EXPECT_FALSE(host->isActive());
+    EXPECT_FALSE(HostStore::readStoredHosts()->at(0)->isActive()) << "saved";
+    EXPECT_EQ(iconMenu->stateAction()->text(), QStringLiteral("Start"));
+    // A change made elsewhere shows too, at the item's next refresh.
+    host->setIsActive(true);
+    EXPECT_EQ(iconMenu->stateAction()->text(), QStringLiteral("Pause"));
+    const int roundsBefore = rounds.count();
+    iconMenu->pingAction()->trigger();
+    EXPECT_EQ(rounds.count(), roundsBefore + 1);
+    iconMenu->editAction()->trigger();
+    ASSERT_EQ(delegate.formRequests.size(), 1u);
+    EXPECT_EQ(delegate.formRequests[0], host);
+
+    // The item goes, and its menu with it.
+    QPointer<QMenu> menu = iconMenu->menu();
+    engine.removeStatusItem(*host);
+    EXPECT_FALSE(menu);
+}
+
+bool windowShown(Display *display, const char *title) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return false;
+    bool found = false;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        char *name = nullptr;
+        XWindowAttributes attributes;
+        if (XFetchName(display, children[i], &name) && name) {
+            found = std::strcmp(name, title) == 0 &&
+                    XGetWindowAttributes(display, children[i], &attributes) &&
+                    attributes.map_state == IsViewable;
+            XFree(name);
+        }
+    }
+    XFree(children);
+    return found;
+}
+
+TEST(HostIconOnDBusTrayTest, TheIconOffersItsCommandsAsAMenuOverTheBus) {
+    PrivateDisplay x;
+    ASSERT_TRUE(x.isRunning()) << x.error().toStdString();
+    DesktopTrayBus bus;
+    ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
+    TestHttpServer server;
+    resetSettings();
+    auto host = makeHost(QStringLiteral("R&D <b>api</b>"), server.url(QStringLiteral("/ok")));
+    host->setHasMenuBarItem(true);
+    HostStore::write({host});
+
+    TrayAppProcess tarvik(QStringLiteral(TARVIK_BINARY), x.name());
+    QString hostItem;
+    std::optional<std::pair<uint, DesktopTrayBus::MenuEntry>> layout;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const QString &item : bus.registeredItems()) {
+                layout = bus.layout(item);
+                if (layout && !layout->second.find(QStringLiteral("Manage")) &&
+                    layout->second.find(QStringLiteral("Edit"))) {
+                    hostItem = item;
+                    return true;
+                }
+            }
+            return false;
+        },
+        10000))
+        << tarvik.output().toStdString();
+    QStringList labels;
+    for (const auto &entry : layout->second.children)
+        labels << entry.label();
+    EXPECT_EQ(labels, QStringList({QStringLiteral("Pause"), QStringLiteral("Edit"),
+                                   QStringLiteral("Ping Now")}));
+    ASSERT_TRUE(waitUntil([&] { return bus.toolTip(hostItem).contains(QStringLiteral("ms")); }));
+    const QString tip = bus.toolTip(hostItem);
+    EXPECT_TRUE(tip.startsWith(QStringLiteral("R&D <b>api</b>\nAddress: "))) << tip.toStdString();
+    EXPECT_FALSE(tip.contains(QStringLiteral("Click"))) << tip.toStdString();
+
+    const int requests = server.totalRequests();
+    bus.click(hostItem, layout->second.find(QStringLiteral("Ping Now"))->id);
+    EXPECT_TRUE(waitUntil([&] { return server.totalRequests() > requests; }));
+
+    Display *display = XOpenDisplay(x.name().toLocal8Bit().constData());
+    ASSERT_TRUE(display);
+    EXPECT_FALSE(windowShown(display, "New Host"));
+    bus.click(hostItem, layout->second.find(QStringLiteral("Edit"))->id);
+    EXPECT_TRUE(waitUntil([&] { return windowShown(display, "New Host"); }));
+    XCloseDisplay(display);
+
+    bus.click(hostItem, layout->second.find(QStringLiteral("Pause"))->id);
+    ASSERT_TRUE(waitUntil([&] {
+        layout = bus.layout(hostItem);
+        return layout && layout->second.find(QStringLiteral("Start"));
+    }));
+    EXPECT_FALSE(HostStore::readStoredHosts()->at(0)->isActive());
+}
+} // namespace

@@ -18,6 +18,7 @@
 #include "windows/TRHostsWindowController.h"
 
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
 #include <QWidgetAction>
 
@@ -100,7 +101,7 @@ TEST_F(MenuTest, RebuildingLeavesExactlyOneRowPerHostInListOrder) {
 
     engine.hosts().clear();
     controller->reloadHostItems();
-    EXPECT_EQ(titles(controller->menu()).first(), QStringLiteral("Manage"));
+    EXPECT_EQ(titles(controller->menu()).mid(1), fixedItems());
 }
 
 TEST_F(MenuTest, RowTitlesAreShownAsTyped) {
@@ -209,11 +210,127 @@ TEST_F(MenuTest, RemovingFromARowRemovesThatHostAndReopensTheMenu) {
 TEST_F(MenuTest, EditingFromARowClosesTheMenuAndOpensTheForm) {
     link({QStringLiteral("a")});
     controller->menu()->popup(QPoint(10, 10));
-    controller->hostRows()[0]->editButton()->click();
-    QTest::mouseRelease(controller->hostRows()[0]->editButton(), Qt::LeftButton);
+    LMMenuItem *row = controller->hostRows()[0];
+    row->buttonMenu()->popup(QPoint(20, 10));
+    QTest::mousePress(row->editButton(), Qt::LeftButton);
+    QTest::mouseRelease(row->editButton(), Qt::LeftButton);
     ASSERT_EQ(delegate.formRequests.size(), 1u);
     EXPECT_EQ(delegate.formRequests[0], engine.hosts()[0]);
     EXPECT_FALSE(controller->menu()->isVisible());
+}
+
+// Pausing from a row saves the list, which used to rebuild every row and delete the open one
+// with its submenu: the menu closed and the new state was never seen.
+TEST_F(MenuTest, PausingFromAnOpenRowKeepsTheRowAndItsSubmenuOpen) {
+    link({QStringLiteral("a"), QStringLiteral("b")});
+    QMenu *menu = controller->menu();
+    menu->popup(QPoint(10, 10));
+    QPointer<LMMenuItem> row = controller->hostRows()[1];
+    menu->setActiveAction(row);
+    if (!row->buttonMenu()->isVisible())
+        QTest::keyClick(menu, Qt::Key_Right);
+    QPointer<QMenu> submenu = row->buttonMenu();
+    ASSERT_TRUE(submenu && submenu->isVisible());
+    QPointer<StateButton> button = row->stateButton();
+    ASSERT_TRUE(button);
+
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(9, 9));
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(9, 9));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+
+    EXPECT_FALSE(engine.hosts()[1]->isActive());
+    EXPECT_FALSE(HostStore::readStoredHosts()->at(1)->isActive()) << "saved";
+    ASSERT_TRUE(row) << "the open row was deleted";
+    ASSERT_TRUE(submenu && button);
+    EXPECT_EQ(controller->hostRows()[1], row.data());
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_TRUE(submenu->isVisible());
+    EXPECT_EQ(button->imageName(), QStringLiteral("LMPlay"));
+    EXPECT_EQ(dotColor(row), StatusColors::gray());
+
+    // And back, from the same button.
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(9, 9));
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(9, 9));
+    EXPECT_TRUE(engine.hosts()[1]->isActive());
+    EXPECT_EQ(button->imageName(), QStringLiteral("LMPause"));
+    menu->hide();
+}
+
+// Rows and their commands are the same objects through state changes and saves, so an exported
+// copy of the menu keeps reaching them; only a change of the list itself adds or drops rows.
+TEST_F(MenuTest, RowsAreUpdatedInPlaceAndOnlyTheListChangesThem) {
+    link({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    const QList<LMMenuItem *> rows = controller->hostRows();
+    for (LMMenuItem *row : rows)
+        row->setExportedForm(true);
+    QPointer<QAction> pauseB = rows[1]->stateAction();
+
+    engine.hosts()[0]->setIsReachable(false);
+    engine.hostStateDidChange(*engine.hosts()[0]);
+    pauseB->trigger(); // saves
+    engine.hosts()[2]->setString(QStringLiteral("renamed"));
+    engine.save();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(pauseB) << "the command was made anew";
+    EXPECT_EQ(controller->hostRows(), rows);
+    EXPECT_EQ(rows[1]->stateAction(), pauseB);
+    EXPECT_EQ(pauseB->text(), QStringLiteral("Start"));
+    EXPECT_EQ(dotColor(rows[0]), StatusColors::red());
+    EXPECT_EQ(rows[2]->text(), QStringLiteral("renamed"));
+
+    // Removing one host and adding another keeps the rows of the others.
+    QPointer<LMMenuItem> removed = rows[0];
+    const std::shared_ptr<Host> first = engine.hosts()[0];
+    engine.removeHost(first);
+    engine.hosts().insert(engine.hosts().begin(), makeHost(QStringLiteral("new")));
+    engine.save();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(removed);
+    EXPECT_EQ(titles(controller->menu()).mid(0, 4),
+              QStringList({QStringLiteral("new"), QStringLiteral("b"), QStringLiteral("renamed"),
+                           QStringLiteral("Manage")}));
+    EXPECT_EQ(controller->hostRows()[1], rows[1]);
+    EXPECT_EQ(controller->hostRows()[2], rows[2]);
+}
+
+TEST_F(MenuTest, RowsHaveSubmenusOnlyWhileTheMenuIsOpen) {
+    link({QStringLiteral("a"), QStringLiteral("b")});
+    for (LMMenuItem *row : controller->hostRows())
+        EXPECT_FALSE(row->menu());
+    controller->menu()->popup(QPoint(10, 10));
+    for (LMMenuItem *row : controller->hostRows())
+        EXPECT_TRUE(row->menu()) << "every row shows its submenu arrow";
+    controller->menu()->hide();
+    ASSERT_TRUE(waitUntil([&] { return !controller->hostRows()[0]->menu(); }));
+    EXPECT_FALSE(controller->hostRows()[1]->menu());
+}
+
+TEST_F(MenuTest, WithNoHostsTheFirstRowAddsOne) {
+    link({});
+    ASSERT_EQ(titles(controller->menu()).first(), QStringLiteral("Add Host\u2026"));
+    EXPECT_EQ(titles(controller->menu()).mid(1), fixedItems());
+    controller->menu()->actions().first()->trigger();
+    ASSERT_EQ(delegate.formRequests.size(), 1u);
+    EXPECT_EQ(delegate.formRequests[0], nullptr) << "the form for a new host";
+
+    const std::shared_ptr<Host> added = engine.addHost(QStringLiteral("http://127.0.0.1:1/"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(titles(controller->menu()),
+              QStringList{QStringLiteral("http://127.0.0.1:1/")} + fixedItems());
+    engine.removeHost(added);
+    EXPECT_EQ(titles(controller->menu()).first(), QStringLiteral("Add Host\u2026"));
+}
+
+TEST_F(MenuTest, LongNamesAreShortenedInRows) {
+    const QString longName =
+        QStringLiteral("a-very-long-host-name-that-goes-on.example.com/status");
+    link({longName});
+    LMMenuItem *row = controller->hostRows()[0];
+    EXPECT_EQ(row->text().size(), LMMenuItem::longestTitle);
+    EXPECT_TRUE(row->text().endsWith(QChar(0x2026)));
+    EXPECT_EQ(row->toolTip(), longName);
+    EXPECT_TRUE(controller->menu()->toolTipsVisible());
 }
 
 } // namespace
@@ -221,11 +338,15 @@ TEST_F(MenuTest, EditingFromARowClosesTheMenuAndOpensTheForm) {
 // The menu's commands and the two preferences behind them.
 #include "app/BuildInfo.h"
 #include "login/LoginItem.h"
+#include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
 #include "statusmenu/TRMenuBarController.h"
+#include "support/DesktopTrayBus.h"
+#include "support/PrivateDisplay.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
+#include "support/TrayAppProcess.h"
 #include "trayitem/StatusItem.h"
 #include "updates/Updater.h"
 
@@ -449,6 +570,116 @@ TEST_F(CommandsTest, PingNowStartsARound) {
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
     item(controller->menu(), QStringLiteral("Ping Now"))->trigger();
     EXPECT_EQ(rounds.count(), 1);
+}
+} // namespace
+
+// The menu as a desktop with a D-Bus tray (KDE, GNOME's extension) sees it: the real Tarvik on
+// its own X display and a private session bus, read and clicked over the bus.
+namespace {
+using Entry = DesktopTrayBus::MenuEntry;
+
+void collectIds(const Entry &entry, const QString &path, QMap<QString, int> &ids) {
+    for (const Entry &child : entry.children) {
+        const QString name = path + u'/' + child.label();
+        if (!child.label().isEmpty())
+            ids.insert(name, child.id);
+        collectIds(child, name, ids);
+    }
+}
+
+// Every labelled entry by its path ("/down/Pause"), with its id; only visible entries count.
+QMap<QString, int> idsOf(const Entry &root) {
+    QMap<QString, int> ids;
+    collectIds(root, QString(), ids);
+    return ids;
+}
+
+QByteArray dotOf(const Entry &root, const QString &row) {
+    for (const Entry &child : root.children)
+        if (child.label() == row)
+            return child.properties.value(QStringLiteral("icon-data")).toByteArray();
+    return {};
+}
+
+TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevision) {
+    PrivateDisplay display;
+    ASSERT_TRUE(display.isRunning()) << display.error().toStdString();
+    DesktopTrayBus bus;
+    ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
+    auto server = std::make_unique<TestHttpServer>();
+    resetSettings();
+    HostStore::write(
+        {makeHost(QStringLiteral("up"), server->url(QStringLiteral("/ok"))),
+         makeHost(QStringLiteral("down"), server->url(QStringLiteral("/status/503")))});
+
+    TrayAppProcess tarvik(QStringLiteral(TARVIK_BINARY), display.name());
+    QString menuItem;
+    std::optional<std::pair<uint, Entry>> layout;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const QString &item : bus.registeredItems())
+                if ((layout = bus.layout(item)) && layout->second.find(QStringLiteral("Manage"))) {
+                    menuItem = item;
+                    return true;
+                }
+            return false;
+        },
+        10000))
+        << tarvik.output().toStdString();
+    // The first round's results are in once the two dots differ.
+    ASSERT_TRUE(waitUntil([&] {
+        layout = bus.layout(menuItem);
+        return layout && dotOf(layout->second, QStringLiteral("up")) !=
+                             dotOf(layout->second, QStringLiteral("down"));
+    }));
+    const QMap<QString, int> before = idsOf(layout->second);
+    ASSERT_TRUE(before.contains(QStringLiteral("/down/Pause")))
+        << before.keys().join(u' ').toStdString();
+    const QByteArray upWhenUp = dotOf(layout->second, QStringLiteral("up"));
+    bus.watchLayoutUpdates(menuItem);
+
+    // Pause from the exported row: the host is paused and saved.
+    bus.click(menuItem, before.value(QStringLiteral("/down/Pause")));
+    ASSERT_TRUE(waitUntil([&] {
+        layout = bus.layout(menuItem);
+        return layout && layout->second.find(QStringLiteral("Start"));
+    }));
+    // A round in which "up" goes down: the server is gone.
+    server.reset();
+    bus.click(menuItem, before.value(QStringLiteral("/Ping Now")));
+    ASSERT_TRUE(waitUntil([&] {
+        layout = bus.layout(menuItem);
+        return layout && dotOf(layout->second, QStringLiteral("up")) != upWhenUp;
+    }));
+    QMap<QString, int> after = idsOf(layout->second);
+    EXPECT_EQ(after.take(QStringLiteral("/down/Start")),
+              before.value(QStringLiteral("/down/Pause")))
+        << "the same command, now saying Start";
+    QMap<QString, int> expected = before;
+    expected.remove(QStringLiteral("/down/Pause"));
+    EXPECT_EQ(after, expected) << "every item keeps its id";
+    EXPECT_TRUE(bus.layoutUpdates().isEmpty()) << "nothing but properties changed";
+
+    // Ids read before all that still work: Start again, then Remove "up".
+    bus.click(menuItem, before.value(QStringLiteral("/down/Pause")));
+    ASSERT_TRUE(waitUntil([&] {
+        layout = bus.layout(menuItem);
+        return layout && !layout->second.find(QStringLiteral("Start"));
+    }));
+    EXPECT_TRUE(HostStore::readStoredHosts()->at(1)->isActive());
+    bus.click(menuItem, before.value(QStringLiteral("/up/Remove")));
+    ASSERT_TRUE(waitUntil([&] {
+        layout = bus.layout(menuItem);
+        return layout && !layout->second.find(QStringLiteral("up"));
+    }));
+    // The structure changed: the desktop is told with a newer revision.
+    ASSERT_TRUE(waitUntil([&] { return !bus.layoutUpdates().isEmpty(); }));
+    EXPECT_GT(bus.layoutUpdates().last(), layout->first);
+    const QMap<QString, int> left = idsOf(layout->second);
+    EXPECT_EQ(left.value(QStringLiteral("/down/Pause")),
+              before.value(QStringLiteral("/down/Pause")));
+    EXPECT_EQ(left.value(QStringLiteral("/down")), before.value(QStringLiteral("/down")));
+    ASSERT_EQ(HostStore::readStoredHosts()->size(), 1u);
 }
 } // namespace
 

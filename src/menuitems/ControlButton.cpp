@@ -30,8 +30,16 @@ void ControlButton::paintEvent(QPaintEvent *) {
     icon().paint(&painter, target);
 }
 
+void ControlButton::mousePressEvent(QMouseEvent *event) {
+    QAbstractButton::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton)
+        pressedHere_ = true;
+}
+
 void ControlButton::mouseReleaseEvent(QMouseEvent *event) {
     QAbstractButton::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton)
-        act();
+    if (event->button() != Qt::LeftButton || !pressedHere_)
+        return;
+    pressedHere_ = false;
+    act();
 }

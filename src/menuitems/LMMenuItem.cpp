@@ -13,29 +13,33 @@
 #include <QMenu>
 #include <QWidgetAction>
 
+namespace {
+// One font object for every row, so rows share it rather than each holding a copy.
+const QFont &rowFont() {
+    static const QFont font =
+        DigitAlignedFont::font(QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF());
+    return font;
+}
+} // namespace
+
 LMMenuItem::LMMenuItem(std::shared_ptr<LMItemable> modelObject, QObject *parent)
     : QAction(parent)
-    , modelObject_(std::move(modelObject))
-    , submenu_(std::make_unique<QMenu>()) {
-    setFont(
-        DigitAlignedFont::font(QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF()));
+    , modelObject_(std::move(modelObject)) {
+    setFont(rowFont());
+    refresh();
+}
 
-    // The widget form: a plain 68 x 20 view holding the three buttons, owned by its action.
-    auto view = std::make_unique<QWidget>();
-    view->setFixedSize(68, 20);
-    stateButton_ = new StateButton(modelObject_, view.get());
-    editButton_ = new EditButton(this, view.get());
-    removeButton_ = new RemoveButton(this, view.get());
-    viewAction_ = new QWidgetAction(submenu_.get());
-    viewAction_->setDefaultWidget(view.release());
-    submenu_->addAction(viewAction_);
+LMMenuItem::~LMMenuItem() {
+    setMenu(static_cast<QMenu *>(nullptr));
+    delete submenu_;
+}
 
-    // The exported form.
-    stateAction_ = submenu_->addAction(QString());
-    connect(stateAction_, &QAction::triggered, this, [this] {
-        StateButton::toggle(*modelObject_);
-        showStateOnAction();
-    });
+void LMMenuItem::ensureSubmenu() {
+    if (submenu_)
+        return;
+    submenu_ = new QMenu();
+    // The exported form: plain commands, the same objects for as long as the submenu lives.
+    stateAction_ = submenu_->addAction(QString(), this, &LMMenuItem::toggleModel);
     editAction_ = submenu_->addAction(NamedImages::icon(QStringLiteral("LMEdit")),
                                       QStringLiteral("Edit"), this, &LMMenuItem::requestEdit);
     removeAction_ = submenu_->addAction(NamedImages::icon(QStringLiteral("LMRemove")),
@@ -43,37 +47,108 @@ LMMenuItem::LMMenuItem(std::shared_ptr<LMItemable> modelObject, QObject *parent)
     editAction_->setToolTip(QStringLiteral("Edit"));
     removeAction_->setToolTip(QStringLiteral("Remove"));
     showStateOnAction();
-
-    setMenu(submenu_.get());
-    setExportedForm(false);
+    // The widget form is made when Tarvik's own pop-up is about to show the submenu.
+    connect(submenu_, &QMenu::aboutToShow, this, [this] {
+        if (!exported_)
+            makeButtonView();
+    });
+    showFormInSubmenu();
+    setMenu(submenu_.data());
 }
 
-LMMenuItem::~LMMenuItem() {
+void LMMenuItem::releaseSubmenu() {
+    if (!submenu_ || exported_ || submenu_->isVisible())
+        return;
     setMenu(static_cast<QMenu *>(nullptr));
+    submenu_->deleteLater();
+    submenu_ = nullptr;
+}
+
+void LMMenuItem::makeButtonView() {
+    if (viewAction_)
+        return;
+    // A plain 68 x 20 view holding the three buttons, owned by its action.
+    auto view = std::make_unique<QWidget>();
+    view->setFixedSize(68, 20);
+    stateButton_ = new StateButton(modelObject_, view.get());
+    editButton_ = new EditButton(this, view.get());
+    removeButton_ = new RemoveButton(this, view.get());
+    viewAction_ = new QWidgetAction(submenu_);
+    viewAction_->setDefaultWidget(view.release());
+    submenu_->insertAction(stateAction_, viewAction_);
+    showFormInSubmenu();
+}
+
+QMenu *LMMenuItem::buttonMenu() const {
+    return submenu_;
+}
+
+StateButton *LMMenuItem::stateButton() const {
+    return stateButton_;
+}
+
+EditButton *LMMenuItem::editButton() const {
+    return editButton_;
+}
+
+RemoveButton *LMMenuItem::removeButton() const {
+    return removeButton_;
 }
 
 QWidget *LMMenuItem::buttonView() const {
-    return viewAction_->defaultWidget();
+    return viewAction_ ? viewAction_->defaultWidget() : nullptr;
 }
 
 void LMMenuItem::setExportedForm(bool exported) {
     exported_ = exported;
-    viewAction_->setVisible(!exported);
-    for (QAction *action : {stateAction_, editAction_, removeAction_})
-        action->setVisible(exported);
-    const QString title = modelObject_->string();
-    setText(exported ? MenuText::forExportedMenu(title) : MenuText::forMenu(title));
     if (exported)
-        showStateOnAction();
+        ensureSubmenu();
+    showFormInSubmenu();
+    refresh();
+}
+
+void LMMenuItem::showFormInSubmenu() {
+    if (!submenu_)
+        return;
+    if (viewAction_)
+        viewAction_->setVisible(!exported_);
+    for (QAction *action : {stateAction_.data(), editAction_.data(), removeAction_.data()})
+        action->setVisible(exported_ || !viewAction_);
+}
+
+void LMMenuItem::refresh() {
+    const QString title = modelObject_->string();
+    const QString shown = MenuText::elided(title, longestTitle);
+    const QString text = exported_ ? MenuText::forExportedMenu(shown) : MenuText::forMenu(shown);
+    // Only what changed is set: each change of an exported item is sent to the desktop.
+    if (QAction::text() != text)
+        setText(text);
+    // A shortened name is shown whole on hover.
+    const bool elided = shown != title;
+    if (elided || elided_)
+        setToolTip(elided ? title : QString());
+    elided_ = elided;
+    showStateOnAction();
 }
 
 void LMMenuItem::showStateOnAction() {
     const bool active = modelObject_->isActive();
+    if (stateButton_)
+        stateButton_->showState(active);
+    if (!stateAction_)
+        return;
     const QString what = active ? QStringLiteral("Pause") : QStringLiteral("Start");
+    if (stateAction_->text() == what)
+        return;
     stateAction_->setText(what);
     stateAction_->setToolTip(what);
     stateAction_->setIcon(
         NamedImages::icon(active ? QStringLiteral("LMPause") : QStringLiteral("LMPlay")));
+}
+
+void LMMenuItem::toggleModel() {
+    StateButton::toggle(*modelObject_);
+    showStateOnAction();
 }
 
 void LMMenuItem::requestEdit() {

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QFont>
+#include <QPointer>
 
 #include <memory>
 
@@ -18,9 +19,18 @@ class RemoveButton;
 // menu it is one 68 x 20 view with three image buttons. Where the desktop shows an exported
 // copy of the menu, widgets are lost, so the same three commands are plain actions with the same
 // images, tooltips and effects.
+//
+// A row is cheap while its menu is closed: the submenu is made only when the row is about to be
+// seen (`ensureSubmenu`) and the button view only when the submenu itself opens, since a list of
+// thousands of hosts would otherwise hold thousands of idle widgets. The row and the commands of
+// its submenu stay the same objects while the row lives, so a desktop holding an exported copy
+// keeps reaching them; `refresh` updates what they show in place.
 class LMMenuItem : public QAction {
     Q_OBJECT
 public:
+    // Names longer than this are shortened in the row; the tooltip keeps the whole name.
+    static constexpr int longestTitle = 40;
+
     LMMenuItem(std::shared_ptr<LMItemable> modelObject, QObject *parent = nullptr);
     ~LMMenuItem() override;
 
@@ -33,12 +43,20 @@ public:
     void setExportedForm(bool exported);
     bool exportedForm() const { return exported_; }
 
-    // The row's submenu and what it holds, for the menu code and tests.
-    QMenu *buttonMenu() const { return submenu_.get(); }
+    // Makes the submenu with its plain commands, if it is not there yet.
+    void ensureSubmenu();
+    // Lets the submenu and its widgets go (later, as a click may still be running in them). Rows
+    // of an exported menu keep theirs: the desktop may read them at any time.
+    void releaseSubmenu();
+    // Shows the model's current title and state, on the row and in its submenu.
+    void refresh();
+
+    // The row's submenu and what it holds, for the menu code and tests; empty until made.
+    QMenu *buttonMenu() const;
     QWidget *buttonView() const;
-    StateButton *stateButton() const { return stateButton_; }
-    EditButton *editButton() const { return editButton_; }
-    RemoveButton *removeButton() const { return removeButton_; }
+    StateButton *stateButton() const;
+    EditButton *editButton() const;
+    RemoveButton *removeButton() const;
     QAction *stateAction() const { return stateAction_; }
     QAction *editAction() const { return editAction_; }
     QAction *removeAction() const { return removeAction_; }
@@ -46,19 +64,25 @@ public:
     // Passes a request from the edit or remove button on to the delegate, if any.
     void requestEdit();
     void requestRemove();
+    // The start/pause command, from either form.
+    void toggleModel();
 
 private:
+    void makeButtonView();
+    void showFormInSubmenu();
     void showStateOnAction();
 
     LMMenuItemDelegate *delegate_ = nullptr;
     std::shared_ptr<LMItemable> modelObject_;
-    std::unique_ptr<QMenu> submenu_;
-    QWidgetAction *viewAction_ = nullptr;
-    StateButton *stateButton_ = nullptr;
-    EditButton *editButton_ = nullptr;
-    RemoveButton *removeButton_ = nullptr;
-    QAction *stateAction_ = nullptr;
-    QAction *editAction_ = nullptr;
-    QAction *removeAction_ = nullptr;
+    // Owned by the row; deleted later rather than at once, since a click in it may be running.
+    QPointer<QMenu> submenu_;
+    QPointer<QWidgetAction> viewAction_;
+    QPointer<StateButton> stateButton_;
+    QPointer<EditButton> editButton_;
+    QPointer<RemoveButton> removeButton_;
+    QPointer<QAction> stateAction_;
+    QPointer<QAction> editAction_;
+    QPointer<QAction> removeAction_;
     bool exported_ = false;
+    bool elided_ = false;
 };

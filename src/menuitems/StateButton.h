@@ -10,9 +10,9 @@ public:
     // The switch itself, shared with the exported menu's plain action.
     static void toggle(LMItemable &model);
 
+    // Shows what the next click will do.
+    void showState(bool active);
+
 protected:
     void act() override;
-
-private:
-    void showState(bool active);
 };

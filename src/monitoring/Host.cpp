@@ -1,6 +1,7 @@
 #include "monitoring/Host.h"
 
 #include "app/AppDelegate.h"
+#include "monitoring/HostIconMenu.h"
 #include "monitoring/HostStatusItemFace.h"
 #include "monitoring/StatusColors.h"
 #include "monitoring/TRHostController.h"
@@ -42,6 +43,9 @@ std::unique_ptr<StatusItem> Host::makeStatusItem() {
         if (const auto target = host.lock())
             target->edit(ModifierFlags::current());
     });
+    // Where the tray shows menus itself a click carries no keys; the menu offers the rest.
+    if (StatusItem::menusAreExported())
+        new HostIconMenu(weak_from_this(), item.get()); // owned by the item
     return item;
 }
 

@@ -12,19 +12,22 @@
 
 #include <cmath>
 
-QString HostStatusItemFace::toolTip(const Host &host) {
-    return toolTip(host, QDateTime::currentDateTimeUtc());
+QString HostStatusItemFace::toolTip(const Host &host, bool withGestures) {
+    return toolTip(host, QDateTime::currentDateTimeUtc(), withGestures);
 }
 
-QString HostStatusItemFace::toolTip(const Host &host, const QDateTime &now) {
+QString HostStatusItemFace::toolTip(const Host &host, const QDateTime &now, bool withGestures) {
     const double seconds = host.lastRequestDuration().value_or(0.0);
     const auto ms = static_cast<long long>(std::trunc(seconds * 1000.0));
     const std::optional<QString> certificate =
         CertificateNotice::toolTipLine(host.certificateExpiry(), now);
-    return host.string() + QStringLiteral("\nAddress: ") + displayAddress(host.address()) +
-           QStringLiteral("\nLast Request Duration: ") + QString::number(ms) +
-           QStringLiteral("ms") + (certificate ? QStringLiteral("\n") + *certificate : QString()) +
-           QStringLiteral("\n") + QStringLiteral("\nClick: Toggle Activation") +
+    const QString facts =
+        host.string() + QStringLiteral("\nAddress: ") + displayAddress(host.address()) +
+        QStringLiteral("\nLast Request Duration: ") + QString::number(ms) + QStringLiteral("ms") +
+        (certificate ? QStringLiteral("\n") + *certificate : QString());
+    if (!withGestures)
+        return facts;
+    return facts + QStringLiteral("\n") + QStringLiteral("\nClick: Toggle Activation") +
            QStringLiteral("\nOption + Click: Edit") + QStringLiteral("\nControl + Click: Ping Now");
 }
 

@@ -18,8 +18,10 @@ public:
 
     // Name, address, last duration, an empty line, then the three gestures.
     // With an https host's certificate known, its days left (or a warning) follow the duration.
-    static QString toolTip(const Host &host);
-    static QString toolTip(const Host &host, const QDateTime &now);
+    // Without `withGestures` (trays where a click carries no keys, and a menu offers the
+    // commands) it ends before the empty line.
+    static QString toolTip(const Host &host, bool withGestures = true);
+    static QString toolTip(const Host &host, const QDateTime &now, bool withGestures = true);
     // The short name, or "#" without one, in the 14-point digit-aligned font.
     static AttributedText title(const Host &host);
     // 20 x 20, transparent but for a 2-point bar along the bottom edge in `color`.

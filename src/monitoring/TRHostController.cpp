@@ -195,7 +195,7 @@ void TRHostController::updateStatusItem(Host &host) {
     if (!item)
         return;
     const AttributedText title = HostStatusItemFace::title(host);
-    item->button()->setToolTip(HostStatusItemFace::toolTip(host));
+    item->button()->setToolTip(HostStatusItemFace::toolTip(host, !StatusItem::menusAreExported()));
     item->button()->setAttributedTitle(title);
     item->setLength(HostStatusItemFace::length(title));
 }

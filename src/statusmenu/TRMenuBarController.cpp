@@ -48,6 +48,21 @@ TRMenuBarController::TRMenuBarController(QObject *parent)
     connect(statusItem_.get(), &StatusItem::menuWillPopUp, this,
             [this] { setRowsExported(false); });
     connect(menu_.get(), &QMenu::aboutToHide, this, [this] { setRowsExported(menuIsExported_); });
+    // Rows get their submenus when the menu is about to be seen, and let them go once it has
+    // closed, so a long list costs little while the menu is shut.
+    connect(menu_.get(), &QMenu::aboutToShow, this, [this] {
+        for (LMMenuItem *row : hostRows())
+            row->ensureSubmenu();
+    });
+    connect(menu_.get(), &QMenu::aboutToHide, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (menu_->isVisible())
+                return;
+            for (LMMenuItem *row : hostRows())
+                row->releaseSubmenu();
+        });
+    });
+    menu_->setToolTipsVisible(true);
     buildMenu();
 }
 
@@ -190,34 +205,91 @@ QList<LMMenuItem *> TRMenuBarController::hostRows() const {
 }
 
 QIcon TRMenuBarController::statusDot(const Host &host) {
+    // Three colours, so three icons shared by every row.
+    static QHash<QRgb, QIcon> dots;
     const QColor color = host.statusColor();
-    return PaintedIcon::make(QSizeF(10, 10), [color](QPainter &painter, const QRectF &r) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawEllipse(r);
-    });
+    QIcon &dot = dots[color.rgba()];
+    if (dot.isNull())
+        dot = PaintedIcon::make(QSizeF(10, 10), [color](QPainter &painter, const QRectF &r) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(color);
+            painter.drawEllipse(r);
+        });
+    return dot;
 }
 
 void TRMenuBarController::reloadHostItems() {
-    // A row may be in the middle of handling its own click (its start/pause button saves the
-    // list, which lands here), so rows leave the menu now and are deleted later.
-    for (LMMenuItem *row : hostRows()) {
-        menu_->removeAction(row);
-        row->deleteLater();
-    }
     if (hostsWindowController_)
         hostsWindowController_->hostsWindow()->table()->reloadData();
-    if (!hostController_)
-        return;
-    const HostList &hosts = hostController_->hosts();
-    for (auto it = hosts.rbegin(); it != hosts.rend(); ++it) {
-        auto *row = new LMMenuItem(*it, menu_.get());
+    static const HostList noHosts;
+    const HostList &hosts = hostController_ ? hostController_->hosts() : noHosts;
+
+    // Rows are kept and updated in place: a row may be open with its submenu (its start/pause
+    // button saves the list, which lands here), and a desktop showing an exported copy of the
+    // menu reaches items by ids that last only as long as their actions. Only rows whose host
+    // left the list go, later, since one may be in the middle of handling its own click.
+    QHash<const Host *, QList<LMMenuItem *>> unused;
+    for (LMMenuItem *row : hostRows())
+        unused[hostOf(row).get()].append(row);
+    QList<LMMenuItem *> wanted;
+    wanted.reserve(qsizetype(hosts.size()));
+    for (const std::shared_ptr<Host> &host : hosts) {
+        QList<LMMenuItem *> &kept = unused[host.get()];
+        if (!kept.isEmpty()) {
+            wanted.append(kept.takeFirst());
+            continue;
+        }
+        auto *row = new LMMenuItem(host, menu_.get());
         row->setDelegate(this);
-        row->setIcon(statusDot(**it));
         row->setExportedForm(menuIsExported_ && !menu_->isVisible());
-        const QList<QAction *> actions = menu_->actions();
-        menu_->insertAction(actions.isEmpty() ? nullptr : actions.first(), row);
+        if (menu_->isVisible())
+            row->ensureSubmenu();
+        wanted.append(row);
     }
+    for (const QList<LMMenuItem *> &rows : std::as_const(unused))
+        for (LMMenuItem *row : rows) {
+            menu_->removeAction(row);
+            row->deleteLater();
+        }
+
+    // Put the rows in list order at the top; a row already in its place is not touched.
+    for (qsizetype i = 0; i < wanted.size(); ++i) {
+        const QList<QAction *> actions = menu_->actions();
+        if (i < actions.size() && actions[i] == wanted[i])
+            continue;
+        menu_->insertAction(i < actions.size() ? actions[i] : nullptr, wanted[i]);
+    }
+    for (qsizetype i = 0; i < wanted.size(); ++i) {
+        wanted[i]->refresh();
+        setDot(wanted[i], *hosts[size_t(i)]);
+    }
+    showAddHostRow(hosts.empty() && hostController_);
+}
+
+void TRMenuBarController::showAddHostRow(bool show) {
+    if (show == bool(addHostItem_))
+        return;
+    if (!show) {
+        menu_->removeAction(addHostItem_);
+        addHostItem_->deleteLater();
+        addHostItem_ = nullptr;
+        return;
+    }
+    addHostItem_ = new QAction(QStringLiteral("Add Host\u2026"), menu_.get());
+    connect(addHostItem_, &QAction::triggered, this, &TRMenuBarController::addHostClick);
+    menu_->insertAction(menu_->actions().value(0), addHostItem_);
+}
+
+void TRMenuBarController::addHostClick() {
+    if (AppDelegate *delegate = AppDelegate::current())
+        delegate->showEditHostWindow(nullptr);
+}
+
+void TRMenuBarController::setDot(LMMenuItem *row, const Host &host) {
+    const QIcon dot = statusDot(host);
+    // The dots are shared, so an unchanged colour is the same icon and is not sent again.
+    if (row->icon().cacheKey() != dot.cacheKey())
+        row->setIcon(dot);
 }
 
 void TRMenuBarController::refreshHostItem(const Host &host) {
@@ -236,8 +308,10 @@ void TRMenuBarController::refreshHostItem(const Host &host) {
         if (sameHostName(hostOf(row)->string(), host.string()))
             match = row;
     }
-    if (match)
-        match->setIcon(statusDot(*hostOf(match)));
+    if (match) {
+        setDot(match, *hostOf(match));
+        match->refresh();
+    }
 }
 
 void TRMenuBarController::setDownCount(int count) {

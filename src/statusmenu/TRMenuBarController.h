@@ -58,6 +58,9 @@ public:
     void editModelObject(const std::shared_ptr<LMItemable> &modelObject) override;
     void removeModelObject(const std::shared_ptr<LMItemable> &modelObject) override;
 
+    // The first row while the list is empty: opens the form for a new host.
+    void addHostClick();
+    QAction *addHostItem() const { return addHostItem_; }
     void manageClick();
     void pingClick();
     // A frequency item was chosen: it takes the check mark and its tag is stored.
@@ -88,6 +91,8 @@ private:
                               void (TRMenuBarController::*slot)(QAction *));
     static void registerLoginItem(bool enabled);
     void setRowsExported(bool exported);
+    void showAddHostRow(bool show);
+    static void setDot(LMMenuItem *row, const Host &host);
 
     // Declared before the rows' menu so the rows go first.
     std::unique_ptr<TRHostsWindowController> hostsWindowController_;
@@ -99,6 +104,7 @@ private:
     QAction *supportMenuItem_ = nullptr;
     QAction *rateMenuItem_ = nullptr;
     QString projectPage_;
+    QAction *addHostItem_ = nullptr;
     TRHostController *hostController_ = nullptr;
     // Whether the desktop shows the menu as an exported copy, where rows need their plain form.
     bool menuIsExported_ = false;

@@ -2,6 +2,9 @@
 
 #include <QGuiApplication>
 
+// Xlib last: its macros (None, Bool, Status...) would clash with Qt's names.
+#include <X11/XKBlib.h>
+
 std::uint64_t ModifierFlags::fromQt(Qt::KeyboardModifiers modifiers) {
 #ifdef Q_OS_MACOS
     // Qt reports the Command key as Control on macOS, and Control as Meta.
@@ -25,6 +28,19 @@ std::uint64_t ModifierFlags::fromQt(Qt::KeyboardModifiers modifiers) {
     return flags;
 }
 
+std::uint64_t ModifierFlags::read(Qt::KeyboardModifiers held, _XDisplay *display) {
+    std::uint64_t flags = fromQt(held);
+    XkbStateRec state{};
+    if (display && XkbGetState(display, XkbUseCoreKbd, &state) == Success &&
+        (state.locked_mods & LockMask))
+        flags |= capsLock;
+    return flags;
+}
+
 std::uint64_t ModifierFlags::current() {
-    return fromQt(QGuiApplication::queryKeyboardModifiers());
+    Display *display = nullptr;
+    if (const auto *x11 =
+            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+        display = x11->display();
+    return read(QGuiApplication::queryKeyboardModifiers(), display);
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+struct _XDisplay; // Xlib's Display
+
 // Keyboard modifiers as one set of flag bits, compared whole: a gesture meant for Control alone
 // must not fire for Control with Shift. The bit values are the ones the tray gestures were
 // defined with.
@@ -17,6 +19,10 @@ public:
     static constexpr std::uint64_t numericPad = 0x200000;
 
     static std::uint64_t fromQt(Qt::KeyboardModifiers modifiers);
+    // The keys `held`, plus Caps Lock when the X server behind `display` reports it locked.
+    // Qt's modifiers leave the lock out, so a Ctrl+click with Caps Lock on would pass for Ctrl
+    // alone. Without a display (other window systems) the keys held are all there is.
+    static std::uint64_t read(Qt::KeyboardModifiers held, _XDisplay *display);
     // The modifiers held right now, read from the window system.
     static std::uint64_t current();
 };

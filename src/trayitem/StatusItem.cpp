@@ -43,7 +43,21 @@ void StatusItem::setMenu(QMenu *menu) {
     menu_ = menu;
     // Exporting trays read the menu from here; elsewhere Tarvik pops it up itself on a left
     // click, and Qt does so on a right click.
-    tray_->setContextMenu(menu);
+    tray_->setContextMenu(menu ? menu : contextMenu_.data());
+}
+
+void StatusItem::setContextMenu(QMenu *menu) {
+    contextMenu_ = menu;
+    if (!menu_)
+        tray_->setContextMenu(menu);
+}
+
+QString StatusItem::toolTipForTray(const QString &text, bool exported) {
+    if (exported || text.isEmpty())
+        return text;
+    QString escaped = text.toHtmlEscaped();
+    escaped.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    return QStringLiteral("<p style=\"white-space:pre\">") + escaped + QStringLiteral("</p>");
 }
 
 QIcon StatusItem::renderedIcon() const {
@@ -60,7 +74,7 @@ QIcon StatusItem::renderedIcon() const {
 
 void StatusItem::refresh() {
     tray_->setIcon(renderedIcon());
-    tray_->setToolTip(button_.toolTip());
+    tray_->setToolTip(toolTipForTray(button_.toolTip(), menusAreExported()));
 }
 
 void StatusItem::popUpMenu() {
@@ -83,10 +97,14 @@ void StatusItem::onActivated(int reason) {
 
 bool StatusItem::menusAreExported() {
     // The same test Qt makes when it chooses between the D-Bus tray and the XEmbed one.
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(watcher))
-        return false;
-    QDBusInterface probe(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
-    return probe.property("IsStatusNotifierHostRegistered").toBool();
+    static const bool exported = [] {
+        const QDBusConnection bus = QDBusConnection::sessionBus();
+        const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+        if (!bus.isConnected() || !bus.interface() ||
+            !bus.interface()->isServiceRegistered(watcher))
+            return false;
+        QDBusInterface probe(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
+        return probe.property("IsStatusNotifierHostRegistered").toBool();
+    }();
+    return exported;
 }

@@ -32,6 +32,11 @@ public:
     QMenu *menu() const { return menu_; }
     // The menu is not owned.
     void setMenu(QMenu *menu);
+    // A menu for the tray's own context menu (an exported copy on D-Bus trays, a right click
+    // elsewhere), while a click still runs the button's action. Not owned; ignored while a menu
+    // is set with setMenu.
+    void setContextMenu(QMenu *menu);
+    QMenu *contextMenu() const { return contextMenu_; }
 
     // The square tray icon for the current state, drawable at any size.
     QIcon renderedIcon() const;
@@ -41,8 +46,13 @@ public:
     void popUpMenu();
 
     // True when the desktop's tray shows exported menus (StatusNotifierItem hosts): there a
-    // menu's widgets are lost and Qt gives no item geometry.
+    // menu's widgets are lost, Qt gives no item geometry and tooltips are plain text. Asked of
+    // the session bus once; Qt makes the same choice once for the process.
     static bool menusAreExported();
+    // The tooltip as handed to the tray. Trays that draw it themselves take plain text; Qt's own
+    // XEmbed tray shows it as a Qt tooltip, which reads text that looks like markup as markup,
+    // so there it is escaped to show exactly as typed, line breaks included.
+    static QString toolTipForTray(const QString &text, bool exported);
 
 Q_SIGNALS:
     // Before Tarvik pops up its own menu, so rows can switch to their widget form.
@@ -56,4 +66,5 @@ private:
     StatusItemButton button_;
     QSystemTrayIcon *tray_;
     QPointer<QMenu> menu_;
+    QPointer<QMenu> contextMenu_;
 };

@@ -1,5 +1,7 @@
 #include "windows/HostListModel.h"
 
+#include "menuitems/LMMenuItem.h"
+#include "menuitems/MenuText.h"
 #include "monitoring/HostName.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
@@ -20,8 +22,12 @@ int HostListModel::rowCount(const QModelIndex &parent) const {
 QVariant HostListModel::data(const QModelIndex &index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return engine_->hosts().at(size_t(index.row()))->string();
+    const QString name = engine_->hosts().at(size_t(index.row()))->string();
+    // A long name is shortened as in the menu; its tooltip shows it whole.
+    if (role == Qt::DisplayRole)
+        return MenuText::elided(name, LMMenuItem::longestTitle);
+    if (role == Qt::ToolTipRole)
+        return name;
     return {};
 }
 

@@ -1,0 +1,229 @@
+#include "support/DesktopTrayBus.h"
+
+#include "support/TestSupport.h"
+
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace {
+const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString watcherConnection = QStringLiteral("tarvik-test-watcher");
+const QString clientConnection = QStringLiteral("tarvik-test-client");
+const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
+
+void parseEntry(const QDBusArgument &argument, DesktopTrayBus::MenuEntry &entry) {
+    argument.beginStructure();
+    argument >> entry.id >> entry.properties;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QDBusVariant child;
+        argument >> child;
+        DesktopTrayBus::MenuEntry parsed;
+        parseEntry(child.variant().value<QDBusArgument>(), parsed);
+        entry.children.push_back(std::move(parsed));
+    }
+    argument.endArray();
+    argument.endStructure();
+}
+} // namespace
+
+// What a desktop's tray offers first: a registry of items, and word that a tray shows them.
+class ThreadedStatusNotifierWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+public:
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList items() const {
+        QMutexLocker lock(&mutex_);
+        return items_;
+    }
+
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString &service, const QDBusMessage &message) {
+        const QString item = service.startsWith(u'/')
+                                 ? message.service() + service
+                                 : service + QStringLiteral("/StatusNotifierItem");
+        {
+            QMutexLocker lock(&mutex_);
+            items_ << item;
+        }
+        Q_EMIT StatusNotifierItemRegistered(item);
+    }
+    void RegisterStatusNotifierHost(const QString &) {}
+
+Q_SIGNALS:
+    void StatusNotifierItemRegistered(const QString &item);
+
+private:
+    mutable QMutex mutex_;
+    QStringList items_;
+};
+
+// Receives an exported menu's LayoutUpdated signals.
+class LayoutSignalSink : public QObject {
+    Q_OBJECT
+public:
+    explicit LayoutSignalSink(QList<uint> *revisions)
+        : revisions_(revisions) {}
+public Q_SLOTS:
+    void layoutUpdated(uint revision, int) { revisions_->append(revision); }
+
+private:
+    QList<uint> *revisions_;
+};
+
+DesktopTrayBus::DesktopTrayBus() {
+    daemon_.setProgram(QStringLiteral("dbus-daemon"));
+    daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--print-address"),
+                          QStringLiteral("--nofork")});
+    daemon_.start();
+    if (!daemon_.waitForStarted(5000)) {
+        error_ = QStringLiteral("dbus-daemon did not start: ") + daemon_.errorString();
+        return;
+    }
+    while (!daemon_.canReadLine() && daemon_.waitForReadyRead(5000)) {
+    }
+    const QString address = QString::fromUtf8(daemon_.readLine()).trimmed();
+    if (address.isEmpty()) {
+        error_ = QStringLiteral("dbus-daemon printed no address");
+        return;
+    }
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+
+    watcher_ = new ThreadedStatusNotifierWatcher; // deleted on its thread's finish
+    QDBusConnection bus = QDBusConnection::connectToBus(address, watcherConnection);
+    const bool registered =
+        bus.isConnected() &&
+        bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), watcher_,
+                           QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
+                               QDBusConnection::ExportAllProperties);
+    // Registered here, then moved with what registering made, so it answers on its own thread.
+    watcher_->moveToThread(&watcherThread_);
+    QObject::connect(&watcherThread_, &QThread::finished, watcher_, &QObject::deleteLater);
+    watcherThread_.start();
+    if (!registered || !bus.registerService(watcherService)) {
+        error_ =
+            QStringLiteral("the watcher could not be registered: ") + bus.lastError().message();
+        return;
+    }
+    QDBusConnection::connectToBus(address, clientConnection);
+    address_ = address;
+}
+
+DesktopTrayBus::~DesktopTrayBus() {
+    QDBusConnection::disconnectFromBus(clientConnection);
+    QDBusConnection::disconnectFromBus(watcherConnection);
+    watcherThread_.quit();
+    watcherThread_.wait();
+    if (daemon_.state() != QProcess::NotRunning) {
+        daemon_.kill();
+        daemon_.waitForFinished(5000);
+    }
+}
+
+QStringList DesktopTrayBus::registeredItems() const {
+    return watcher_ ? watcher_->items() : QStringList();
+}
+
+std::pair<QString, QString> DesktopTrayBus::split(const QString &item) {
+    const qsizetype slash = item.indexOf(u'/');
+    return {item.left(slash), item.mid(slash)};
+}
+
+QDBusMessage DesktopTrayBus::call(const QString &service, const QString &path,
+                                  const QString &interface, const QString &method,
+                                  const QVariantList &arguments) {
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(arguments);
+    QDBusPendingCall pending = QDBusConnection(clientConnection).asyncCall(message, 5000);
+    waitUntil([&] { return pending.isFinished(); }, 6000);
+    return pending.reply();
+}
+
+QVariant DesktopTrayBus::property(const QString &item, const QString &name) {
+    const auto [service, path] = split(item);
+    const QDBusMessage reply =
+        call(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+             QStringLiteral("Get"), {itemInterface, name});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return reply.arguments().first().value<QDBusVariant>().variant();
+}
+
+QString DesktopTrayBus::toolTip(const QString &item) {
+    const auto [service, path] = split(item);
+    const QDBusMessage reply =
+        call(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+             QStringLiteral("Get"), {itemInterface, QStringLiteral("ToolTip")});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    // (icon name, pixmaps, title, text): Qt puts the tooltip in the title.
+    const QDBusArgument argument =
+        reply.arguments().first().value<QDBusVariant>().variant().value<QDBusArgument>();
+    QString iconName, title, text;
+    argument.beginStructure();
+    argument >> iconName;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        int width = 0, height = 0;
+        QByteArray pixels;
+        argument.beginStructure();
+        argument >> width >> height >> pixels;
+        argument.endStructure();
+    }
+    argument.endArray();
+    argument >> title >> text;
+    argument.endStructure();
+    return text.isEmpty() ? title : title + u'\n' + text;
+}
+
+QString DesktopTrayBus::menuPath(const QString &item) {
+    return property(item, QStringLiteral("Menu")).value<QDBusObjectPath>().path();
+}
+
+std::optional<std::pair<uint, DesktopTrayBus::MenuEntry>>
+DesktopTrayBus::layout(const QString &item) {
+    const QString path = menuPath(item);
+    if (path.isEmpty())
+        return std::nullopt;
+    const QDBusMessage reply = call(split(item).first, path, menuInterface,
+                                    QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2)
+        return std::nullopt;
+    MenuEntry root;
+    parseEntry(reply.arguments().at(1).value<QDBusArgument>(), root);
+    return std::make_pair(reply.arguments().at(0).toUInt(), std::move(root));
+}
+
+void DesktopTrayBus::click(const QString &item, int id) {
+    call(split(item).first, menuPath(item), menuInterface, QStringLiteral("Event"),
+         {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), uint(0)});
+}
+
+void DesktopTrayBus::watchLayoutUpdates(const QString &item) {
+    signalSink_ = std::make_unique<LayoutSignalSink>(&layoutUpdates_);
+    QDBusConnection(clientConnection)
+        .connect(split(item).first, menuPath(item), menuInterface, QStringLiteral("LayoutUpdated"),
+                 signalSink_.get(), SLOT(layoutUpdated(uint, int)));
+}
+
+const DesktopTrayBus::MenuEntry *DesktopTrayBus::MenuEntry::find(const QString &text) const {
+    for (const MenuEntry &child : children) {
+        if (child.label() == text)
+            return &child;
+        if (const MenuEntry *found = child.find(text))
+            return found;
+    }
+    return nullptr;
+}
+
+#include "DesktopTrayBus.moc"

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QObject>
+#include <QProcess>
+#include <QStringList>
+#include <QThread>
+#include <QVariantMap>
+
+#include <memory>
+#include <optional>
+
+class ThreadedStatusNotifierWatcher;
+
+// A private session bus for one test process: its own dbus-daemon, with a small stand-in for the
+// desktop's StatusNotifierWatcher (on a thread of its own, since Qt asks it questions with
+// blocking calls), so Qt picks its D-Bus tray the way it does under KDE or GNOME's extension.
+// Start it before anything in the process touches the session bus.
+class DesktopTrayBus {
+public:
+    DesktopTrayBus();
+    ~DesktopTrayBus();
+
+    // Empty when the daemon did not start; then why.
+    bool isRunning() const { return !address_.isEmpty(); }
+    QString error() const { return error_; }
+
+    // The items registered with the watcher, as "busname/path".
+    QStringList registeredItems() const;
+
+    // Calls a method on another connection of this process (Tarvik's tray) without blocking
+    // its loop, and waits for the answer.
+    QDBusMessage call(const QString &service, const QString &path, const QString &interface,
+                      const QString &method, const QVariantList &arguments = {});
+    QVariant property(const QString &item, const QString &name);
+    // The text of an item's tooltip.
+    QString toolTip(const QString &item);
+
+    // One entry of an exported menu.
+    struct MenuEntry {
+        int id = 0;
+        QVariantMap properties;
+        std::vector<MenuEntry> children;
+        QString label() const { return properties.value(QStringLiteral("label")).toString(); }
+        bool visible() const { return properties.value(QStringLiteral("visible"), true).toBool(); }
+        // The first entry at any depth whose label is `label`.
+        const MenuEntry *find(const QString &label) const;
+    };
+    // The whole exported menu of an item ("busname/path"), and its revision.
+    std::optional<std::pair<uint, MenuEntry>> layout(const QString &item);
+    // Sends the desktop's "clicked" for menu entry `id`.
+    void click(const QString &item, int id);
+    // The revision of every LayoutUpdated signal seen from an item's menu, in order.
+    QList<uint> layoutUpdates() const { return layoutUpdates_; }
+    void watchLayoutUpdates(const QString &item);
+
+private:
+    QString menuPath(const QString &item);
+    static std::pair<QString, QString> split(const QString &item);
+
+    QProcess daemon_;
+    QString address_;
+    QString error_;
+    QThread watcherThread_;
+    ThreadedStatusNotifierWatcher *watcher_ = nullptr; // lives on watcherThread_
+    QList<uint> layoutUpdates_;
+    std::unique_ptr<QObject> signalSink_;
+};
