@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a step needs, and nothing when they are all there already.
-# Usage: scripts/deps.sh build|test|shots|bench
+# Usage: scripts/deps.sh build|test|shots|bench|fuzz
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcurl4-openssl-dev libx11-dev)
@@ -10,13 +10,16 @@ shots=("${build[@]}" python3 xvfb trayer xdotool imagemagick x11-utils dbus
        dbus-user-session
        python3-dbus python3-gi fonts-dejavu-core)
 bench=("${build[@]}" curl)
+# clang brings libFuzzer and the sanitizer runtimes come with libclang-rt; llvm for coverage.
+fuzz=("${build[@]}" clang-14 libclang-rt-14-dev llvm-14)
 
 case "${1:-}" in
   build) wanted=("${build[@]}") ;;
   test) wanted=("${test[@]}") ;;
   shots) wanted=("${shots[@]}") ;;
   bench) wanted=("${bench[@]}") ;;
-  *) echo "usage: $0 build|test|shots|bench" >&2; exit 2 ;;
+  fuzz) wanted=("${fuzz[@]}") ;;
+  *) echo "usage: $0 build|test|shots|bench|fuzz" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -39,11 +39,16 @@ std::optional<DesktopEntry> DesktopEntry::read(const QString &path, QString *err
         fail(error, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
         return std::nullopt;
     }
+    return fromData(file.readAll(), path, error);
+}
+
+std::optional<DesktopEntry> DesktopEntry::fromData(const QByteArray &contents, const QString &path,
+                                                   QString *error) {
     DesktopEntry entry;
     entry.path_ = QFileInfo(path).absoluteFilePath();
     bool inMain = false;
     bool sawMain = false;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    const QStringList lines = QString::fromUtf8(contents).split(u'\n');
     for (const QString &raw : lines) {
         const QString line = raw.endsWith(u'\r') ? raw.chopped(1) : raw;
         if (line.trimmed().isEmpty() || line.startsWith(u'#'))

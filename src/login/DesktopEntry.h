@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +16,9 @@ public:
     static QString locate(const QString &desktopId);
     // Nothing, and why in `error`, when the file cannot be read or has no [Desktop Entry] group.
     static std::optional<DesktopEntry> read(const QString &path, QString *error = nullptr);
+    // The entry these file contents describe, as if read from `path`.
+    static std::optional<DesktopEntry> fromData(const QByteArray &contents, const QString &path,
+                                                QString *error = nullptr);
 
     QString path() const { return path_; }
     // The value of `key` (unlocalised) in the [Desktop Entry] group, escapes undone.
