@@ -2,6 +2,7 @@
 
 #include "http/UrlParser.h"
 
+#include <QHostAddress>
 #include <QStringView>
 
 namespace {
@@ -14,6 +15,14 @@ bool isPrintableAscii(QStringView text) {
 
 bool isHexDigit(QChar c) {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// The host of an authority written in brackets, without them; nothing for other hosts.
+std::optional<QString> bracketedHost(const QString &authority) {
+    const QString afterUser = authority.mid(authority.lastIndexOf(u'@') + 1);
+    if (!afterUser.startsWith(u'['))
+        return std::nullopt;
+    return afterUser.mid(1, afterUser.indexOf(u']') - 1);
 }
 
 // Every '%' starts an escape of two hex digits.
@@ -69,6 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, size_t size) {
         property(!firstSegment.contains(u':'), "a relative address with ':' in its first segment",
                  text);
     }
+    if (const auto literal = url->authority ? bracketedHost(*url->authority) : std::nullopt;
+        literal && !literal->startsWith(u'v', Qt::CaseInsensitive))
+        property(QHostAddress(*literal).protocol() == QAbstractSocket::IPv6Protocol,
+                 "a host in brackets that is not an IPv6 address", text);
     if (UrlParser::isWebAddress(text)) {
         const QString scheme = url->scheme.value_or(QString()).toLower();
         property(scheme == u"http" || scheme == u"https", "a web address of another scheme", text);

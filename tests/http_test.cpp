@@ -53,6 +53,15 @@ TEST(UrlParserTest, RejectsWhatIsNotAUriReference) {
         EXPECT_FALSE(UrlParser::parse(text)) << text.toStdString();
 }
 
+TEST(UrlParserTest, HostsInBracketsMustBeIpv6Addresses) {
+    for (const char *text : {"http://[:]/", "http://[1:2:3:4:5:6:7:8:9]/", "http://[1::2::3]/",
+                             "http://[::1.2.3]/", "http://[12345::]/", "http://[.:]/"})
+        EXPECT_FALSE(UrlParser::parse(QString::fromLatin1(text))) << text;
+    for (const char *text : {"http://[::]/", "http://[2001:db8::8a2e:370:7334]:8080/",
+                             "http://[::ffff:192.0.2.1]/", "http://[1:2:3:4:5:6:7:8]/"})
+        EXPECT_TRUE(UrlParser::parse(QString::fromLatin1(text))) << text;
+}
+
 TEST(UrlParserTest, AcceptsAuthoritiesOfEveryForm) {
     for (const char *text : {"http://user:pw@host:8080/p", "http://[::1]:80/", "http://[v1.x]/",
                              "http://127.0.0.1/", "http://host:/", "http:", "http:rootless"})

@@ -130,6 +130,25 @@ TEST_F(StoreTest, UnknownKeysAreDroppedAndStoredOnlyFieldsSurviveRoundTrips) {
               QJsonArray({QStringLiteral("work"), QStringLiteral("eu")}));
 }
 
+TEST_F(StoreTest, WritingWhatWasReadSettlesAfterOneRoundTrip) {
+    for (const char *duration :
+         {"-0.0", "-0", "0", "1e300", "9007199254740993", "0.1", "-5e-324"}) {
+        const QByteArray document =
+            "[" +
+            hostJson(QStringLiteral(",\"lastRequestDuration\":%1").arg(QLatin1String(duration))) +
+            "]";
+        const auto read = HostStore::decode(document);
+        ASSERT_TRUE(read) << duration;
+        const std::optional<QByteArray> written = HostStore::encode(*read);
+        ASSERT_TRUE(written) << duration;
+        const auto reread = HostStore::decode(*written);
+        ASSERT_TRUE(reread) << duration;
+        EXPECT_EQ(reread->at(0)->lastRequestDuration(), read->at(0)->lastRequestDuration())
+            << duration;
+        EXPECT_EQ(HostStore::encode(*reread), written) << duration;
+    }
+}
+
 TEST_F(StoreTest, AListThatCannotBeEncodedLeavesThePreviousValue) {
     Settings::setHostsData("[]");
     auto host = std::make_shared<Host>(QStringLiteral("http://a"));

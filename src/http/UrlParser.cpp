@@ -1,5 +1,7 @@
 #include "UrlParser.h"
 
+#include <QHostAddress>
+
 namespace {
 bool isAlpha(QChar c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
@@ -73,7 +75,8 @@ bool isIpLiteral(QStringView inner) {
     for (QChar c : inner)
         if (!isHex(c) && c != u':' && c != u'.')
             return false;
-    return true;
+    // The characters alone let through "[:]" or "[1:2:3:4:5:6:7:8:9]", which no request can use.
+    return QHostAddress(inner.toString()).protocol() == QAbstractSocket::IPv6Protocol;
 }
 
 bool isAuthority(QStringView a) {
