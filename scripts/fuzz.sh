@@ -26,6 +26,7 @@ run() {
   # Inputs found are kept between runs, beside the build, never in the seed folder.
   mkdir -p "$out/corpus/$target"
   local status=0
+  touch "$out/logs/$target.started"
   "$out/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
     -dict="fuzz/dict/$target.dict" -artifact_prefix="$out/crashes/$target-" \
     "$out/corpus/$target" "fuzz/corpus/$target" >"$out/logs/$target.log" 2>&1 || status=$?
@@ -49,9 +50,10 @@ for i in "${!targets[@]}"; do
   else
     failed=1
     echo "fuzz $target: FAILED; log: $out/logs/$target.log" >&2
-    grep -E '^(property broken|==[0-9]+==ERROR|SUMMARY|.*runtime error)|^  ' "$out/logs/$target.log" |
-      head -20 >&2 || true
-    ls "$out/crashes/$target-"* 2>/dev/null | sed 's/^/  reproducer: /' >&2 || true
+    grep -E -A1 '^(property broken|==[0-9]+==ERROR|SUMMARY|.*runtime error)' \
+      "$out/logs/$target.log" | head -12 >&2 || true
+    find "$out/crashes" -name "$target-*" -newer "$out/logs/$target.started" |
+      sed 's/^/  reproducer: /' >&2
   fi
 done
 exit $failed
