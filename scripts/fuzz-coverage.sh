@@ -33,11 +33,16 @@ for target in "${targets[@]}"; do
   LLVM_PROFILE_FILE="$profile.profraw" "$build/fuzz/fuzz_$target" -runs=0 "${inputs[@]}" \
     >/dev/null 2>&1
   llvm-profdata-14 merge -sparse "$profile.profraw" -o "$profile.profdata"
-  echo "== $target"
-  # shellcheck disable=SC2086
-  llvm-cov-14 report "$build/fuzz/fuzz_$target" -instr-profile="$profile.profdata" \
-    ${sources[$target]} | sed -n '1p;3,$p'
-  # shellcheck disable=SC2086
-  llvm-cov-14 show "$build/fuzz/fuzz_$target" -instr-profile="$profile.profdata" \
-    ${sources[$target]} | grep -E '^ *[0-9]+\| *0\|' || echo "every line with code was reached"
+  source=${sources[$target]}
+  # The lcov form names every line of every file with its count; keep the parser's own file.
+  llvm-cov-14 export -format=lcov "$build/fuzz/fuzz_$target" -instr-profile="$profile.profdata" |
+    awk -v want="/$source" '
+      /^SF:/ { on = substr($0, length($0) - length(want) + 1) == want }
+      on && /^DA:/ { split(substr($0, 4), a, ","); total++; if (a[2] == 0) missed[++m] = a[1] }
+      END { printf "%d of %d lines reached\n", total - m, total
+            for (i = 1; i <= m; i++) print missed[i] }' >"$profile.missed"
+  echo "== $target: $source, $(head -1 "$profile.missed")"
+  tail -n +2 "$profile.missed" | while read -r line; do
+    printf '  not reached %4d: %s\n' "$line" "$(sed -n "${line}p" "$source")"
+  done
 done
