@@ -3,26 +3,12 @@
 #include "monitoring/HostStore.h"
 
 namespace {
-// Whether every field a host keeps came through unchanged. A text with a lone UTF-16 surrogate
-// (which JSON can spell as "\ud800") has no UTF-8 form, so it cannot be stored as read; the byte
-// round trip below still holds for it.
 bool sameHost(const Host &a, const Host &b) {
-    const auto text = [](const QString &x, const QString &y) {
-        return x == y || !x.isValidUtf16();
-    };
-    const auto optionalText = [&](const std::optional<QString> &x,
-                                  const std::optional<QString> &y) {
-        return x.has_value() == y.has_value() && (!x || text(*x, *y));
-    };
-    if (a.categories().size() != b.categories().size())
-        return false;
-    for (qsizetype i = 0; i < a.categories().size(); ++i)
-        if (!text(a.categories()[i], b.categories()[i]))
-            return false;
-    return a.isReachable() == b.isReachable() && optionalText(a.abbreviation(), b.abbreviation()) &&
-           text(a.address(), b.address()) && text(a.string(), b.string()) &&
+    return a.isReachable() == b.isReachable() && a.abbreviation() == b.abbreviation() &&
+           a.address() == b.address() && a.string() == b.string() &&
            a.isFavorite() == b.isFavorite() && a.hasMenuBarItem() == b.hasMenuBarItem() &&
-           a.lastRequestDuration() == b.lastRequestDuration() && a.isActive() == b.isActive();
+           a.lastRequestDuration() == b.lastRequestDuration() && a.categories() == b.categories() &&
+           a.isActive() == b.isActive();
 }
 } // namespace
 
