@@ -54,6 +54,45 @@ cat >"$WORK/hosts.json" <<JSON
  {"string":"status-page-of-the-customer-portal.eu-west.example.com","address":"http://127.0.0.1:$PORT/","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":true}]
 JSON
 "$TARVIK" --import "$WORK/hosts.json" >/dev/null
+# A day of history for every host, so the sparklines and the details window have something to
+# show: written in Tarvik's own history file format (see src/history/HistoryFile.cpp).
+export XDG_STATE_HOME=$WORK/state
+python3 - "$XDG_STATE_HOME/tarvik" "$WORK/hosts.json" <<'PY'
+import hashlib, json, math, os, struct, sys, time
+folder, hosts = sys.argv[1], json.load(open(sys.argv[2]))
+os.makedirs(folder, mode=0o700, exist_ok=True)
+def qstring(s):
+    data = s.encode("utf-16-be")
+    return struct.pack(">I", len(data)) + data
+now, seen = int(time.time()), {}
+for n, host in enumerate(hosts):
+    address, name = host["address"], host["string"]
+    occurrence = seen.get((address, name), 0); seen[(address, name)] = occurrence + 1
+    texts, records = ["HTTP status 404", "Connection refused"], b""
+    stop = 8 * 3600 if not host["isActive"] else 0  # a paused host stopped checking
+    for minute in range(1440, 0, -1):
+        t = now - 61 * minute
+        if now - t < stop: continue
+        wave = 0.5 + 0.5 * math.sin((t % 86400) / 86400 * 2 * math.pi * 3 + n)
+        dns, connect, tls = 0.002 + 0.001 * (minute % 5 == 0), 0.004 + 0.002 * wave, 0.011 + 0.004 * wave
+        server = 0.035 + 0.06 * wave * (1 + n % 2) + (0.12 if minute % 97 == 0 else 0)
+        transfer = 0.003 + 0.002 * (minute % 3)
+        down = n == 1 and (300 < minute < 340 or 760 < minute < 775 or minute < 20)
+        reason = (1 if minute < 20 else 2) if down else 0
+        phases = (dns, connect, tls, server, transfer)
+        total = 0 if down and reason == 2 else sum(phases)
+        flags = 0 if down else 1
+        if not (down and reason == 2): flags |= 2
+        else: phases = (0, 0, 0, 0, 0)
+        records += struct.pack(">If5fHB", t, total, *phases, reason, flags)
+    count = len(records) // 31
+    payload = (qstring(address) + qstring(name) + struct.pack(">Iq", occurrence, -2**63)
+               + struct.pack(">I", len(texts)) + b"".join(qstring(x) for x in texts)
+               + struct.pack(">I", count) + records)
+    key = hashlib.sha256(address.encode() + b"\0" + name.encode() + b"\0" + str(occurrence).encode()).hexdigest()[:32]
+    with open(os.path.join(folder, key + ".history"), "wb") as f:
+        f.write(b"TVKH" + struct.pack(">HI", 1, len(payload)) + payload + hashlib.sha256(payload).digest())
+PY
 
 for n in $(seq 70 89); do [ -e "/tmp/.X$n-lock" ] || { DISPLAY_NUMBER=$n; break; }; done
 export DISPLAY=:${DISPLAY_NUMBER:?no free display}
@@ -131,6 +170,16 @@ HOSTS=$(window_of Hosts || true)
 [ -n "$HOSTS" ] || fail "the hosts window did not open"
 read -r hx hy hw hh < <(geometry "$HOSTS")
 shot hosts-window 300x220+$((hx - 80))+0
+
+echo "== a host's details, from a double-click on its row"
+xdotool mousemove $((hx + 50)) $((hy + 22 + 10 + 20)) click --repeat 2 --delay 80 1
+sleep 1
+DETAILS=$(window_of "api.example.com" || true)
+[ -n "$DETAILS" ] || fail "a double-click did not open the details window"
+read -r dx dy dw dh < <(geometry "$DETAILS")
+shot details "$((dw + 20))x$((dh + 20))+$((dx - 10))+$((dy - 10))"
+xdotool mousemove $((dx + 12)) $((dy + 11)) click 1 # its close button
+sleep 0.5
 
 echo "== one real drag: the first row to the gap below the third"
 row_y() { echo $((hy + 22 + 10 + 20 * $1)); }

@@ -1,4 +1,5 @@
 // A host's menu row: its button view, its exported form and the buttons' actions.
+#include "menuitems/DetailsButton.h"
 #include "menuitems/EditButton.h"
 #include "menuitems/LMMenuItem.h"
 #include "menuitems/LMMenuItemDelegate.h"
@@ -21,7 +22,10 @@ class RecordingRowDelegate : public LMMenuItemDelegate {
 public:
     void editModelObject(const std::shared_ptr<LMItemable> &m) override { edits.push_back(m); }
     void removeModelObject(const std::shared_ptr<LMItemable> &m) override { removes.push_back(m); }
-    std::vector<std::shared_ptr<LMItemable>> edits, removes;
+    void showDetailsOfModelObject(const std::shared_ptr<LMItemable> &m) override {
+        details.push_back(m);
+    }
+    std::vector<std::shared_ptr<LMItemable>> edits, removes, details;
 };
 
 class MenuRowTest : public ::testing::Test {
@@ -42,13 +46,14 @@ protected:
     RecordingRowDelegate rowDelegate;
 };
 
-TEST_F(MenuRowTest, TheButtonViewHoldsThreeButtonsInPlace) {
+TEST_F(MenuRowTest, TheButtonViewHoldsFourButtonsInPlace) {
     openButtons();
     ASSERT_EQ(row.menu(), row.buttonMenu());
-    EXPECT_EQ(row.buttonView()->size(), QSize(68, 20));
-    const QList<QWidget *> buttons = {row.stateButton(), row.editButton(), row.removeButton()};
-    const int xs[] = {5, 25, 45};
-    for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(row.buttonView()->size(), QSize(88, 20));
+    const QList<QWidget *> buttons = {row.stateButton(), row.editButton(), row.removeButton(),
+                                      row.detailsButton()};
+    const int xs[] = {5, 25, 45, 65};
+    for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(buttons[i]->parentWidget(), row.buttonView());
         // 18 x 18 one point above the view's bottom edge, which is y 1 from either edge.
         EXPECT_EQ(buttons[i]->geometry(), QRect(xs[i], 1, 18, 18));
@@ -57,6 +62,8 @@ TEST_F(MenuRowTest, TheButtonViewHoldsThreeButtonsInPlace) {
     EXPECT_EQ(row.editButton()->toolTip(), QStringLiteral("Edit"));
     EXPECT_EQ(row.removeButton()->imageName(), QStringLiteral("LMRemove"));
     EXPECT_EQ(row.removeButton()->toolTip(), QStringLiteral("Remove"));
+    EXPECT_EQ(row.detailsButton()->imageName(), QStringLiteral("LMDetails"));
+    EXPECT_EQ(row.detailsButton()->toolTip(), QStringLiteral("Details"));
     EXPECT_TRUE(row.statusTip().isEmpty());
     // In Tarvik's own pop-up only the view shows.
     for (QAction *action : row.buttonMenu()->actions())
@@ -127,6 +134,20 @@ TEST_F(MenuRowTest, EditAndRemoveGoToTheDelegateWithTheRowsOwnModel) {
     ASSERT_EQ(rowDelegate.removes.size(), 1u);
     EXPECT_EQ(rowDelegate.edits[0], host);
     EXPECT_EQ(rowDelegate.removes[0], host);
+    EXPECT_TRUE(rowDelegate.details.empty());
+}
+
+TEST_F(MenuRowTest, DetailsGoToTheDelegateFromTheButtonAndTheExportedAction) {
+    openButtons();
+    row.setDelegate(&rowDelegate);
+    QTest::mouseClick(row.detailsButton(), Qt::LeftButton);
+    row.setExportedForm(true);
+    row.detailsAction()->trigger();
+    ASSERT_EQ(rowDelegate.details.size(), 2u);
+    EXPECT_EQ(rowDelegate.details[0], host);
+    EXPECT_EQ(rowDelegate.details[1], host);
+    EXPECT_TRUE(rowDelegate.edits.empty());
+    EXPECT_TRUE(rowDelegate.removes.empty());
 }
 
 TEST_F(MenuRowTest, TheExportedFormOffersTheSameCommandsAsPlainActions) {
@@ -137,11 +158,12 @@ TEST_F(MenuRowTest, TheExportedFormOffersTheSameCommandsAsPlainActions) {
     for (QAction *action : row.buttonMenu()->actions())
         if (action->isVisible())
             visible << action;
-    ASSERT_EQ(visible.size(), 3);
+    ASSERT_EQ(visible.size(), 4);
     EXPECT_FALSE(qobject_cast<QWidgetAction *>(visible[0]));
     EXPECT_EQ(visible[0]->text(), QStringLiteral("Pause"));
     EXPECT_EQ(visible[1]->text(), QStringLiteral("Edit"));
     EXPECT_EQ(visible[2]->text(), QStringLiteral("Remove"));
+    EXPECT_EQ(visible[3]->text(), QStringLiteral("Details"));
     for (QAction *action : visible) {
         EXPECT_FALSE(action->icon().isNull());
         EXPECT_EQ(action->toolTip(), action->text());

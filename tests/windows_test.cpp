@@ -1,8 +1,12 @@
 // The utility window's placement and frames, and the hosts window with its table, drag rules
 // and buttons.
+#include "history/DurationChart.h"
+#include "history/HistoryStore.h"
 #include "monitoring/HostStore.h"
+#include "monitoring/StatusColors.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
+#include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "trayitem/StatusItem.h"
 #include "windows/HostListModel.h"
@@ -16,6 +20,8 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QScreen>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -346,6 +352,58 @@ TEST_F(HostsListTest, AReloadKeepsTheSelectedRow) {
     engine.hosts().erase(engine.hosts().begin());
     controller.hostsWindow()->table()->reloadData();
     EXPECT_EQ(controller.hostsWindow()->table()->currentIndex().row(), 1);
+}
+
+TEST(HostsWindowHistoryTest, RowsShowTheDotAndASparklineThatFollowEveryCheck) {
+    resetSettings();
+    TestHttpServer server;
+    QTemporaryDir folder;
+    ManualClock clock;
+    TRHostController engine{clock};
+    engine.hosts() = {makeHost(QStringLiteral("up"), server.url(QStringLiteral("/ok"))),
+                      makeHost(QStringLiteral("down"), server.url(QStringLiteral("/status/500")))};
+    HistoryStore store(&engine, folder.path(), clock);
+    FakeDelegate delegate{&engine};
+    delegate.store = &store;
+    TRHostsWindowController controller{nullptr, &engine};
+    HostListModel *model = controller.model();
+    HostsTableView *table = controller.hostsWindow()->table();
+    controller.hostsWindow()->show();
+
+    const auto dotColor = [&](int row) {
+        const QIcon dot = model->data(model->index(row, 0), Qt::DecorationRole).value<QIcon>();
+        return dot.pixmap(QSize(10, 10)).toImage().pixelColor(5, 5);
+    };
+    const auto rowHasDownTicks = [&](int row) {
+        const QRect rect = table->visualRect(model->index(row, 0));
+        const QImage image = table->viewport()->grab(rect).toImage();
+        for (int x = image.width() / 2; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (image.pixelColor(x, y) == DurationChart::downColor())
+                    return true;
+        return false;
+    };
+    EXPECT_EQ(dotColor(1), StatusColors::gray());
+    ASSERT_NE(model->historyAt(1), nullptr);
+    EXPECT_TRUE(model->historyAt(1)->isEmpty());
+    EXPECT_FALSE(rowHasDownTicks(1));
+
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy finished(&engine, &TRHostController::roundFinished);
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+    // Without a save in between, the rows were told.
+    EXPECT_GE(changed.count(), 2);
+    EXPECT_EQ(dotColor(0), StatusColors::green());
+    EXPECT_EQ(dotColor(1), StatusColors::red());
+    EXPECT_EQ(model->historyAt(1)->size(), 1);
+    EXPECT_TRUE(rowHasDownTicks(1));
+    EXPECT_FALSE(rowHasDownTicks(0));
+
+    // A double-click on a row (as the view reports it) opens that host's details.
+    Q_EMIT table->doubleClicked(model->index(1, 0));
+    ASSERT_EQ(delegate.detailsRequests.size(), 1u);
+    EXPECT_EQ(delegate.detailsRequests[0], engine.hosts()[1]);
 }
 
 TEST(HostsWindowButtonsTest, DoNothingUntilAControllerIsSet) {

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+class HistoryStore;
 class Host;
 class TRHostController;
 class Updater;
@@ -16,6 +17,10 @@ public:
     virtual Updater *updater() const { return nullptr; }
     // Opens the form under the main tray icon: for `host`, or for a new host when it is empty.
     virtual void showEditHostWindow(const std::shared_ptr<Host> &host) = 0;
+    // Every host's recent checks; none until the engine has loaded.
+    virtual HistoryStore *historyStore() const { return nullptr; }
+    // Opens the details window for `host`.
+    virtual void showDetailsWindow(const std::shared_ptr<Host> &) {}
     // Another start of Tarvik asked this one to come forward.
     virtual void bringForward() {}
 

@@ -1,6 +1,8 @@
 #include "app/TRAppDelegate.h"
 
 #include "app/BuildInfo.h"
+#include "history/HistoryStore.h"
+#include "history/TRHostDetailsWindow.h"
 #include "monitoring/TRHostController.h"
 #include "trayitem/StatusItem.h"
 #include "traypresence/NoTrayWindow.h"
@@ -22,6 +24,8 @@ void TRAppDelegate::setUp() {
     menuBarController_ = std::make_unique<TRMenuBarController>();
     hostController_ = std::make_unique<TRHostController>();
     hostController_->load();
+    // Before the menu is linked, so the hosts window finds the histories it draws.
+    historyStore_ = std::make_unique<HistoryStore>(hostController_.get());
     menuBarController_->setHostController(hostController_.get());
 
     if (!trayPresence_)
@@ -64,6 +68,16 @@ void TRAppDelegate::showEditHostWindow(const std::shared_ptr<Host> &host) {
     }
     editHostWindow_->setHost(host);
     editHostWindow_->makeKeyAndOrderFront();
+}
+
+void TRAppDelegate::showDetailsWindow(const std::shared_ptr<Host> &host) {
+    if (!host || !menuBarController_)
+        return;
+    if (!detailsWindow_)
+        detailsWindow_ = std::make_unique<TRHostDetailsWindow>(
+            menuBarController_->statusItem()->button(), historyStore_.get(), hostController_.get());
+    detailsWindow_->setHost(host);
+    detailsWindow_->makeKeyAndOrderFront();
 }
 
 void TRAppDelegate::bringForward() {

@@ -7,7 +7,9 @@
 #include <memory>
 
 class NoTrayWindow;
+class HistoryStore;
 class TRHostController;
+class TRHostDetailsWindow;
 class TRMenuBarController;
 class TREditHostWindow;
 class TrayPresence;
@@ -35,6 +37,10 @@ public:
     // One form for every request, created on the first; always placed under the main tray icon.
     void showEditHostWindow(const std::shared_ptr<Host> &host) override;
     TREditHostWindow *editHostWindow() const { return editHostWindow_.get(); }
+    HistoryStore *historyStore() const override { return historyStore_.get(); }
+    // One details window, created on the first request and pointed at each requested host.
+    void showDetailsWindow(const std::shared_ptr<Host> &host) override;
+    TRHostDetailsWindow *detailsWindow() const { return detailsWindow_.get(); }
     // Opens the hosts window, so a start from the launcher shows something; without a tray,
     // brings the no-tray window forward instead, the one thing the user can see there.
     void bringForward() override;
@@ -45,6 +51,8 @@ private:
     // The engine is declared first so it is destroyed last: the menu controller unlinks itself
     // from it on the way out.
     std::unique_ptr<TRHostController> hostController_;
+    // Destroyed before the engine, writing what it has not written yet.
+    std::unique_ptr<HistoryStore> historyStore_;
     std::unique_ptr<TRMenuBarController> menuBarController_;
     std::unique_ptr<Updater> updater_;
     std::unique_ptr<TREditHostWindow> editHostWindow_;
@@ -52,4 +60,5 @@ private:
     std::unique_ptr<NoTrayWindow> noTrayWindow_;
 
     void trayShownChanged(bool shown);
+    std::unique_ptr<TRHostDetailsWindow> detailsWindow_;
 };

@@ -69,6 +69,18 @@ void pauseGlyph(QPainter &p, const QRectF &r) {
     p.drawRoundedRect(QRectF(r.left() + 0.25 * w, r.top() + 0.2 * w, 0.17 * w, 0.6 * w), 1, 1);
     p.drawRoundedRect(QRectF(r.left() + 0.58 * w, r.top() + 0.2 * w, 0.17 * w, 0.6 * w), 1, 1);
 }
+void chartGlyph(QPainter &p, const QRectF &r) {
+    // Three bars of rising height: a host's history.
+    const double w = r.width();
+    p.setPen(Qt::NoPen);
+    p.setBrush(glyph);
+    const double base = r.top() + 0.82 * w;
+    const double heights[] = {0.3, 0.5, 0.68};
+    for (int i = 0; i < 3; ++i) {
+        const double left = r.left() + (0.18 + 0.23 * i) * w;
+        p.drawRoundedRect(QRectF(left, base - heights[i] * w, 0.17 * w, heights[i] * w), 1, 1);
+    }
+}
 } // namespace
 
 QSize NamedImages::naturalSize(const QString &name) {
@@ -91,5 +103,7 @@ QIcon NamedImages::icon(const QString &name) {
         return PaintedIcon::make(size, playGlyph);
     if (name == u"LMPause")
         return PaintedIcon::make(size, pauseGlyph);
+    if (name == u"LMDetails")
+        return PaintedIcon::make(size, chartGlyph);
     return {};
 }

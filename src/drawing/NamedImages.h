@@ -4,8 +4,8 @@
 #include <QString>
 
 // The program's named image resources, drawn in code: "menubarIcon" (the main tray icon), and
-// "LMAdd", "LMRemove", "LMEdit", "LMPlay", "LMPause" for buttons. An unknown name gives a null
-// icon.
+// "LMAdd", "LMRemove", "LMEdit", "LMPlay", "LMPause", "LMDetails" for buttons. An unknown name
+// gives a null icon.
 class NamedImages {
 public:
     static QIcon icon(const QString &name);

@@ -2,6 +2,7 @@
 
 #include "drawing/DigitAlignedFont.h"
 #include "drawing/NamedImages.h"
+#include "menuitems/DetailsButton.h"
 #include "menuitems/EditButton.h"
 #include "menuitems/LMItemable.h"
 #include "menuitems/LMMenuItemDelegate.h"
@@ -44,6 +45,10 @@ void LMMenuItem::ensureSubmenu() {
                                       QStringLiteral("Edit"), this, &LMMenuItem::requestEdit);
     removeAction_ = submenu_->addAction(NamedImages::icon(QStringLiteral("LMRemove")),
                                         QStringLiteral("Remove"), this, &LMMenuItem::requestRemove);
+    detailsAction_ =
+        submenu_->addAction(NamedImages::icon(QStringLiteral("LMDetails")),
+                            QStringLiteral("Details"), this, &LMMenuItem::requestDetails);
+    detailsAction_->setToolTip(QStringLiteral("Details"));
     editAction_->setToolTip(QStringLiteral("Edit"));
     removeAction_->setToolTip(QStringLiteral("Remove"));
     showStateOnAction();
@@ -67,12 +72,13 @@ void LMMenuItem::releaseSubmenu() {
 void LMMenuItem::makeButtonView() {
     if (viewAction_)
         return;
-    // A plain 68 x 20 view holding the three buttons, owned by its action.
+    // A plain 88 x 20 view holding the four buttons, owned by its action.
     auto view = std::make_unique<QWidget>();
-    view->setFixedSize(68, 20);
+    view->setFixedSize(88, 20);
     stateButton_ = new StateButton(modelObject_, view.get());
     editButton_ = new EditButton(this, view.get());
     removeButton_ = new RemoveButton(this, view.get());
+    detailsButton_ = new DetailsButton(this, view.get());
     viewAction_ = new QWidgetAction(submenu_);
     viewAction_->setDefaultWidget(view.release());
     submenu_->insertAction(stateAction_, viewAction_);
@@ -95,6 +101,10 @@ RemoveButton *LMMenuItem::removeButton() const {
     return removeButton_;
 }
 
+DetailsButton *LMMenuItem::detailsButton() const {
+    return detailsButton_;
+}
+
 QWidget *LMMenuItem::buttonView() const {
     return viewAction_ ? viewAction_->defaultWidget() : nullptr;
 }
@@ -112,7 +122,8 @@ void LMMenuItem::showFormInSubmenu() {
         return;
     if (viewAction_)
         viewAction_->setVisible(!exported_);
-    for (QAction *action : {stateAction_.data(), editAction_.data(), removeAction_.data()})
+    for (QAction *action :
+         {stateAction_.data(), editAction_.data(), removeAction_.data(), detailsAction_.data()})
         action->setVisible(exported_ || !viewAction_);
 }
 
@@ -159,4 +170,9 @@ void LMMenuItem::requestEdit() {
 void LMMenuItem::requestRemove() {
     if (delegate_)
         delegate_->removeModelObject(modelObject_);
+}
+
+void LMMenuItem::requestDetails() {
+    if (delegate_)
+        delegate_->showDetailsOfModelObject(modelObject_);
 }

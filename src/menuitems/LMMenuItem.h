@@ -13,12 +13,13 @@ class QWidgetAction;
 class StateButton;
 class EditButton;
 class RemoveButton;
+class DetailsButton;
 
 // One model object as a menu row: its title in a digit-aligned font, and a submenu with start/
-// pause, edit and remove. The row has two forms of that submenu. Where Tarvik pops up its own
-// menu it is one 68 x 20 view with three image buttons. Where the desktop shows an exported
-// copy of the menu, widgets are lost, so the same three commands are plain actions with the same
-// images, tooltips and effects.
+// pause, edit, remove and details. The row has two forms of that submenu. Where Tarvik pops up
+// its own menu it is one 88 x 20 view with four image buttons. Where the desktop shows an
+// exported copy of the menu, widgets are lost, so the same four commands are plain actions with
+// the same images, tooltips and effects.
 //
 // A row is cheap while its menu is closed: the submenu is made only when the row is about to be
 // seen (`ensureSubmenu`) and the button view only when the submenu itself opens, since a list of
@@ -57,13 +58,16 @@ public:
     StateButton *stateButton() const;
     EditButton *editButton() const;
     RemoveButton *removeButton() const;
+    DetailsButton *detailsButton() const;
     QAction *stateAction() const { return stateAction_; }
     QAction *editAction() const { return editAction_; }
     QAction *removeAction() const { return removeAction_; }
+    QAction *detailsAction() const { return detailsAction_; }
 
-    // Passes a request from the edit or remove button on to the delegate, if any.
+    // Passes a request from the edit, remove or details button on to the delegate, if any.
     void requestEdit();
     void requestRemove();
+    void requestDetails();
     // The start/pause command, from either form.
     void toggleModel();
 
@@ -80,9 +84,11 @@ private:
     QPointer<StateButton> stateButton_;
     QPointer<EditButton> editButton_;
     QPointer<RemoveButton> removeButton_;
+    QPointer<DetailsButton> detailsButton_;
     QPointer<QAction> stateAction_;
     QPointer<QAction> editAction_;
     QPointer<QAction> removeAction_;
+    QPointer<QAction> detailsAction_;
     bool exported_ = false;
     bool elided_ = false;
 };

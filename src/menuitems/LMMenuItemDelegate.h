@@ -11,4 +11,5 @@ public:
     virtual ~LMMenuItemDelegate() = default;
     virtual void editModelObject(const std::shared_ptr<LMItemable> &modelObject) = 0;
     virtual void removeModelObject(const std::shared_ptr<LMItemable> &modelObject) = 0;
+    virtual void showDetailsOfModelObject(const std::shared_ptr<LMItemable> &) {}
 };

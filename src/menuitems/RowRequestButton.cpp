@@ -6,17 +6,37 @@ RowRequestButton::RowRequestButton(Request request, LMMenuItem *row, QWidget *pa
     : ControlButton(row->modelObject(), parent)
     , request_(request)
     , menuItem_(row) {
-    const bool edit = request == Request::Edit;
-    move(edit ? 25 : 45, 1);
-    setImageName(edit ? QStringLiteral("LMEdit") : QStringLiteral("LMRemove"));
-    setToolTip(edit ? QStringLiteral("Edit") : QStringLiteral("Remove"));
+    switch (request) {
+    case Request::Edit:
+        move(25, 1);
+        setImageName(QStringLiteral("LMEdit"));
+        setToolTip(QStringLiteral("Edit"));
+        break;
+    case Request::Remove:
+        move(45, 1);
+        setImageName(QStringLiteral("LMRemove"));
+        setToolTip(QStringLiteral("Remove"));
+        break;
+    case Request::Details:
+        move(65, 1);
+        setImageName(QStringLiteral("LMDetails"));
+        setToolTip(QStringLiteral("Details"));
+        break;
+    }
 }
 
 void RowRequestButton::act() {
     if (!menuItem_)
         return;
-    if (request_ == Request::Edit)
+    switch (request_) {
+    case Request::Edit:
         menuItem_->requestEdit();
-    else
+        break;
+    case Request::Remove:
         menuItem_->requestRemove();
+        break;
+    case Request::Details:
+        menuItem_->requestDetails();
+        break;
+    }
 }

@@ -6,12 +6,12 @@
 
 class LMMenuItem;
 
-// The edit and remove buttons: each passes its request on to the row it belongs to, which
+// The edit, remove and details buttons: each passes its request on to the row it belongs to, which
 // hands it to the row's delegate.
 class RowRequestButton : public ControlButton {
     Q_OBJECT
 public:
-    enum class Request { Edit, Remove };
+    enum class Request { Edit, Remove, Details };
     RowRequestButton(Request request, LMMenuItem *row, QWidget *parent);
     LMMenuItem *menuItem() const { return menuItem_; }
 

@@ -130,6 +130,7 @@ bool TRHostController::save() {
                      Settings::fileName().toLocal8Bit().constData());
     if (menuBarController_)
         menuBarController_->reloadHostItems();
+    Q_EMIT hostsChanged();
     return written;
 }
 

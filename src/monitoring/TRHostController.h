@@ -87,6 +87,8 @@ Q_SIGNALS:
     void stateChanged(const Host &host);
     // Every check of round `round` has completed.
     void roundFinished(int round);
+    // The list was saved: a host was added, removed, edited, moved or the list replaced.
+    void hostsChanged();
 
 private:
     void finishCheck(const std::shared_ptr<Host> &host, int round, const HttpResult &result);

@@ -357,6 +357,15 @@ void TRMenuBarController::editModelObject(const std::shared_ptr<LMItemable> &mod
     delegate->showEditHostWindow(host);
 }
 
+void TRMenuBarController::showDetailsOfModelObject(const std::shared_ptr<LMItemable> &modelObject) {
+    const auto host = std::dynamic_pointer_cast<Host>(modelObject);
+    AppDelegate *delegate = AppDelegate::current();
+    if (!host || !delegate)
+        return;
+    menu_->close();
+    delegate->showDetailsWindow(host);
+}
+
 void TRMenuBarController::removeModelObject(const std::shared_ptr<LMItemable> &modelObject) {
     const auto host = std::dynamic_pointer_cast<Host>(modelObject);
     if (!host)

@@ -57,6 +57,7 @@ public:
 
     void editModelObject(const std::shared_ptr<LMItemable> &modelObject) override;
     void removeModelObject(const std::shared_ptr<LMItemable> &modelObject) override;
+    void showDetailsOfModelObject(const std::shared_ptr<LMItemable> &modelObject) override;
 
     // The first row while the list is empty: opens the form for a new host.
     void addHostClick();

@@ -1,5 +1,8 @@
 #include "windows/HostListModel.h"
 
+#include "app/AppDelegate.h"
+#include "drawing/PaintedIcon.h"
+#include "history/HistoryStore.h"
 #include "menuitems/LMMenuItem.h"
 #include "menuitems/MenuText.h"
 #include "monitoring/HostName.h"
@@ -8,12 +11,38 @@
 
 #include <QJsonDocument>
 #include <QMimeData>
+#include <QPainter>
 
 #include <algorithm>
 
-HostListModel::HostListModel(TRHostController *engine, QObject *parent)
+HostListModel::HostListModel(TRHostController *engine, QObject *parent, HistoryStore *history)
     : QAbstractListModel(parent)
-    , engine_(engine) {}
+    , engine_(engine)
+    , history_(history) {
+    if (!history_)
+        if (AppDelegate *delegate = AppDelegate::current())
+            history_ = delegate->historyStore();
+    // Dots and sparklines follow the checks without waiting for the next save.
+    connect(engine_, &TRHostController::stateChanged, this,
+            [this](const Host &host) { rowOfHostChanged(&host); });
+    if (history_)
+        connect(history_, &HistoryStore::recorded, this, &HostListModel::rowOfHostChanged);
+}
+
+void HostListModel::rowOfHostChanged(const Host *host) {
+    const HostList &hosts = engine_->hosts();
+    for (size_t row = 0; row < hosts.size(); ++row)
+        if (hosts[row].get() == host) {
+            const QModelIndex changed = index(int(row), 0);
+            Q_EMIT dataChanged(changed, changed);
+        }
+}
+
+const HostHistory *HostListModel::historyAt(int row) const {
+    if (!history_ || row < 0 || row >= rowCount())
+        return nullptr;
+    return history_->history(*engine_->hosts().at(size_t(row)));
+}
 
 int HostListModel::rowCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : int(engine_->hosts().size());
@@ -22,12 +51,21 @@ int HostListModel::rowCount(const QModelIndex &parent) const {
 QVariant HostListModel::data(const QModelIndex &index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const QString name = engine_->hosts().at(size_t(index.row()))->string();
+    const Host &host = *engine_->hosts().at(size_t(index.row()));
+    const QString name = host.string();
     // A long name is shortened as in the menu; its tooltip shows it whole.
     if (role == Qt::DisplayRole)
         return MenuText::elided(name, LMMenuItem::longestTitle);
     if (role == Qt::ToolTipRole)
         return name;
+    if (role == Qt::DecorationRole) {
+        const QColor color = host.statusColor();
+        return PaintedIcon::make(QSizeF(10, 10), [color](QPainter &painter, const QRectF &r) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(color);
+            painter.drawEllipse(r);
+        });
+    }
     return {};
 }
 

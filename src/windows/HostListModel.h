@@ -3,20 +3,26 @@
 #include "monitoring/Host.h"
 
 #include <QAbstractListModel>
+#include <QPointer>
 
 #include <memory>
 
+class HistoryStore;
+class HostHistory;
 class TRHostController;
 
 // The engine's host list as the hosts table sees it, read afresh on every question: row i is
-// host i, showing its name. A drag carries one host as JSON under a private type; a drop moves
-// that host in the engine's list and saves.
+// host i, showing its status dot and name, and its recent checks for the row's sparkline. A drag
+// carries one host as JSON under a private type; a drop moves that host in the engine's list and
+// saves.
 class HostListModel : public QAbstractListModel {
     Q_OBJECT
 public:
     static constexpr const char *mimeType = "public.trhostcontroller.host";
 
-    explicit HostListModel(TRHostController *engine, QObject *parent = nullptr);
+    // Histories come from `history` when given, otherwise from the application's store.
+    explicit HostListModel(TRHostController *engine, QObject *parent = nullptr,
+                           HistoryStore *history = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -38,11 +44,17 @@ public:
     // Where a host at `from` lands for a drop above row `dropRow`.
     static int targetIndex(int from, int dropRow) { return from < dropRow ? dropRow - 1 : dropRow; }
 
+    // The recent checks of row `row`'s host; null when there are none to show.
+    const HostHistory *historyAt(int row) const;
+
     // Every row may have changed.
     void reload();
 
 private:
+    void rowOfHostChanged(const Host *host);
+
     TRHostController *engine_;
+    QPointer<HistoryStore> history_;
     // The host a drag from this table started with: a drop moves that object, even when
     // another host has the same name.
     mutable std::weak_ptr<Host> dragged_;

@@ -1,5 +1,7 @@
 #include "windows/HostsTableView.h"
 
+#include "history/HostHistory.h"
+#include "history/Sparkline.h"
 #include "windows/HostListModel.h"
 #include "windows/SystemColors.h"
 
@@ -8,9 +10,12 @@
 #include <QStyledItemDelegate>
 
 namespace {
-// Rows 20 points high with a horizontal grid line along each row's bottom.
+// Rows 20 points high: the host's dot and name, its sparkline at the right, and a horizontal grid
+// line along the bottom.
 class HostRowDelegate : public QStyledItemDelegate {
 public:
+    static constexpr int sparklineWidth = 34;
+
     using QStyledItemDelegate::QStyledItemDelegate;
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
@@ -19,7 +24,20 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
+        const auto *hosts = qobject_cast<const HostListModel *>(index.model());
+        const HostHistory *history = hosts ? hosts->historyAt(index.row()) : nullptr;
+        QStyleOptionViewItem text = option;
+        if (history && !history->isEmpty())
+            text.rect.setRight(option.rect.right() - sparklineWidth - 4);
+        QStyledItemDelegate::paint(painter, text, index);
+        if (history && !history->isEmpty()) {
+            const QRectF box(option.rect.right() - sparklineWidth - 2, option.rect.top() + 3,
+                             sparklineWidth, option.rect.height() - 6);
+            const bool selected = option.state & QStyle::State_Selected;
+            Sparkline::paint(*painter, box, *history,
+                             option.palette.color(selected ? QPalette::HighlightedText
+                                                           : QPalette::PlaceholderText));
+        }
         painter->save();
         painter->setPen(QPen(SystemColors::quaternaryLabel(), 1));
         const int y = option.rect.bottom();

@@ -14,6 +14,15 @@ TRHostsWindowController::TRHostsWindowController(StatusItemButton *statusBarButt
     , model_(new HostListModel(hostController, this)) {
     hostsWindow_->setController(this);
     hostsWindow_->table()->setModel(model_);
+    connect(hostsWindow_->table(), &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex &index) { showDetails(index.row()); });
+}
+
+void TRHostsWindowController::showDetails(int row) {
+    if (row < 0 || row >= int(hostController_->hosts().size()))
+        return;
+    if (AppDelegate *delegate = AppDelegate::current())
+        delegate->showDetailsWindow(hostController_->hosts().at(size_t(row)));
 }
 
 TRHostsWindowController::~TRHostsWindowController() = default;

@@ -29,6 +29,8 @@ public:
     void add();
     void remove();
     void edit();
+    // Opens the details window for the host of `row` (a double-click on it).
+    void showDetails(int row);
 
 private:
     int selectedRow() const;

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "history/HistoryFile.h"
+#include "history/HostHistory.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <unordered_map>
+
+class Clock;
+class Host;
+class TRHostController;
+struct HttpResult;
+
+// Every listed host's recent checks, kept in memory and in one file per host under a state
+// folder. One file per host rather than one for all: a write replaces only the hosts that
+// changed, a damaged file costs one host's history, and a removed host's history goes with its
+// file.
+//
+// Hosts carry no id, so a history belongs to a host by its address and name (and which of
+// several identical hosts it is). The position in the list would not do: dragging a row would
+// hand every history to another host. While the program runs a history also follows its host
+// object through edits, so renaming a host or changing its address keeps its history.
+//
+// Writes are gathered: a check marks its host's history changed and the files are written at
+// most once per flush delay, and when the store goes away.
+class HistoryStore : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds defaultFlushDelay{std::chrono::minutes(5)};
+
+    // Follows `engine`'s list and records every check it finishes, from now on.
+    HistoryStore(TRHostController *engine, const QString &folder, const Clock &clock,
+                 QObject *parent = nullptr);
+    HistoryStore(TRHostController *engine, QObject *parent = nullptr);
+    ~HistoryStore() override;
+
+    // $XDG_STATE_HOME/tarvik, or ~/.local/state/tarvik when that is not set.
+    static QString defaultFolder();
+    QString folder() const { return folder_; }
+
+    // The history of a listed host; null for a host the engine does not list.
+    const HostHistory *history(const Host &host);
+    // Adds one finished check of a listed host; a host no longer listed (removed while its
+    // check was in flight) gets nothing.
+    void record(const Host &host, const HttpResult &result);
+    // Matches histories to the engine's current list: follows edits, loads the history of hosts
+    // that appeared, and drops (file and all) the history of hosts that are gone.
+    void reconcile();
+    // Writes every changed history now; false when any could not be written (it stays changed
+    // and is tried again on the next flush).
+    bool flush();
+
+    void setFlushDelay(std::chrono::milliseconds delay) { flushDelay_ = delay; }
+    bool flushPending() const { return flushTimer_.isActive(); }
+    // Where a listed host's history is kept; empty for a host that is not listed.
+    QString fileName(const Host &host);
+    // Heap bytes of every history held, for the bench.
+    std::size_t memoryBytes() const;
+
+Q_SIGNALS:
+    // A check of `host` was added to its history.
+    void recorded(const Host *host);
+
+private:
+    struct Entry {
+        HistoryFile::Identity identity;
+        HostHistory history;
+        bool changed = false;
+        // Set when an unreadable file could not be moved aside: never written over.
+        bool readOnly = false;
+    };
+    struct Tracked {
+        std::weak_ptr<const Host> host;
+        QString key;
+    };
+
+    static QString keyOf(const HistoryFile::Identity &identity);
+    QString pathOf(const QString &key) const;
+    std::unique_ptr<Entry> load(const HistoryFile::Identity &identity);
+    Entry *entryOf(const Host &host);
+    void scheduleFlush();
+
+    QPointer<TRHostController> engine_;
+    QString folder_;
+    const Clock &clock_;
+    std::chrono::milliseconds flushDelay_ = defaultFlushDelay;
+    QTimer flushTimer_;
+    std::map<QString, std::unique_ptr<Entry>> entries_;
+    std::unordered_map<const Host *, Tracked> tracked_;
+};

@@ -1,0 +1,466 @@
+// A host's history: the ring and its bounds, the file format and its refusals, the store across
+// restarts, edits, removals and damaged files, the window's figures, and the details window
+// following a real engine checking a real local server.
+#include "history/DurationChart.h"
+#include "history/HistoryFigures.h"
+#include "history/HistoryFile.h"
+#include "history/HistoryStore.h"
+#include "history/HostHistory.h"
+#include "history/TRHostDetailsWindow.h"
+#include "http/HttpClient.h"
+#include "monitoring/HostStore.h"
+#include "monitoring/TRHostController.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+const QDateTime dayStart(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
+
+HttpResult result(bool ok, double seconds, const QString &error = QString()) {
+    HttpResult r;
+    r.ok = ok;
+    r.seconds = seconds;
+    r.error = error;
+    return r;
+}
+
+HttpResult withPhases(double dns, double connect, double tls, double processing, double transfer) {
+    HttpResult r = result(true, dns + connect + tls + processing + transfer);
+    r.phases = HttpPhases{dns, connect, tls, processing, transfer};
+    return r;
+}
+
+// ---- the ring ----
+
+TEST(HostHistoryTest, KeepsTheNewestChecksInOrderUpToItsCapacity) {
+    HostHistory history(5);
+    for (int i = 0; i < 8; ++i)
+        history.append(dayStart.addSecs(60 * i), result(i % 2 == 0, 0.01 * i));
+    ASSERT_EQ(history.size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(history.time(i), dayStart.addSecs(60 * (i + 3)));
+        EXPECT_EQ(history.at(i).up(), (i + 3) % 2 == 0);
+        EXPECT_FLOAT_EQ(history.at(i).total, float(0.01 * (i + 3)));
+    }
+}
+
+TEST(HostHistoryTest, ADefaultHistoryHoldsADayOfOneMinuteChecks) {
+    HostHistory history;
+    const int checks = 1700;
+    for (int i = 0; i < checks; ++i)
+        history.append(dayStart.addSecs(60 * i), result(true, 0.1));
+    const QDateTime last = dayStart.addSecs(60 * (checks - 1));
+    EXPECT_LE(history.time(0), last.addDays(-1)) << "less than a day is kept";
+    EXPECT_EQ(history.size(), history.capacity()) << "the ring grew past its bound";
+}
+
+TEST(HostHistoryTest, ReasonTextsStayRightAndBoundedWhileTheRingTurns) {
+    HostHistory history(4);
+    for (int i = 0; i < 500; ++i)
+        history.append(dayStart.addSecs(i), result(false, 0, QStringLiteral("reason %1").arg(i)));
+    ASSERT_EQ(history.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(history.reason(i), QStringLiteral("reason %1").arg(496 + i));
+    // Four records and at most five short texts; five hundred texts would be far above this.
+    EXPECT_LT(history.memoryBytes(), 4 * sizeof(HistoryRecord) + 8 * 64);
+    history.append(dayStart.addSecs(600), result(true, 0.2));
+    EXPECT_TRUE(history.reason(3).isEmpty());
+    EXPECT_EQ(history.reason(2), QStringLiteral("reason 499"));
+}
+
+// ---- the file ----
+
+TEST(HistoryFileTest, RoundTripsEveryField) {
+    HostHistory history;
+    history.append(dayStart, withPhases(0.001, 0.002, 0.003, 0.050, 0.004));
+    HttpResult down = result(false, 30, QStringLiteral("timed out"));
+    down.certificateExpiry = dayStart.addDays(40);
+    history.append(dayStart.addSecs(60), down);
+    history.append(dayStart.addSecs(120), result(false, 0.5, QStringLiteral("timed out")));
+    const HistoryFile::Identity who{QStringLiteral("https://é.example/"), QStringLiteral("R&D"), 2};
+
+    const HistoryFile::ReadResult read = HistoryFile::decode(HistoryFile::encode(who, history));
+    ASSERT_EQ(read.status, HistoryFile::Status::Ok) << read.error.toStdString();
+    EXPECT_EQ(read.identity, who);
+    ASSERT_EQ(read.history.size(), 3);
+    EXPECT_TRUE(read.history.at(0).hasPhases());
+    EXPECT_FLOAT_EQ(read.history.at(0).phases[HistoryRecord::Processing], 0.050f);
+    EXPECT_FLOAT_EQ(read.history.at(0).phases[HistoryRecord::Dns], 0.001f);
+    EXPECT_FALSE(read.history.at(1).up());
+    EXPECT_FALSE(read.history.at(1).hasPhases());
+    EXPECT_EQ(read.history.reason(1), QStringLiteral("timed out"));
+    EXPECT_EQ(read.history.reason(2), QStringLiteral("timed out"));
+    EXPECT_EQ(read.history.time(2), dayStart.addSecs(120));
+    EXPECT_EQ(read.history.certificateExpiry(), dayStart.addDays(40));
+}
+
+TEST(HistoryFileTest, RefusesDamagedBytesWhole) {
+    HostHistory history;
+    for (int i = 0; i < 10; ++i)
+        history.append(dayStart.addSecs(60 * i), result(i != 3, 0.1, QStringLiteral("x")));
+    const QByteArray good =
+        HistoryFile::encode({QStringLiteral("http://a"), QStringLiteral("a"), 0}, history);
+    ASSERT_EQ(HistoryFile::decode(good).status, HistoryFile::Status::Ok);
+
+    QByteArray flipped = good;
+    flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x40);
+    const QByteArray cases[] = {good.left(good.size() - 7),       flipped,      good + "x",
+                                QByteArray("TVKX") + good.mid(4), QByteArray(), "{\"hosts\":[]}"};
+    for (const QByteArray &bytes : cases)
+        EXPECT_EQ(HistoryFile::decode(bytes).status, HistoryFile::Status::Damaged);
+}
+
+// ---- the store ----
+
+class HistoryStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetSettings();
+        ASSERT_TRUE(folder.isValid());
+    }
+
+    std::shared_ptr<Host> addHost(const QString &name, const QString &path) {
+        auto host = makeHost(name, server.url(path));
+        engine.hosts().push_back(host);
+        return host;
+    }
+
+    std::unique_ptr<HistoryStore> openStore() {
+        auto store = std::make_unique<HistoryStore>(&engine, folder.path(), clock);
+        store->setFlushDelay(std::chrono::hours(1));
+        return store;
+    }
+
+    // One round of real checks against the local server.
+    void checkAll() {
+        QSignalSpy finished(&engine, &TRHostController::roundFinished);
+        engine.ping();
+        ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+        clock.advanceMs(61000);
+    }
+
+    QStringList files() const {
+        return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    QTemporaryDir folder;
+    TestHttpServer server;
+    ManualClock clock;
+    TRHostController engine{clock};
+};
+
+TEST_F(HistoryStoreTest, ARestartKeepsEveryHostsHistory) {
+    auto up = addHost(QStringLiteral("up"), QStringLiteral("/ok"));
+    auto down = addHost(QStringLiteral("down"), QStringLiteral("/status/503"));
+    {
+        auto store = openStore();
+        checkAll();
+        checkAll();
+        ASSERT_EQ(store->history(*up)->size(), 2);
+    } // written on the way out
+
+    TRHostController restarted(clock);
+    restarted.hosts() = {
+        makeHost(QStringLiteral("up"), server.url(QStringLiteral("/ok"))),
+        makeHost(QStringLiteral("down"), server.url(QStringLiteral("/status/503")))};
+    HistoryStore store(&restarted, folder.path(), clock);
+    const HostHistory *upHistory = store.history(*restarted.hosts()[0]);
+    const HostHistory *downHistory = store.history(*restarted.hosts()[1]);
+    ASSERT_TRUE(upHistory && downHistory);
+    ASSERT_EQ(upHistory->size(), 2);
+    ASSERT_EQ(downHistory->size(), 2);
+    EXPECT_TRUE(upHistory->at(1).up());
+    EXPECT_FALSE(downHistory->at(1).up());
+    EXPECT_EQ(downHistory->reason(1), QStringLiteral("HTTP status 503"));
+    EXPECT_GT(upHistory->at(0).total, 0.0f);
+}
+
+TEST_F(HistoryStoreTest, ChecksAreGatheredIntoOneLaterWrite) {
+    auto host = addHost(QStringLiteral("a"), QStringLiteral("/ok"));
+    auto store = openStore();
+    checkAll();
+    checkAll();
+    EXPECT_TRUE(files().isEmpty()) << "written at every check";
+    EXPECT_TRUE(store->flushPending());
+
+    store->setFlushDelay(std::chrono::milliseconds(50));
+    checkAll(); // the pending write keeps its hour
+    EXPECT_TRUE(files().isEmpty());
+    ASSERT_TRUE(store->flush());
+    EXPECT_EQ(files(), QStringList{QFileInfo(store->fileName(*host)).fileName()});
+    EXPECT_FALSE(store->flushPending());
+
+    // With a short delay the write comes by itself.
+    QFile::remove(store->fileName(*host));
+    checkAll();
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(store->fileName(*host)); }));
+    EXPECT_EQ(HistoryFile::read(store->fileName(*host)).history.size(), 4);
+}
+
+TEST_F(HistoryStoreTest, ADamagedFileIsSetAsideAndHistoryStartsAfresh) {
+    auto host = addHost(QStringLiteral("a"), QStringLiteral("/ok"));
+    QString path;
+    {
+        auto store = openStore();
+        checkAll();
+        path = store->fileName(*host);
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    bytes.chop(5);
+    file.resize(0);
+    file.write(bytes);
+    file.close();
+
+    auto store = openStore();
+    ASSERT_NE(store->history(*host), nullptr);
+    EXPECT_EQ(store->history(*host)->size(), 0);
+    const QStringList kept = QDir(folder.path()).entryList({QStringLiteral("*.damaged-*")});
+    ASSERT_EQ(kept.size(), 1);
+    QFile aside(folder.filePath(kept[0]));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), bytes) << "the damaged bytes were not kept as they were";
+
+    checkAll();
+    ASSERT_TRUE(store->flush());
+    EXPECT_EQ(HistoryFile::read(path).status, HistoryFile::Status::Ok);
+    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.damaged-*")}).size(), 1);
+}
+
+TEST_F(HistoryStoreTest, AnEditKeepsTheHistoryAndARemovalDropsIt) {
+    auto host = addHost(QStringLiteral("a"), QStringLiteral("/ok"));
+    auto other = addHost(QStringLiteral("b"), QStringLiteral("/ok"));
+    auto store = openStore();
+    checkAll();
+    ASSERT_TRUE(store->flush());
+    const QString before = store->fileName(*host);
+
+    host->setString(QStringLiteral("renamed"));
+    host->setAddress(server.url(QStringLiteral("/status/500")));
+    engine.save();
+    checkAll();
+    ASSERT_EQ(store->history(*host)->size(), 2);
+    EXPECT_TRUE(store->history(*host)->at(0).up());
+    EXPECT_FALSE(store->history(*host)->at(1).up());
+    ASSERT_TRUE(store->flush());
+    EXPECT_NE(store->fileName(*host), before);
+    EXPECT_FALSE(QFile::exists(before));
+    EXPECT_EQ(HistoryFile::read(store->fileName(*host)).identity.name, QStringLiteral("renamed"));
+
+    const QString removed = store->fileName(*host);
+    engine.removeHost(host);
+    EXPECT_FALSE(QFile::exists(removed));
+    EXPECT_TRUE(QFile::exists(store->fileName(*other)));
+    // Added again, it starts with nothing.
+    auto again = addHost(QStringLiteral("renamed"), QStringLiteral("/status/500"));
+    engine.save();
+    EXPECT_EQ(store->history(*again)->size(), 0);
+}
+
+TEST_F(HistoryStoreTest, TwoIdenticalHostsKeepTheirOwnHistories) {
+    auto first = addHost(QStringLiteral("same"), QStringLiteral("/ok"));
+    auto second = addHost(QStringLiteral("same"), QStringLiteral("/ok"));
+    auto store = openStore();
+    checkAll();
+    second->restoreIsActive(false);
+    checkAll();
+    EXPECT_EQ(store->history(*first)->size(), 2);
+    EXPECT_EQ(store->history(*second)->size(), 1);
+    EXPECT_NE(store->fileName(*first), store->fileName(*second));
+
+    // Removing the first: the second, now the only one, keeps its own history.
+    engine.removeHost(first);
+    EXPECT_EQ(store->history(*second)->size(), 1);
+}
+
+TEST_F(HistoryStoreTest, AnImportedListFindsItsHistoryByAddressAndName) {
+    auto host = addHost(QStringLiteral("a"), QStringLiteral("/ok"));
+    auto store = openStore();
+    checkAll();
+    const std::optional<HostList> copy = HostStore::decode(*HostStore::encode(engine.hosts()));
+    ASSERT_TRUE(copy);
+    engine.replaceHosts(*copy);
+    ASSERT_NE(engine.hosts()[0], host);
+    EXPECT_EQ(store->history(*engine.hosts()[0])->size(), 1);
+}
+
+TEST_F(HistoryStoreTest, ACheckOfAHostRemovedInFlightIsNotRecorded) {
+    auto host = addHost(QStringLiteral("slow"), QStringLiteral("/delay/200"));
+    auto store = openStore();
+    QSignalSpy finished(&engine, &TRHostController::roundFinished);
+    QSignalSpy recorded(store.get(), &HistoryStore::recorded);
+    engine.ping();
+    const QString path = store->fileName(*host);
+    engine.removeHost(host);
+    ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+    EXPECT_EQ(recorded.count(), 0);
+    store->flush();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+// ---- the figures ----
+
+TEST(HistoryFiguresTest, UptimeCountsTheChecksInsideTheWindow) {
+    HostHistory history;
+    // A check a minute for two hours; the three in minutes 100 to 102 failed.
+    for (int minute = 1; minute <= 120; ++minute)
+        history.append(dayStart.addSecs(60 * minute), result(minute < 100 || minute > 102, 0.1));
+    const QDateTime now = dayStart.addSecs(120 * 60);
+    const HistoryFigures::Uptime hour = HistoryFigures::uptime(history, now.addSecs(-3600), now);
+    EXPECT_EQ(hour.checks, 60) << "the check exactly an hour ago belongs to the hour before";
+    EXPECT_EQ(hour.up, 57);
+    const HistoryFigures::Uptime day = HistoryFigures::uptime(history, now.addDays(-1), now);
+    EXPECT_EQ(day.checks, 120);
+    EXPECT_EQ(day.up, 117);
+    EXPECT_EQ(HistoryFigures::uptimeText(hour), QStringLiteral("95.00 % (57 of 60 checks)"));
+    EXPECT_EQ(HistoryFigures::uptimeText(day), QStringLiteral("97.50 % (117 of 120 checks)"));
+    // An hour before any check.
+    EXPECT_EQ(HistoryFigures::uptimeText(
+                  HistoryFigures::uptime(history, dayStart.addSecs(-3600), dayStart)),
+              QStringLiteral("no checks"));
+}
+
+TEST(HistoryFiguresTest, UptimeIsCutSoOnlyACleanRecordReadsHundred) {
+    EXPECT_EQ(HistoryFigures::uptimeText({1439, 1440}),
+              QStringLiteral("99.93 % (1439 of 1440 checks)"));
+    EXPECT_EQ(HistoryFigures::uptimeText({99999, 100000}),
+              QStringLiteral("99.99 % (99999 of 100000 checks)"));
+    EXPECT_EQ(HistoryFigures::uptimeText({2, 3}), QStringLiteral("66.66 % (2 of 3 checks)"));
+    EXPECT_EQ(HistoryFigures::uptimeText({7, 7}), QStringLiteral("100 % (7 of 7 checks)"));
+    EXPECT_EQ(HistoryFigures::uptimeText({0, 4}), QStringLiteral("0.00 % (0 of 4 checks)"));
+}
+
+TEST(HistoryFiguresTest, DownPeriodsRunToTheNextCheckWithinTheLongestGap) {
+    HostHistory history;
+    const qint64 t0 = dayStart.toSecsSinceEpoch();
+    history.append(dayStart, result(true, 0.1));
+    history.append(dayStart.addSecs(60), result(false, 0));
+    history.append(dayStart.addSecs(120), result(false, 0));
+    history.append(dayStart.addSecs(180), result(true, 0.1));
+    // Down, then paused for an hour: only the longest gap counts.
+    history.append(dayStart.addSecs(240), result(false, 0));
+    history.append(dayStart.addSecs(3840), result(true, 0.1));
+    history.append(dayStart.addSecs(3900), result(false, 0));
+    const auto periods = HistoryFigures::downPeriods(history, 120, dayStart.addSecs(3930));
+    const std::vector<HistoryFigures::Period> expected = {
+        {t0 + 60, t0 + 180}, {t0 + 240, t0 + 360}, {t0 + 3900, t0 + 3930}};
+    EXPECT_EQ(periods, expected);
+}
+
+TEST(HistoryFiguresTest, LastResultCertificateAndDurationTexts) {
+    HostHistory history;
+    EXPECT_EQ(HistoryFigures::lastResultText(history), QStringLiteral("Not checked yet"));
+    history.append(dayStart, result(true, 0.1234));
+    EXPECT_EQ(HistoryFigures::lastResultText(history), QStringLiteral("Up, 123 ms"));
+    history.append(dayStart, result(false, 0.2, QStringLiteral("connection refused")));
+    EXPECT_EQ(HistoryFigures::lastResultText(history), QStringLiteral("Down: connection refused"));
+    HttpResult status = result(false, 0.2);
+    status.status = 503;
+    history.append(dayStart, status);
+    EXPECT_EQ(HistoryFigures::lastResultText(history), QStringLiteral("Down: HTTP status 503"));
+
+    EXPECT_EQ(HistoryFigures::durationText(0.00085), QStringLiteral("850 µs"));
+    EXPECT_EQ(HistoryFigures::durationText(2.449), QStringLiteral("2.45 s"));
+
+    const QDateTime now = dayStart;
+    EXPECT_EQ(HistoryFigures::certificateText(std::nullopt, now), QStringLiteral("not known"));
+    EXPECT_TRUE(HistoryFigures::certificateText(now.addDays(31).addSecs(5), now)
+                    .endsWith(QStringLiteral(", in 31 days")));
+    EXPECT_TRUE(HistoryFigures::certificateText(now.addSecs(3600), now)
+                    .startsWith(QStringLiteral("expires today")));
+    EXPECT_TRUE(HistoryFigures::certificateText(now.addDays(-3), now)
+                    .startsWith(QStringLiteral("expired 3 days ago")));
+    EXPECT_TRUE(HistoryFigures::certificateText(now.addDays(-1), now)
+                    .startsWith(QStringLiteral("expired 1 day ago")));
+}
+
+TEST(DurationChartTest, ScaleTopIsTheNextRoundFigure) {
+    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.123), 0.2);
+    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.2), 0.2);
+    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.21), 0.5);
+    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.6), 1.0);
+    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(30.0), 50.0);
+    EXPECT_GT(DurationChart::scaleTop(0), 0.0);
+}
+
+TEST(DurationChartTest, DrawsPhasesStackedAndDownStretchesShaded) {
+    const QDateTime now = dayStart.addDays(1);
+    HostHistory history;
+    // The last six hours: up with phases, then the last three hours down.
+    for (int minute = 0; minute < 360; ++minute) {
+        const QDateTime at = now.addSecs(-6 * 3600 + 60 * minute);
+        history.append(at, minute < 180 ? withPhases(0.02, 0.02, 0.02, 0.02, 0.02)
+                                        : result(false, 0, QStringLiteral("refused")));
+    }
+    DurationChart chart;
+    chart.resize(452, 170);
+    chart.setHistory(&history, now, 120);
+    const QImage image = chart.grab().toImage();
+    const auto has = [&](const QColor &wanted, int fromX, int toX) {
+        for (int x = fromX; x < toX; ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (image.pixelColor(x, y) == wanted)
+                    return true;
+        return false;
+    };
+    const int w = image.width();
+    // Plot from x 52 to w - 6: the last quarter is the last six hours.
+    const int quarter = 52 + (w - 58) * 3 / 4;
+    for (int phase = 0; phase < HistoryRecord::PhaseCount; ++phase) {
+        EXPECT_TRUE(has(DurationChart::phaseColor(phase), quarter, w)) << phase;
+        EXPECT_FALSE(has(DurationChart::phaseColor(phase), 52, quarter - 2)) << phase;
+    }
+    const int downFrom = 52 + (w - 58) * 7 / 8 + 2;
+    EXPECT_TRUE(has(DurationChart::downColor(), downFrom, w));
+    EXPECT_FALSE(has(DurationChart::downColor(), 52, downFrom - 4));
+}
+
+// ---- the details window ----
+
+class DetailsWindowTest : public HistoryStoreTest {};
+
+TEST_F(DetailsWindowTest, ShowsTheFiguresAndFollowsEveryCheck) {
+    auto host = addHost(QStringLiteral("site"), QStringLiteral("/ok"));
+    auto store = openStore();
+    TRHostDetailsWindow window(nullptr, store.get(), &engine, clock);
+    window.setHost(host);
+    window.show();
+    EXPECT_EQ(window.lastResultLabel()->text(), QStringLiteral("Not checked yet"));
+    EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("no checks"));
+    EXPECT_EQ(window.certificateLabel()->text(), QStringLiteral("none (not an https address)"));
+
+    checkAll();
+    EXPECT_TRUE(window.lastResultLabel()->text().startsWith(QStringLiteral("Up, ")));
+    EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("100 % (1 of 1 checks)"));
+
+    host->setAddress(server.url(QStringLiteral("/status/503")));
+    host->setString(QStringLiteral("site, renamed"));
+    engine.save();
+    EXPECT_EQ(window.titleLabel()->text(), QStringLiteral("site, renamed"));
+    checkAll();
+    EXPECT_TRUE(
+        window.lastResultLabel()->text().startsWith(QStringLiteral("Down: HTTP status 503")));
+    EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("50.00 % (1 of 2 checks)"));
+    EXPECT_EQ(window.lastDayLabel()->text(), QStringLiteral("50.00 % (1 of 2 checks)"));
+
+    // Two hours on, the first hour's checks have left the hour but not the day.
+    clock.advanceMs(2 * 3600 * 1000);
+    checkAll();
+    EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("0.00 % (0 of 1 checks)"));
+    EXPECT_EQ(window.lastDayLabel()->text(), QStringLiteral("33.33 % (1 of 3 checks)"));
+
+    engine.removeHost(host);
+    EXPECT_FALSE(window.isVisible());
+}
+} // namespace
