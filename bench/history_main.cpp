@@ -145,8 +145,9 @@ int main(int argc, char **argv) {
     std::printf("  disk:              %7.1f MB (%.1f KB a host; bound %.0f KB a host) %s\n",
                 megabytes(diskBytes), diskPerHost / 1024, diskBoundBytesPerHost / 1024,
                 diskPerHost <= diskBoundBytesPerHost ? "ok" : "MISSED");
-    std::printf("  writing it all:    %7.1f ms (once per flush, every 5 minutes at most)\n",
-                writeMs);
+    std::printf("  writing it all:    %7.1f ms at once (at quit); a timed flush, at most every 5\n"
+                "                     minutes, writes %d files a loop turn: %.1f ms a turn\n",
+                writeMs, HistoryStore::filesPerTurn, writeMs / hosts * HistoryStore::filesPerTurn);
     missed = missed || diskPerHost > diskBoundBytesPerHost;
 
     // A restart: every history read back, then the details window opened on a full day.

@@ -207,6 +207,30 @@ TEST_F(HistoryStoreTest, ChecksAreGatheredIntoOneLaterWrite) {
     EXPECT_EQ(HistoryFile::read(store->fileName(*host)).history.size(), 4);
 }
 
+TEST_F(HistoryStoreTest, ATimedWriteOfManyHostsIsSpreadOverLoopTurns) {
+    const int hosts = 3 * HistoryStore::filesPerTurn + 1;
+    for (int i = 0; i < hosts; ++i)
+        addHost(QStringLiteral("host %1").arg(i), QStringLiteral("/ok"));
+    auto store = openStore();
+    store->setFlushDelay(std::chrono::milliseconds(1));
+    for (const auto &host : engine.hosts())
+        store->record(*host, result(true, 0.1));
+    // One pass of the loop at a time, looking at the folder after each.
+    QList<int> seen;
+    for (int pass = 0; pass < 5000 && !(seen.size() && seen.back() == hosts); ++pass) {
+        QCoreApplication::processEvents();
+        const int count = int(files().size());
+        if (seen.isEmpty() || seen.back() != count)
+            seen.append(count);
+        QThread::msleep(1);
+    }
+    ASSERT_EQ(seen.back(), hosts);
+    EXPECT_FALSE(store->flushPending());
+    for (int i = 1; i < seen.size(); ++i)
+        EXPECT_LE(seen[i] - seen[i - 1], HistoryStore::filesPerTurn) << "too many in one turn";
+    EXPECT_GE(seen.size(), 4);
+}
+
 TEST_F(HistoryStoreTest, ADamagedFileIsSetAsideAndHistoryStartsAfresh) {
     auto host = addHost(QStringLiteral("a"), QStringLiteral("/ok"));
     QString path;

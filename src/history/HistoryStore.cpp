@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -24,7 +25,10 @@ HistoryStore::HistoryStore(TRHostController *engine, const QString &folder, cons
     , folder_(folder)
     , clock_(clock) {
     flushTimer_.setSingleShot(true);
-    connect(&flushTimer_, &QTimer::timeout, this, &HistoryStore::flush);
+    connect(&flushTimer_, &QTimer::timeout, this, [this] {
+        failed_ = false;
+        drain();
+    });
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &HistoryStore::flush);
     if (engine_) {
@@ -188,17 +192,49 @@ void HistoryStore::record(const Host &host, const HttpResult &result) {
 }
 
 void HistoryStore::scheduleFlush() {
-    if (!flushTimer_.isActive())
+    if (!flushTimer_.isActive() && !draining_)
         flushTimer_.start(flushDelay_);
+}
+
+void HistoryStore::drain() {
+    bool more = false;
+    failed_ = !writeChanged(filesPerTurn, &more) || failed_;
+    draining_ = more;
+    if (more) {
+        QTimer::singleShot(0, this, [this] {
+            if (draining_)
+                drain();
+        });
+    } else if (failed_) {
+        // Tried again after another delay, not in a loop.
+        flushTimer_.start(flushDelay_);
+    }
 }
 
 bool HistoryStore::flush() {
     flushTimer_.stop();
+    draining_ = false;
+    const bool allWritten = writeChanged(std::numeric_limits<int>::max(), nullptr);
+    if (!allWritten)
+        flushTimer_.start(flushDelay_);
+    return allWritten;
+}
+
+bool HistoryStore::writeChanged(int limit, bool *more) {
     bool allWritten = true;
     bool folderMade = false;
+    int written = 0;
+    if (more)
+        *more = false;
     for (const auto &[key, entry] : entries_) {
-        if (!entry->changed || entry->readOnly)
+        if (!entry->changed || entry->readOnly || entry->failed)
             continue;
+        if (written == limit) {
+            if (more)
+                *more = true;
+            break;
+        }
+        ++written;
         if (!folderMade) {
             // Private: the history says which sites this user watches and when.
             QDir().mkpath(folder_);
@@ -210,12 +246,15 @@ bool HistoryStore::flush() {
             entry->changed = false;
         } else {
             allWritten = false;
+            // Skipped for the rest of this flush; the next one tries it again.
+            entry->failed = true;
             say(QStringLiteral("could not write the history of \"%1\" to %2: %3")
                     .arg(entry->identity.name, pathOf(key), error));
         }
     }
-    if (!allWritten)
-        scheduleFlush();
+    if (!(more && *more))
+        for (const auto &[key, entry] : entries_)
+            entry->failed = false;
     return allWritten;
 }
 

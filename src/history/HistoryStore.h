@@ -29,11 +29,14 @@ struct HttpResult;
 // object through edits, so renaming a host or changing its address keeps its history.
 //
 // Writes are gathered: a check marks its host's history changed and the files are written at
-// most once per flush delay, and when the store goes away.
+// most once per flush delay, a few per event-loop turn so a thousand hosts never hold up the
+// checks, and all at once when the program quits or the store goes away.
 class HistoryStore : public QObject {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds defaultFlushDelay{std::chrono::minutes(5)};
+    // Files written in one event-loop turn by a timed flush (about 45 KB each for a full day).
+    static constexpr int filesPerTurn = 8;
 
     // Follows `engine`'s list and records every check it finishes, from now on.
     HistoryStore(TRHostController *engine, const QString &folder, const Clock &clock,
@@ -58,7 +61,7 @@ public:
     bool flush();
 
     void setFlushDelay(std::chrono::milliseconds delay) { flushDelay_ = delay; }
-    bool flushPending() const { return flushTimer_.isActive(); }
+    bool flushPending() const { return flushTimer_.isActive() || draining_; }
     // Where a listed host's history is kept; empty for a host that is not listed.
     QString fileName(const Host &host);
     // Heap bytes of every history held, for the bench.
@@ -75,6 +78,7 @@ private:
         bool changed = false;
         // Set when an unreadable file could not be moved aside: never written over.
         bool readOnly = false;
+        bool failed = false; // its write failed during the flush under way
     };
     struct Tracked {
         std::weak_ptr<const Host> host;
@@ -86,12 +90,17 @@ private:
     std::unique_ptr<Entry> load(const HistoryFile::Identity &identity);
     Entry *entryOf(const Host &host);
     void scheduleFlush();
+    // Writes up to `limit` changed histories; true when all of them were written.
+    bool writeChanged(int limit, bool *more);
+    void drain();
 
     QPointer<TRHostController> engine_;
     QString folder_;
     const Clock &clock_;
     std::chrono::milliseconds flushDelay_ = defaultFlushDelay;
     QTimer flushTimer_;
+    bool draining_ = false;
+    bool failed_ = false; // a write of this flush failed
     std::map<QString, std::unique_ptr<Entry>> entries_;
     std::unordered_map<const Host *, Tracked> tracked_;
 };
