@@ -51,6 +51,8 @@ HostsTableView::HostsTableView(QWidget *parent)
     : QListView(parent) {
     setItemDelegate(new HostRowDelegate(this));
     setUniformItemSizes(true);
+    // The status dot, the size it has in the menu.
+    setIconSize(QSize(10, 10));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
