@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace {
 std::optional<QString> schemeOf(const QString &text) {
     const auto url = UrlParser::parse(text);
@@ -120,7 +122,68 @@ TEST_F(HttpClientTest, EveryRequestIsAFreshPlainGet) {
     }
     EXPECT_EQ(server.connections(), 3) << "no connection is reused between requests";
     for (const QByteArray &name : server.lastHeaderNames())
-        EXPECT_TRUE(name == "host" || name == "accept") << name.constData();
+        EXPECT_TRUE(name == "host" || name == "accept" || name == "user-agent" ||
+                    name == "accept-encoding")
+            << name.constData();
+}
+
+TEST_F(HttpClientTest, RequestsNameTheProgramAndOfferCompression) {
+    // Many sites answer 403 to a request without a User-Agent.
+    std::optional<HttpResult> result;
+    client.get(server.url(QStringLiteral("/ok")).toUtf8(),
+               [&](const HttpResult &r) { result = r; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_EQ(server.lastHeader("user-agent"), QByteArray("Tarvik/" TARVIK_VERSION));
+    EXPECT_EQ(server.lastHeader("accept"), QByteArray("*/*"));
+    EXPECT_TRUE(server.lastHeader("accept-encoding").contains("gzip"));
+
+    // The updater keeps its body through the same client, so it is named the same way.
+    std::optional<HttpResult> kept;
+    HttpRequestOptions keep;
+    keep.keepBody = true;
+    server.serve(QStringLiteral("feed"), "{}");
+    client.get(server.url(QStringLiteral("/body/feed")).toUtf8(), keep,
+               [&](const HttpResult &r) { kept = r; });
+    ASSERT_TRUE(waitUntil([&] { return kept.has_value(); }));
+    EXPECT_EQ(kept->body, QByteArray("{}"));
+    EXPECT_EQ(server.lastHeader("user-agent"), QByteArray("Tarvik/" TARVIK_VERSION));
+}
+
+TEST_F(HttpClientTest, AThrownAwayBodyIsNotDecoded) {
+    // The answer claims gzip but is not: decoding it would fail a healthy host.
+    std::optional<HttpResult> discarded, kept;
+    client.get(server.url(QStringLiteral("/gzip-garbage")).toUtf8(),
+               [&](const HttpResult &r) { discarded = r; });
+    HttpRequestOptions keep;
+    keep.keepBody = true;
+    client.get(server.url(QStringLiteral("/gzip-garbage")).toUtf8(), keep,
+               [&](const HttpResult &r) { kept = r; });
+    ASSERT_TRUE(waitUntil([&] { return discarded && kept; }));
+    EXPECT_TRUE(discarded->ok) << discarded->error.toStdString();
+    EXPECT_FALSE(kept->ok) << "a kept body is decoded, so a broken one fails";
+}
+
+TEST_F(HttpClientTest, FailuresAreSortedIntoShortReasons) {
+    client.setDeadline(std::chrono::milliseconds(1000));
+    const QList<std::pair<QString, QString>> cases = {
+        {server.url(QStringLiteral("/status/503")), QStringLiteral("HTTP 503")},
+        {server.url(QStringLiteral("/hang")), QStringLiteral("timed out after 1 s")},
+        {QStringLiteral("http://127.0.0.1:1/"), QStringLiteral("connection refused")},
+        {QStringLiteral("http://tarvik-test.invalid/"), QStringLiteral("name not resolved")},
+        {server.url(QStringLiteral("/redirect/11")), QStringLiteral("too many redirects")},
+        {server.url(QStringLiteral("/to/ftp")), QStringLiteral("not an http or https address")},
+    };
+    std::map<QString, HttpResult> results;
+    for (const auto &[url, reason] : cases)
+        client.get(url.toUtf8(), [&results, url](const HttpResult &r) { results[url] = r; });
+    ASSERT_TRUE(waitUntil([&] { return results.size() == size_t(cases.size()); }, 8000));
+    for (const auto &[url, reason] : cases) {
+        EXPECT_EQ(failureReason(results[url]), reason) << url.toStdString();
+        EXPECT_NE(results[url].failure, HttpFailure::None);
+    }
+    EXPECT_TRUE(isNetworkLevel(results[QStringLiteral("http://tarvik-test.invalid/")].failure));
+    EXPECT_FALSE(isNetworkLevel(results[QStringLiteral("http://127.0.0.1:1/")].failure))
+        << "a refused connection proves the network works";
 }
 
 TEST_F(HttpClientTest, DurationIsTheWholeTransfer) {

@@ -705,11 +705,12 @@ TEST(HostStatusItemFaceTest, TooltipListsNameAddressDurationAndGestures) {
     auto host = makeHost(QStringLiteral("<b>R&D</b>"), QStringLiteral("http://rd.example"));
     EXPECT_EQ(HostStatusItemFace::toolTip(*host),
               QStringLiteral("<b>R&D</b>\nAddress: http://rd.example\nLast Request Duration: 0ms\n"
-                             "\nClick: Toggle Activation\nOption + Click: Edit\n"
-                             "Control + Click: Ping Now"));
+                             "Last Result: not checked yet\n"
+                             "\nClick: Toggle Activation\nAlt + Click: Edit\n"
+                             "Ctrl + Click: Ping Now"));
     const QStringList lines = HostStatusItemFace::toolTip(*host).split(u'\n');
-    ASSERT_EQ(lines.size(), 7);
-    EXPECT_TRUE(lines.at(3).isEmpty());
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_TRUE(lines.at(4).isEmpty());
 
     host->setLastRequestDuration(0.2349);
     EXPECT_TRUE(HostStatusItemFace::toolTip(*host).contains(QStringLiteral("Duration: 234ms")));
@@ -740,16 +741,17 @@ TEST(CertificateNoticeTest, DaysLeftAreWholeDaysAndWarnWithinFourteen) {
         << "a certificate that ran out a minute ago is not at day 0";
 }
 
-TEST(HostStatusItemFaceTest, TheCertificateLineFollowsTheDuration) {
+TEST(HostStatusItemFaceTest, TheCertificateLineFollowsTheDurationAndLastResult) {
     const QDateTime now(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc());
     auto host = makeHost(QStringLiteral("shop"), QStringLiteral("https://shop.example"));
     host->setLastRequestDuration(0.05);
     host->setCertificateExpiry(now.addDays(9));
     const QStringList lines = HostStatusItemFace::toolTip(*host, now).split(u'\n');
-    ASSERT_EQ(lines.size(), 8);
+    ASSERT_EQ(lines.size(), 9);
     EXPECT_EQ(lines.at(2), QStringLiteral("Last Request Duration: 50ms"));
-    EXPECT_EQ(lines.at(3), QStringLiteral("Warning: the certificate runs out in 9 days"));
-    EXPECT_TRUE(lines.at(4).isEmpty());
+    EXPECT_EQ(lines.at(3), QStringLiteral("Last Result: not checked yet"));
+    EXPECT_EQ(lines.at(4), QStringLiteral("Warning: the certificate runs out in 9 days"));
+    EXPECT_TRUE(lines.at(5).isEmpty());
 }
 
 TEST(HostStatusItemFaceTest, TooltipHidesTheAddresssPassword) {
@@ -959,7 +961,8 @@ TEST(HostStatusItemFaceTest, TheTooltipCanLeaveOutTheGestures) {
     auto host = makeHost(QStringLiteral("api"), QStringLiteral("http://a/"));
     host->setLastRequestDuration(0.25);
     EXPECT_EQ(HostStatusItemFace::toolTip(*host, false),
-              QStringLiteral("api\nAddress: http://a/\nLast Request Duration: 250ms"));
+              QStringLiteral("api\nAddress: http://a/\nLast Request Duration: 250ms\n"
+                             "Last Result: not checked yet"));
     EXPECT_TRUE(HostStatusItemFace::toolTip(*host).startsWith(
         HostStatusItemFace::toolTip(*host, false) + QStringLiteral("\n\n")));
 }
@@ -1072,5 +1075,147 @@ TEST(HostIconOnDBusTrayTest, TheIconOffersItsCommandsAsAMenuOverTheBus) {
         return layout && layout->second.find(QStringLiteral("Start"));
     }));
     EXPECT_FALSE(HostStore::readStoredHosts()->at(0)->isActive());
+}
+} // namespace
+
+namespace {
+class OutcomeTest : public EngineTest {};
+
+TEST_F(OutcomeTest, EachHostKeepsItsReasonAndWhenItsStateLastChanged) {
+    auto api = addListed(QStringLiteral("/status/503"));
+    EXPECT_EQ(api->lastOutcome().shortText(), QStringLiteral("not checked yet"));
+    pingAndWait();
+    const QDateTime downAt = clock.now();
+    EXPECT_EQ(api->lastOutcome().shortText(), QStringLiteral("HTTP 503"));
+    EXPECT_EQ(api->lastOutcome().since, downAt);
+
+    clock.advanceMs(60000);
+    api->setAddress(server.url(QStringLiteral("/redirect/11")));
+    pingAndWait();
+    EXPECT_EQ(api->lastOutcome().shortText(), QStringLiteral("too many redirects"));
+    EXPECT_EQ(api->lastOutcome().since, downAt) << "still down: the time stays";
+    EXPECT_TRUE(menu.count(QStringLiteral("refreshHostItem")) >= 2) << "the row's line changed";
+
+    clock.advanceMs(60000);
+    api->setAddress(server.url(QStringLiteral("/ok")));
+    pingAndWait();
+    EXPECT_EQ(api->lastOutcome().shortText(), QStringLiteral("up"));
+    EXPECT_EQ(api->lastOutcome().since, clock.now());
+    EXPECT_EQ(api->lastOutcome().withTime(),
+              QStringLiteral("up since ") + clock.now().toLocalTime().toString(u"HH:mm"));
+}
+
+TEST_F(OutcomeTest, OutcomesSurviveARestartBesideTheUntouchedList) {
+    {
+        TRHostController tray(clock);
+        tray.setRemembersOutcomes(true);
+        HostStore::write(
+            {makeHost(QStringLiteral("api"), server.url(QStringLiteral("/status/503"))),
+             makeHost(QStringLiteral("api"), server.url(QStringLiteral("/ok")))});
+        const QByteArray list = *Settings::hostsData();
+        QSignalSpy finished(&tray, &TRHostController::roundFinished);
+        tray.load();
+        ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+        EXPECT_EQ(*Settings::hostsData(), list) << "the stored list keeps its exact bytes";
+    } // saved on the way out at the latest
+    TRHostController restarted(clock);
+    restarted.setRemembersOutcomes(true);
+    restarted.load();
+    ASSERT_EQ(restarted.hosts().size(), 2u);
+    // Two hosts share a name; each gets its own outcome back, matched by address too.
+    EXPECT_EQ(restarted.hosts()[0]->lastOutcome().reason, QStringLiteral("HTTP 503"));
+    EXPECT_EQ(restarted.hosts()[1]->lastOutcome().up, std::optional<bool>(true));
+    EXPECT_EQ(restarted.hosts()[0]->lastOutcome().since, clock.now());
+
+    resetSettings();
+    HostStore::write({makeHost(QStringLiteral("api"), server.url(QStringLiteral("/ok")))});
+    TRHostController commandLine(clock);
+    QSignalSpy finished(&commandLine, &TRHostController::roundFinished);
+    commandLine.load();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    spin(700);
+    EXPECT_TRUE(Settings::lastOutcomesData().isEmpty()) << "the command line only reads";
+}
+
+TEST_F(OutcomeTest, ARoundWhereEveryHostFailsAtTheNetworkLevelMeansOffline) {
+    auto a = std::make_shared<Host>(QStringLiteral("http://tarvik-a.invalid/"));
+    auto b = std::make_shared<Host>(QStringLiteral("http://tarvik-b.invalid/"));
+    engine.hosts() = {a, b};
+    QSignalSpy offline(&engine, &TRHostController::offlineChanged);
+    pingAndWait();
+    EXPECT_TRUE(engine.isOffline());
+    ASSERT_EQ(offline.count(), 1);
+    EXPECT_FALSE(a->isReachable().has_value()) << "its results are not applied";
+    EXPECT_EQ(engine.downCount(), 0);
+
+    // A refused connection proves the network works, so the same failures now count. (0.0.0.0
+    // is not a loopback address, yet connecting to it reaches this machine, which refuses.)
+    engine.hosts().push_back(std::make_shared<Host>(QStringLiteral("http://0.0.0.0:1/")));
+    pingAndWait();
+    EXPECT_FALSE(engine.isOffline());
+    EXPECT_EQ(offline.count(), 2);
+    EXPECT_EQ(a->isReachable(), std::optional<bool>(false));
+    EXPECT_EQ(a->lastOutcome().reason, QStringLiteral("name not resolved"));
+}
+
+TEST_F(OutcomeTest, OneUnresolvableHostIsDownNotOffline) {
+    auto a = std::make_shared<Host>(QStringLiteral("http://tarvik-a.invalid/"));
+    engine.hosts() = {a};
+    pingAndWait();
+    EXPECT_FALSE(engine.isOffline()) << "one host cannot tell the network is gone";
+    EXPECT_EQ(a->isReachable(), std::optional<bool>(false));
+
+    // Refused connections never make a round offline.
+    engine.hosts() = {std::make_shared<Host>(QStringLiteral("http://0.0.0.0:1/")),
+                      std::make_shared<Host>(QStringLiteral("http://0.0.0.0:2/"))};
+    pingAndWait();
+    EXPECT_FALSE(engine.isOffline());
+    EXPECT_EQ(engine.downCount(), 2);
+}
+
+TEST_F(OutcomeTest, AWatchSayingOfflineLeavesOnlyLocalHostsAndComingBackRunsOneRound) {
+    auto local = addListed(QStringLiteral("/ok"));
+    auto remote = std::make_shared<Host>(QStringLiteral("http://tarvik-remote.invalid/"));
+    engine.hosts().push_back(remote);
+    engine.setResumeDelay(std::chrono::milliseconds(100));
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    engine.setReachability(TRHostController::Reachability::Offline);
+    EXPECT_TRUE(engine.isOffline());
+    pingAndWait();
+    ASSERT_EQ(rounds.count(), 1);
+    EXPECT_EQ(rounds.at(0).at(1).toInt(), 1) << "only the host on this machine";
+    EXPECT_EQ(local->isReachable(), std::optional<bool>(true));
+    EXPECT_FALSE(remote->isReachable().has_value()) << "keeps its last known state";
+
+    engine.setReachability(TRHostController::Reachability::Online);
+    EXPECT_FALSE(engine.isOffline());
+    EXPECT_EQ(rounds.count(), 1) << "the network gets a moment to settle";
+    ASSERT_TRUE(waitUntil([&] { return rounds.count() == 2; }));
+    EXPECT_EQ(rounds.at(1).at(1).toInt(), 2);
+    spin(300);
+    EXPECT_EQ(rounds.count(), 2) << "one round, then the normal schedule";
+}
+
+TEST_F(OutcomeTest, SleepDropsRequestsInFlightAndWakingRunsOneRound) {
+    auto slow = addListed(QStringLiteral("/delay/400"));
+    engine.setResumeDelay(std::chrono::milliseconds(100));
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    QSignalSpy checks(&engine, &TRHostController::checkFinished);
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/delay/400")) == 1; }));
+    engine.setAsleep(true);
+    EXPECT_TRUE(engine.isOffline());
+    EXPECT_EQ(engine.httpClient().inFlight(), 0);
+    clock.advanceMs(3600 * 1000);
+    engine.tick();
+    engine.ping();
+    spin(500);
+    EXPECT_EQ(checks.count(), 0) << "the time spent asleep is in no result";
+    EXPECT_EQ(rounds.count(), 1);
+
+    engine.setAsleep(false);
+    ASSERT_TRUE(waitUntil([&] { return rounds.count() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return checks.count() == 1; }));
+    EXPECT_EQ(slow->isReachable(), std::optional<bool>(true));
 }
 } // namespace

@@ -12,6 +12,7 @@
 #include "settings/Settings.h"
 #include "statusmenu/DateText.h"
 #include "statusmenu/TRMenuBarController.h"
+#include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "trayitem/StatusItem.h"
 #include "windows/TRHostsWindow.h"
@@ -19,6 +20,7 @@
 
 #include <QMenu>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWidgetAction>
 
@@ -176,6 +178,94 @@ TEST_F(MenuTest, TooltipShowsVersionAndLastAndNextRound) {
         DateText::shortDateMediumTime(clock.now().addSecs(900))));
 }
 
+TEST_F(MenuTest, TooltipAndRowsSayWhichHostsAreDownAndWhy) {
+    link({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
+          QStringLiteral("e"), QStringLiteral("f"), QStringLiteral("g"), QStringLiteral("up")});
+    const HttpResult failed = [] {
+        HttpResult r;
+        r.status = 503;
+        r.failure = HttpFailure::HttpStatus;
+        return r;
+    }();
+    HttpResult ok;
+    ok.ok = true;
+    for (const auto &host : engine.hosts()) {
+        const bool down = host->string() != u"up";
+        host->setLastOutcome(host->lastOutcome().next(down ? failed : ok, clock.now()));
+        host->setIsReachable(!down);
+    }
+    engine.hosts()[6]->restoreIsActive(false); // paused hosts are not down
+    for (const auto &host : engine.hosts())
+        engine.hostStateDidChange(*host);
+    controller->updateToolTip();
+    const QStringList lines = controller->statusItem()->button()->toolTip().split(u'\n');
+    ASSERT_EQ(lines.size(), 3 + 5 + 1);
+    EXPECT_EQ(lines.at(3), QStringLiteral("a: HTTP 503"));
+    EXPECT_EQ(lines.at(7), QStringLiteral("e: HTTP 503"));
+    EXPECT_EQ(lines.at(8), QStringLiteral("and 1 more"));
+    EXPECT_EQ(controller->hostRows().at(0)->toolTip(), QStringLiteral("a: HTTP 503"));
+    EXPECT_EQ(controller->hostRows().at(7)->toolTip(), QStringLiteral("up: up"));
+}
+
+TEST_F(MenuTest, ARunningRoundAndAnOfflineMachineShowInTheIcon) {
+    TestHttpServer server;
+    engine.hosts().push_back(
+        makeHost(QStringLiteral("slow"), server.url(QStringLiteral("/delay/300"))));
+    engine.hosts().push_back(
+        makeHost(QStringLiteral("fast"), server.url(QStringLiteral("/status/500"))));
+    controller->setHostController(&engine);
+    QSignalSpy finished(&engine, &TRHostController::roundFinished);
+    engine.ping();
+    EXPECT_TRUE(controller->statusItem()->button()->toolTip().endsWith(
+        QStringLiteral("\nChecking: 2 of 2 hosts still answering")));
+    ASSERT_TRUE(waitUntil([&] {
+        return controller->statusItem()->button()->toolTip().contains(
+            QStringLiteral("Checking: 1 of 2"));
+    }));
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    const QString after = controller->statusItem()->button()->toolTip();
+    EXPECT_FALSE(after.contains(QStringLiteral("Checking")));
+    EXPECT_TRUE(after.endsWith(QStringLiteral("\nfast: HTTP 500")));
+    EXPECT_EQ(controller->statusItem()->button()->attributedTitle()->text, QStringLiteral("1"));
+
+    const QImage online =
+        PaintedIcon::render(controller->statusItem()->button()->image(), QSize(20, 20));
+    engine.setReachability(TRHostController::Reachability::Offline);
+    EXPECT_FALSE(controller->statusItem()->button()->attributedTitle().has_value())
+        << "no count while offline";
+    EXPECT_TRUE(controller->statusItem()->button()->toolTip().contains(
+        QStringLiteral("\nOffline: checks resume when the network is back")));
+    const QImage offline =
+        PaintedIcon::render(controller->statusItem()->button()->image(), QSize(20, 20));
+    EXPECT_NE(online, offline);
+    for (int y = 0; y < offline.height(); ++y)
+        for (int x = 0; x < offline.width(); ++x) {
+            const QColor c = offline.pixelColor(x, y);
+            if (c.alpha() >= 128) { // faint edge pixels carry rounding
+                const QColor gray = StatusColors::gray();
+                ASSERT_LE(std::abs(c.red() - gray.red()) + std::abs(c.green() - gray.green()) +
+                              std::abs(c.blue() - gray.blue()),
+                          6)
+                    << x << "," << y;
+            }
+        }
+
+    engine.setReachability(TRHostController::Reachability::Online);
+    EXPECT_EQ(controller->statusItem()->button()->attributedTitle()->text, QStringLiteral("1"));
+    EXPECT_EQ(PaintedIcon::render(controller->statusItem()->button()->image(), QSize(20, 20)),
+              online);
+}
+
+TEST_F(MenuTest, NotificationsIsACheckItemStoredUnderItsOwnKey) {
+    EXPECT_TRUE(Settings::notificationsEnabled()) << "on by default";
+    EXPECT_TRUE(controller->notificationsMenuItem()->isChecked());
+    controller->notificationsMenuItem()->trigger();
+    EXPECT_FALSE(controller->notificationsMenuItem()->isChecked());
+    EXPECT_FALSE(Settings::notificationsEnabled());
+    TRMenuBarController again;
+    EXPECT_FALSE(again.notificationsMenuItem()->isChecked());
+}
+
 TEST(DateTextTest, ShortDateAndTimeWithSeconds) {
     const QDateTime when(QDate(2026, 3, 1), QTime(14, 5, 9));
     EXPECT_EQ(DateText::shortDateMediumTime(when, QLocale(QLocale::English, QLocale::UnitedStates)),
@@ -329,7 +419,8 @@ TEST_F(MenuTest, LongNamesAreShortenedInRows) {
     LMMenuItem *row = controller->hostRows()[0];
     EXPECT_EQ(row->text().size(), LMMenuItem::longestTitle);
     EXPECT_TRUE(row->text().endsWith(QChar(0x2026)));
-    EXPECT_EQ(row->toolTip(), longName);
+    // The row's line (name and last result) shows the whole name.
+    EXPECT_EQ(row->toolTip(), longName + QStringLiteral(": not checked yet"));
     EXPECT_TRUE(controller->menu()->toolTipsVisible());
 }
 
@@ -440,9 +531,9 @@ TEST_F(CommandsTest, TheSubmenusHoldTheirItemsInOrderWithoutShortcuts) {
     QStringList more;
     for (const QAction *action : controller->moreMenu()->actions())
         more << (action->isSeparator() ? QStringLiteral("---") : action->text());
-    EXPECT_EQ(more, QStringList({QStringLiteral("Launch at Login"), QStringLiteral("---"),
-                                 QStringLiteral("Check for Updates"), QStringLiteral("Support"),
-                                 QStringLiteral("Rate Tarvik")}));
+    EXPECT_EQ(more, QStringList({QStringLiteral("Launch at Login"), QStringLiteral("Notifications"),
+                                 QStringLiteral("---"), QStringLiteral("Check for Updates"),
+                                 QStringLiteral("Support"), QStringLiteral("Rate Tarvik")}));
     for (const QMenu *menu :
          {controller->menu(), controller->pingFrequencyMenu(), controller->moreMenu()})
         for (const QAction *action : menu->actions())

@@ -10,6 +10,7 @@
 #include "metrics/ProbeMetrics.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
+#include "networkstate/MachineStateLink.h"
 #include "settings/Settings.h"
 #include "settings/SettingsWatcher.h"
 
@@ -165,7 +166,7 @@ QString CommandLine::usage() {
         "\n"
         "  (no arguments)      start the tray application\n"
         "  --check [--json]    check every stored active host once, then exit:\n"
-        "                      0 all up, 1 any down, 2 error\n"
+        "                      0 all up, 1 any down, 2 error or offline\n"
         "  --headless [--json] check on the stored frequency without tray or windows until\n"
         "                      SIGINT, SIGTERM or SIGHUP, printing rounds, results and state\n"
         "                      changes; for machines without a desktop\n"
@@ -204,6 +205,12 @@ int CommandLine::check(bool json) {
         return Error;
     TRHostController engine;
     engine.hosts() = std::move(*stored);
+    // An offline machine would report every host down; it says so instead.
+    MachineStateLink machine(engine);
+    machine.start();
+    bool offline = engine.isOffline();
+    QObject::connect(&engine, &TRHostController::offlineChanged,
+                     [&](bool now) { offline = offline || now; });
     bool anyDown = false;
     QObject::connect(&engine, &TRHostController::checkFinished,
                      [&](const Host &host, const HttpResult &result) {
@@ -211,8 +218,14 @@ int CommandLine::check(bool json) {
                          out(json ? compact(resultObject(host, result)) : resultLine(host, result));
                      });
     QObject::connect(&engine, &TRHostController::roundFinished, qApp, &QCoreApplication::quit);
-    engine.ping();
-    QCoreApplication::exec();
+    if (!offline) {
+        engine.ping();
+        QCoreApplication::exec();
+    }
+    if (offline) {
+        err(QStringLiteral("offline"));
+        return Error;
+    }
     return anyDown ? AnyDown : AllUp;
 }
 
@@ -232,6 +245,18 @@ int CommandLine::headless(bool json, const QString &metrics) {
             return Error;
         }
     }
+    MachineStateLink machine(engine);
+    QObject::connect(&engine, &TRHostController::offlineChanged, [&](bool offline) {
+        const QString event = offline ? QStringLiteral("offline") : QStringLiteral("online");
+        const QString at = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
+        if (json)
+            out(compact({{QStringLiteral("event"), event}, {QStringLiteral("at"), at}}));
+        else if (offline)
+            out(QStringLiteral("offline at %1: checks resume when the network is back").arg(at));
+        else
+            out(QStringLiteral("online at %1").arg(at));
+    });
+    machine.start();
     QObject::connect(&engine, &TRHostController::roundStarted, [&](int round, int requests) {
         const QString at = engine.lastPingDate().toString(Qt::ISODateWithMs);
         if (json)

@@ -3,7 +3,12 @@
 #include "app/BuildInfo.h"
 #include "history/HistoryStore.h"
 #include "history/TRHostDetailsWindow.h"
+#include "monitoring/Clock.h"
 #include "monitoring/TRHostController.h"
+#include "networkstate/MachineStateLink.h"
+#include "notifications/DesktopNotifier.h"
+#include "notifications/HostAlerts.h"
+#include "settings/Settings.h"
 #include "trayitem/StatusItem.h"
 #include "traypresence/NoTrayWindow.h"
 #include "traypresence/TrayPresence.h"
@@ -23,6 +28,17 @@ void TRAppDelegate::setUp() {
     updater_ = std::make_unique<Updater>(BuildInfo::updateFeedUrl(), BuildInfo::version());
     menuBarController_ = std::make_unique<TRMenuBarController>();
     hostController_ = std::make_unique<TRHostController>();
+    hostController_->setRemembersOutcomes(true);
+    machineState_ = std::make_unique<MachineStateLink>(*hostController_);
+    machineState_->start();
+    notifier_ = std::make_unique<DesktopNotifier>();
+    notifier_->setFallback([this](const Notice &notice) {
+        if (menuBarController_)
+            menuBarController_->statusItem()->showMessage(notice.summary, notice.body, notice.down);
+    });
+    alerts_ = std::make_unique<HostAlerts>(*hostController_, *notifier_, Clock::system());
+    alerts_->setEnabled(&Settings::notificationsEnabled);
+    connect(alerts_.get(), &HostAlerts::openHostsRequested, this, &TRAppDelegate::bringForward);
     hostController_->load();
     // Before the menu is linked, so the hosts window finds the histories it draws.
     historyStore_ = std::make_unique<HistoryStore>(hostController_.get());

@@ -8,6 +8,9 @@
 
 class NoTrayWindow;
 class HistoryStore;
+class DesktopNotifier;
+class HostAlerts;
+class MachineStateLink;
 class TRHostController;
 class TRHostDetailsWindow;
 class TRMenuBarController;
@@ -27,8 +30,9 @@ public:
     void setTrayPresence(std::unique_ptr<TrayPresence> presence);
     TrayPresence *trayPresence() const { return trayPresence_.get(); }
 
-    // Creates the menu controller, then the engine, loads the engine, then links the two; then
-    // starts following the tray, opening the no-tray window while there is none.
+    // Creates the menu controller, then the engine with its network and sleep watches and its
+    // notifications, loads the engine, then links the two; then starts following the tray,
+    // opening the no-tray window while there is none.
     void setUp();
 
     TRHostController *hostController() const override { return hostController_.get(); }
@@ -41,6 +45,7 @@ public:
     // One details window, created on the first request and pointed at each requested host.
     void showDetailsWindow(const std::shared_ptr<Host> &host) override;
     TRHostDetailsWindow *detailsWindow() const { return detailsWindow_.get(); }
+    HostAlerts *alerts() const { return alerts_.get(); }
     // Opens the hosts window, so a start from the launcher shows something; without a tray,
     // brings the no-tray window forward instead, the one thing the user can see there.
     void bringForward() override;
@@ -61,4 +66,7 @@ private:
 
     void trayShownChanged(bool shown);
     std::unique_ptr<TRHostDetailsWindow> detailsWindow_;
+    std::unique_ptr<MachineStateLink> machineState_;
+    std::unique_ptr<DesktopNotifier> notifier_;
+    std::unique_ptr<HostAlerts> alerts_;
 };

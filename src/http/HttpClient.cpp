@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -20,10 +21,12 @@ struct HttpClient::Transfer {
     QByteArray body;
     qsizetype maxBodyBytes = 0;
     bool bodyTooLarge = false;
+    curl_slist *headers = nullptr;
 
     ~Transfer() {
         if (easy)
             curl_easy_cleanup(easy);
+        curl_slist_free_all(headers);
     }
 };
 
@@ -77,6 +80,38 @@ void retire(QSocketNotifier *&notifier) {
     notifier->setEnabled(false);
     notifier->deleteLater();
     notifier = nullptr;
+}
+
+HttpFailure classify(CURLcode code, long osErrno) {
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return HttpFailure::TimedOut;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return HttpFailure::NameNotResolved;
+    case CURLE_COULDNT_CONNECT:
+        switch (osErrno) {
+        case ECONNREFUSED:
+            return HttpFailure::ConnectionRefused;
+        case ENETUNREACH:
+        case ENETDOWN:
+            return HttpFailure::NetworkUnreachable;
+        case EHOSTUNREACH:
+        case EHOSTDOWN:
+            return HttpFailure::HostUnreachable;
+        default:
+            return HttpFailure::ConnectionFailed;
+        }
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+        return HttpFailure::CertificateNotTrusted;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return HttpFailure::TooManyRedirects;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return HttpFailure::NotWebAddress;
+    default:
+        return HttpFailure::Other;
+    }
 }
 } // namespace
 
@@ -135,6 +170,13 @@ void HttpClient::get(const QByteArray &url, const HttpRequestOptions &options, C
     curl_easy_setopt(easy, CURLOPT_CERTINFO, 1L);
     if (!options.caFile.isEmpty())
         curl_easy_setopt(easy, CURLOPT_CAINFO, options.caFile.constData());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent().constData());
+    transfer->headers = curl_slist_append(nullptr, "Accept: */*");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
+    // Every encoding this libcurl can read is offered; a body that is thrown away is not worth
+    // decoding, one that is kept is decoded before it is counted against its limit.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, options.keepBody ? 1L : 0L);
     if (options.keepBody) {
         // Counted as it arrives rather than trusted from Content-Length, which may be missing or
         // wrong.
@@ -162,6 +204,18 @@ int HttpClient::transferLimit() {
         std::clamp<long long>(spare / descriptorsPerTransfer, 1, std::numeric_limits<int>::max()));
 }
 
+QByteArray HttpClient::userAgent() {
+    return QByteArrayLiteral("Tarvik/" TARVIK_VERSION);
+}
+
+void HttpClient::abortAll() {
+    feedTimer_.stop();
+    for (auto &[easy, transfer] : running_)
+        curl_multi_remove_handle(multi_, easy);
+    running_.clear();
+    queued_.clear();
+}
+
 void HttpClient::startQueued() {
     // A transfer waits here, not inside curl, so its clock and its deadline start only when it
     // really starts: queued hosts are neither charged for the wait nor timed out by it.
@@ -174,6 +228,7 @@ void HttpClient::startQueued() {
         if (code != CURLM_OK) {
             HttpResult result;
             result.error = QString::fromUtf8(curl_multi_strerror(code));
+            result.failure = HttpFailure::Other;
             auto done = std::move(transfer->done);
             transfer.reset();
             done(result);
@@ -275,14 +330,19 @@ void HttpClient::collectFinished() {
             result.phases = phasesOf(easy);
             result.certificateExpiry = leafExpiry(easy);
         }
+        long osErrno = 0;
+        curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
         if (transfer->bodyTooLarge) {
             result.error =
                 QStringLiteral("the response is larger than %1 bytes").arg(transfer->maxBodyBytes);
+            result.failure = HttpFailure::ResponseTooLarge;
         } else if (code != CURLE_OK) {
             result.error = QString::fromUtf8(transfer->errorText[0] ? transfer->errorText
                                                                     : curl_easy_strerror(code));
+            result.failure = classify(code, osErrno);
         } else if (status < 200 || status > 299) {
             result.error = QStringLiteral("HTTP status %1").arg(status);
+            result.failure = HttpFailure::HttpStatus;
         } else {
             result.ok = true;
         }

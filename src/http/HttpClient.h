@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/HttpFailure.h"
 #include "http/HttpPhases.h"
 
 #include <QByteArray>
@@ -29,6 +30,7 @@ struct HttpResult {
     std::optional<HttpPhases> phases;
     // When the server's own (leaf) certificate runs out, for https answers.
     std::optional<QDateTime> certificateExpiry;
+    HttpFailure failure = HttpFailure::None; // why it failed, sorted; None when ok
 };
 
 // What a request may ask beyond a host check. The defaults are exactly a host check: the body is
@@ -51,7 +53,9 @@ struct HttpRequestOptions {
 // One-shot GET requests on libcurl's multi interface, driven by the Qt event loop: socket
 // notifiers and a single precise timer stand in for curl's own poll loop, so every completion
 // runs on the thread that owns the client. Each request uses a fresh connection and a fresh name
-// lookup, follows at most 10 redirects (http and https only) and ends by its deadline.
+// lookup, follows at most 10 redirects (http and https only) and ends by its deadline. Requests
+// name the program ("Tarvik/<version>"), accept anything and offer compression: many sites refuse
+// a request without a User-Agent.
 class HttpClient : public QObject {
     Q_OBJECT
 public:
@@ -79,6 +83,10 @@ public:
 
     // Requests started and not yet completed (queued or on the wire).
     int inFlight() const { return int(queued_.size() + running_.size()); }
+    // Drops every request without running its completion (the machine is going to sleep and
+    // their times would be wrong).
+    void abortAll();
+    static QByteArray userAgent();
 
 private:
     struct Transfer;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "menuitems/LMItemable.h"
+#include "monitoring/HostOutcome.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -47,6 +48,9 @@ public:
     void setCertificateExpiry(std::optional<QDateTime> value) {
         certificateExpiry_ = std::move(value);
     }
+    // Up or why not, and since when; kept beside the stored list, not in it.
+    const HostOutcome &lastOutcome() const { return lastOutcome_; }
+    void setLastOutcome(const HostOutcome &value) { lastOutcome_ = value; }
 
     QStringList categories() const { return categories_; }
     void setCategories(const QStringList &value) { categories_ = value; }
@@ -77,6 +81,7 @@ private:
     bool hasMenuBarItem_ = false;
     std::optional<double> lastRequestDuration_;
     std::optional<QDateTime> certificateExpiry_;
+    HostOutcome lastOutcome_;
     QStringList categories_;
     bool isActive_ = true;
 };

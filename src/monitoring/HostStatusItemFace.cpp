@@ -24,11 +24,13 @@ QString HostStatusItemFace::toolTip(const Host &host, const QDateTime &now, bool
     const QString facts =
         host.string() + QStringLiteral("\nAddress: ") + displayAddress(host.address()) +
         QStringLiteral("\nLast Request Duration: ") + QString::number(ms) + QStringLiteral("ms") +
+        QStringLiteral("\nLast Result: ") + host.lastOutcome().withTime() +
         (certificate ? QStringLiteral("\n") + *certificate : QString());
     if (!withGestures)
         return facts;
+    // Named as Linux keyboards label the keys.
     return facts + QStringLiteral("\n") + QStringLiteral("\nClick: Toggle Activation") +
-           QStringLiteral("\nOption + Click: Edit") + QStringLiteral("\nControl + Click: Ping Now");
+           QStringLiteral("\nAlt + Click: Edit") + QStringLiteral("\nCtrl + Click: Ping Now");
 }
 
 AttributedText HostStatusItemFace::title(const Host &host) {

@@ -16,8 +16,8 @@ class HostStatusItemFace {
 public:
     enum class Gesture { ToggleActivation, Edit, PingNow };
 
-    // Name, address, last duration, an empty line, then the three gestures.
-    // With an https host's certificate known, its days left (or a warning) follow the duration.
+    // Name, address, last duration, last result, an empty line, then the three gestures.
+    // With an https host's certificate known, its days left (or a warning) follow the result.
     // Without `withGestures` (trays where a click carries no keys, and a menu offers the
     // commands) it ends before the empty line.
     static QString toolTip(const Host &host, bool withGestures = true);

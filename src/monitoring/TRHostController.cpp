@@ -3,28 +3,46 @@
 #include "http/UrlParser.h"
 #include "monitoring/Clock.h"
 #include "monitoring/HostName.h"
+#include "monitoring/HostOutcomeStore.h"
 #include "monitoring/HostStatusItemFace.h"
 #include "monitoring/MenuBarLink.h"
+#include "networkstate/LocalAddress.h"
 #include "settings/Settings.h"
 #include "trayitem/StatusItem.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 TRHostController::TRHostController(const Clock &clock, QObject *parent)
     : QObject(parent)
     , clock_(clock)
     , lastPingDate_(clock.now())
-    , http_(this) {}
+    , http_(this) {
+    resumeTimer_.setSingleShot(true);
+    connect(&resumeTimer_, &QTimer::timeout, this, [this] {
+        if (!isOffline())
+            ping();
+    });
+    // A first round changes every host at once; one write covers them all.
+    outcomeSaveTimer_.setSingleShot(true);
+    outcomeSaveTimer_.setInterval(500);
+    connect(&outcomeSaveTimer_, &QTimer::timeout, this, [this] { HostOutcomeStore::save(hosts_); });
+}
 
 TRHostController::TRHostController(QObject *parent)
     : TRHostController(Clock::system(), parent) {}
 
-TRHostController::~TRHostController() = default;
+TRHostController::~TRHostController() {
+    if (outcomeSaveTimer_.isActive())
+        HostOutcomeStore::save(hosts_);
+}
 
 void TRHostController::load() {
     if (std::optional<HostList> stored = HostStore::readStoredHosts()) {
         hosts_ = std::move(*stored);
+        if (remembersOutcomes_)
+            HostOutcomeStore::restore(hosts_);
         ping();
         addStatusItems(hosts_);
     }
@@ -39,6 +57,8 @@ double TRHostController::pingFrequency() const {
 }
 
 void TRHostController::tick() {
+    if (asleep_)
+        return;
     const QDateTime now = clock_.now();
     const qint64 elapsedMs = lastPingDate_.msecsTo(now);
     if (elapsedMs < 0 || double(elapsedMs) / 1000.0 > pingFrequency())
@@ -47,61 +67,182 @@ void TRHostController::tick() {
 
 void TRHostController::ping() {
     lastPingDate_ = clock_.now();
+    startRound();
+    // After the round is counted, so the tooltip can say how many checks it waits for.
     if (menuBarController_)
         menuBarController_->updateToolTip();
+}
 
-    const int round = ++round_;
-    int requests = 0;
-    for (const std::shared_ptr<Host> &host : hosts_) {
+void TRHostController::startRound() {
+    if (asleep_)
+        return;
+    // Offline, only hosts on this machine can answer; a round with nothing to check is not one.
+    const bool localOnly = reachability_ == Reachability::Offline;
+    std::vector<std::shared_ptr<Host>> checked;
+    for (const std::shared_ptr<Host> &host : hosts_)
         // A host still waiting for its last answer gets no second request: its result will
         // come, and requests stay at one per host however short the frequency.
-        if (!host->isActive() || inFlight_.contains(host.get()))
-            continue;
-        ++requests;
+        if (host->isActive() && !inFlight_.contains(host.get()) &&
+            (!localOnly || isOnThisMachine(host->address())))
+            checked.push_back(host);
+    if (localOnly && checked.empty())
+        return;
+
+    const int round = ++round_;
+    Round &state = rounds_[round];
+    state.requests = state.outstanding = int(checked.size());
+    for (const std::shared_ptr<Host> &host : checked) {
+        if (!isOnThisMachine(host->address()))
+            ++state.remote;
         inFlight_.insert(host.get());
-        if (UrlParser::isWebAddress(host->address())) {
-            http_.get(host->address().toUtf8(), [this, host, round](const HttpResult &result) {
-                finishCheck(host, round, result);
-            });
-        } else {
-            // Only http and https are requested; anything else is down without a request.
-            HttpResult result;
-            result.error = QStringLiteral("not an http or https address");
-            QTimer::singleShot(0, this,
-                               [this, host, round, result] { finishCheck(host, round, result); });
-        }
+        request(host, [this, host, round](const HttpResult &result) {
+            finishCheck(host, round, result);
+        });
     }
-    outstanding_[round] = requests;
-    Q_EMIT roundStarted(round, requests);
-    if (requests == 0)
+    Q_EMIT roundStarted(round, state.requests);
+    if (state.requests == 0)
         QTimer::singleShot(0, this, [this, round] { countDown(round); });
+}
+
+void TRHostController::request(const std::shared_ptr<Host> &host,
+                               std::function<void(const HttpResult &)> done) {
+    if (UrlParser::isWebAddress(host->address())) {
+        http_.get(host->address().toUtf8(), std::move(done));
+        return;
+    }
+    // Only http and https are requested; anything else is down without a request.
+    HttpResult result;
+    result.error = QStringLiteral("not an http or https address");
+    result.failure = HttpFailure::NotWebAddress;
+    QTimer::singleShot(0, this, [done = std::move(done), result] { done(result); });
+}
+
+void TRHostController::recheck(const std::shared_ptr<Host> &host) {
+    if (!host || isOffline() || !host->isActive() || inFlight_.contains(host.get()))
+        return;
+    inFlight_.insert(host.get());
+    request(host, [this, host](const HttpResult &result) {
+        inFlight_.erase(host.get());
+        if (!asleep_)
+            applyResult(host, result);
+    });
 }
 
 void TRHostController::finishCheck(const std::shared_ptr<Host> &host, int round,
                                    const HttpResult &result) {
     inFlight_.erase(host.get());
+    const auto it = rounds_.find(round);
+    if (it == rounds_.end())
+        return; // dropped when the machine went to sleep
+    if (reachability_ == Reachability::Unknown && !result.ok && isNetworkLevel(result.failure) &&
+        !isOnThisMachine(host->address()))
+        it->second.heldBack.emplace_back(host, result);
+    else
+        applyResult(host, result);
+    countDown(round);
+}
+
+void TRHostController::applyResult(const std::shared_ptr<Host> &host, const HttpResult &result) {
     host->setLastRequestDuration(result.seconds);
     // An answer without a certificate means plain http now; a failure before any answer says
     // nothing new about the certificate, so the last known expiry stays.
     if (result.certificateExpiry || result.status)
         host->setCertificateExpiry(result.certificateExpiry);
+    const HostOutcome outcome = host->lastOutcome().next(result, clock_.now());
+    const bool outcomeChanged = outcome != host->lastOutcome();
+    host->setLastOutcome(outcome);
     updateStatusItem(*host);
     Q_EMIT checkFinished(*host, result);
     if (host->isReachable() != result.ok) {
         host->setIsReachable(result.ok);
         hostStateDidChange(*host);
+    } else if (outcomeChanged && menuBarController_) {
+        // Still down, for another reason: the row's line says so.
+        menuBarController_->refreshHostItem(*host);
     }
-    countDown(round);
+    if (outcomeChanged && remembersOutcomes_ && !outcomeSaveTimer_.isActive())
+        outcomeSaveTimer_.start();
 }
 
 void TRHostController::countDown(int round) {
-    auto it = outstanding_.find(round);
-    if (it == outstanding_.end())
+    auto it = rounds_.find(round);
+    if (it == rounds_.end())
         return;
-    if (--it->second <= 0) {
-        outstanding_.erase(it);
+    if (--it->second.outstanding <= 0) {
+        Round finished = std::move(it->second);
+        rounds_.erase(it);
+        judgeRound(finished);
         Q_EMIT roundFinished(round);
     }
+}
+
+void TRHostController::judgeRound(Round &round) {
+    const bool wasOffline = isOffline();
+    if (reachability_ == Reachability::Unknown) {
+        // Two hosts are the least that can tell "the network is gone" from "one host is".
+        const bool offline = round.remote >= 2 && int(round.heldBack.size()) == round.remote;
+        if (offline)
+            round.heldBack.clear();
+        if (round.remote > 0)
+            judgedOffline_ = offline;
+    }
+    for (auto &[host, result] : round.heldBack)
+        applyResult(host, result);
+    setAway(wasOffline);
+}
+
+bool TRHostController::isOffline() const {
+    return asleep_ || reachability_ == Reachability::Offline ||
+           (reachability_ == Reachability::Unknown && judgedOffline_);
+}
+
+void TRHostController::setAway(bool wasOffline) {
+    const bool offline = isOffline();
+    if (offline == wasOffline)
+        return;
+    if (menuBarController_)
+        menuBarController_->updateToolTip();
+    Q_EMIT offlineChanged(offline);
+}
+
+void TRHostController::setReachability(Reachability reachability) {
+    const bool wasOffline = isOffline();
+    reachability_ = reachability;
+    if (reachability != Reachability::Unknown)
+        judgedOffline_ = false;
+    setAway(wasOffline);
+    if (wasOffline && !isOffline())
+        resumeTimer_.start(resumeDelay_);
+}
+
+void TRHostController::setAsleep(bool asleep) {
+    if (asleep == asleep_)
+        return;
+    const bool wasOffline = isOffline();
+    asleep_ = asleep;
+    if (asleep_) {
+        // Whatever is in flight would come back with the time spent asleep in it.
+        resumeTimer_.stop();
+        http_.abortAll();
+        inFlight_.clear();
+        std::map<int, Round> dropped;
+        dropped.swap(rounds_);
+        for (const auto &entry : dropped)
+            Q_EMIT roundFinished(entry.first);
+    }
+    setAway(wasOffline);
+    if (wasOffline && !isOffline())
+        resumeTimer_.start(resumeDelay_);
+}
+
+int TRHostController::checksOutstanding() const {
+    const auto it = rounds_.find(round_);
+    return it == rounds_.end() ? 0 : it->second.outstanding;
+}
+
+int TRHostController::checksInRound() const {
+    const auto it = rounds_.find(round_);
+    return it == rounds_.end() ? 0 : it->second.requests;
 }
 
 void TRHostController::hostStateDidChange(Host &host) {
@@ -145,7 +286,9 @@ bool TRHostController::replaceHosts(HostList hosts) {
 }
 
 void TRHostController::takeHosts(HostList hosts) {
-    hosts_ = std::move(hosts);
+    const HostList previous = std::exchange(hosts_, std::move(hosts));
+    for (const auto &host : previous)
+        Q_EMIT hostRemoved(*host);
     statusItems_.clear();
     addStatusItems(hosts_);
     if (menuBarController_) {
@@ -176,7 +319,9 @@ void TRHostController::eraseHost(HostList::iterator it) {
     if (it == hosts_.end())
         return;
     removeStatusItem(**it);
+    const std::shared_ptr<Host> removed = *it;
     hosts_.erase(it);
+    Q_EMIT hostRemoved(*removed);
     if (menuBarController_)
         menuBarController_->setDownCount(downCount());
     save();

@@ -9,9 +9,11 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <set>
+#include <vector>
 
 class Clock;
 class MenuBarLink;
@@ -24,6 +26,12 @@ class TRHostController : public QObject {
     Q_OBJECT
 public:
     using Host = ::Host;
+    // What the machine's network watch says. Unknown (no watch, or one that cannot tell) lets the
+    // engine judge by itself: a round in which every host failed at the network level means this
+    // machine is offline, not that every host is down.
+    enum class Reachability { Unknown, Online, Offline };
+    // After the network comes back or the machine wakes, it gets this long to settle.
+    static constexpr std::chrono::milliseconds defaultResumeDelay{3000};
 
     explicit TRHostController(const Clock &clock, QObject *parent = nullptr);
     explicit TRHostController(QObject *parent = nullptr);
@@ -72,6 +80,29 @@ public:
 
     HttpClient &httpClient() { return http_; }
 
+    // One more request for `host` outside the rounds (a failure being confirmed); its result is
+    // applied like any other. Nothing while the machine is offline or asleep.
+    void recheck(const std::shared_ptr<Host> &host);
+
+    // The machine's state, from the network and sleep watches. While offline only hosts on this
+    // machine are checked; while asleep nothing is, and requests in flight are dropped. Coming
+    // back starts one round after the resume delay.
+    void setReachability(Reachability reachability);
+    void setAsleep(bool asleep);
+    Reachability reachability() const { return reachability_; }
+    bool isAsleep() const { return asleep_; }
+    // Offline by the watch, by the engine's own judgement, or asleep: the tray's offline look.
+    bool isOffline() const;
+    void setResumeDelay(std::chrono::milliseconds delay) { resumeDelay_ = delay; }
+
+    // Checks of the latest round still to answer, and how many it started; 0 of 0 between
+    // rounds.
+    int checksOutstanding() const;
+    int checksInRound() const;
+
+    // The tray keeps each host's last outcome across restarts; the command line only reads.
+    void setRemembersOutcomes(bool remembers) { remembersOutcomes_ = remembers; }
+
     // Per-host tray icons. Each belongs to its host object, not to its name, so two hosts that
     // share a name each keep their own icon and a click acts on the host it shows.
     void addStatusItems(const HostList &hosts);
@@ -89,9 +120,27 @@ Q_SIGNALS:
     void roundFinished(int round);
     // The list was saved: a host was added, removed, edited, moved or the list replaced.
     void hostsChanged();
+    // The machine went offline or asleep (true), or is back (false).
+    void offlineChanged(bool offline);
+    // The host left the list; it is still alive while the signal runs.
+    void hostRemoved(const Host &host);
 
 private:
+    struct Round {
+        int requests = 0;
+        int outstanding = 0;
+        int remote = 0; // requests to hosts that need the network
+        // Network-level failures held back until the round shows whether the network itself
+        // is gone.
+        std::vector<std::pair<std::shared_ptr<Host>, HttpResult>> heldBack;
+    };
+
     void finishCheck(const std::shared_ptr<Host> &host, int round, const HttpResult &result);
+    void startRound();
+    void applyResult(const std::shared_ptr<Host> &host, const HttpResult &result);
+    void judgeRound(Round &round);
+    void setAway(bool wasOffline);
+    void request(const std::shared_ptr<Host> &host, std::function<void(const HttpResult &)> done);
     void eraseHost(HostList::iterator it);
     void countDown(int round);
 
@@ -103,6 +152,13 @@ private:
     MenuBarLink *menuBarController_ = nullptr;
     HttpClient http_;
     int round_ = 0;
-    std::map<int, int> outstanding_;  // round -> checks not yet completed
     std::set<const Host *> inFlight_; // hosts whose request has not completed
+    std::map<int, Round> rounds_;     // rounds with checks not yet completed
+    Reachability reachability_ = Reachability::Unknown;
+    bool asleep_ = false;
+    bool judgedOffline_ = false;
+    bool remembersOutcomes_ = false;
+    std::chrono::milliseconds resumeDelay_ = defaultResumeDelay;
+    QTimer resumeTimer_;
+    QTimer outcomeSaveTimer_;
 };

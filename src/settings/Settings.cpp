@@ -230,6 +230,22 @@ bool Settings::setLaunchAtLogin(bool enabled) {
     return writeValue(launchAtLoginKey, enabled);
 }
 
+QByteArray Settings::lastOutcomesData() {
+    return store().value(QString::fromLatin1(lastOutcomesKey)).toByteArray();
+}
+
+bool Settings::setLastOutcomesData(const QByteArray &json) {
+    return writeValue(lastOutcomesKey, json);
+}
+
+bool Settings::notificationsEnabled() {
+    return store().value(QString::fromLatin1(notificationsKey), true).toBool();
+}
+
+bool Settings::setNotificationsEnabled(bool enabled) {
+    return writeValue(notificationsKey, enabled);
+}
+
 QString Settings::fileName() {
     return store().fileName();
 }

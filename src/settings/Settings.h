@@ -17,6 +17,8 @@ public:
     static constexpr const char *hostsKey = "hosts";                 // JSON bytes, no default
     static constexpr const char *pingFrequencyKey = "pingFrequency"; // seconds
     static constexpr const char *launchAtLoginKey = "launchAtLogin"; // bool
+    static constexpr const char *lastOutcomesKey = "lastOutcomes";   // JSON bytes, no default
+    static constexpr const char *notificationsKey = "notifications"; // bool, on by default
     static constexpr double defaultPingFrequency = 60.0;
 
     // What the settings file holds for the host list. `Unusable` covers a value that is not
@@ -44,6 +46,12 @@ public:
 
     static bool launchAtLogin();
     static bool setLaunchAtLogin(bool enabled);
+
+    static QByteArray lastOutcomesData();
+    static bool setLastOutcomesData(const QByteArray &json);
+
+    static bool notificationsEnabled();
+    static bool setNotificationsEnabled(bool enabled);
 
     // The folder that holds the settings file; files that belong beside it go here.
     static QString folder();

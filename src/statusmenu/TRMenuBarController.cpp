@@ -63,6 +63,9 @@ TRMenuBarController::TRMenuBarController(QObject *parent)
         });
     });
     menu_->setToolTipsVisible(true);
+    toolTipTimer_.setSingleShot(true);
+    toolTipTimer_.setInterval(250);
+    connect(&toolTipTimer_, &QTimer::timeout, this, &TRMenuBarController::updateToolTip);
     buildMenu();
 }
 
@@ -114,6 +117,9 @@ void TRMenuBarController::addMoreMenu() {
     const bool launchAtLogin = Settings::launchAtLogin();
     launchAtLoginMenuItem_->setChecked(launchAtLogin);
     registerLoginItem(launchAtLogin);
+    notificationsMenuItem_ = addCheckableItem(moreMenu_.get(), QStringLiteral("Notifications"),
+                                              &TRMenuBarController::toggleNotifications);
+    notificationsMenuItem_->setChecked(Settings::notificationsEnabled());
     moreMenu_->addSeparator();
     if (AppDelegate *delegate = AppDelegate::current()) {
         QAction *check = moreMenu_->addAction(QStringLiteral("Check for Updates"));
@@ -162,6 +168,12 @@ void TRMenuBarController::toggleLaunchAtLogin(QAction *sender) {
     registerLoginItem(enable);
 }
 
+void TRMenuBarController::toggleNotifications(QAction *sender) {
+    const bool enable = !sender->isChecked();
+    sender->setChecked(enable);
+    Settings::setNotificationsEnabled(enable);
+}
+
 void TRMenuBarController::supportClick() {
     if (!projectPage_.isEmpty())
         openURLString(projectPage_);
@@ -189,8 +201,44 @@ void TRMenuBarController::setHostController(TRHostController *hostController) {
     hostController_->setMenuBarController(this);
     hostsWindowController_ =
         std::make_unique<TRHostsWindowController>(statusItem_->button(), hostController_);
+    connect(hostController_, &TRHostController::checkFinished, this, [this] {
+        if (!toolTipTimer_.isActive())
+            toolTipTimer_.start();
+    });
+    connect(hostController_, &TRHostController::roundFinished, this,
+            &TRMenuBarController::updateToolTip);
+    connect(hostController_, &TRHostController::offlineChanged, this,
+            &TRMenuBarController::showOfflineLook);
     reloadHostItems();
     setDownCount(hostController_->downCount());
+    updateToolTip();
+}
+
+QString TRMenuBarController::hostLine(const Host &host) {
+    return host.string() + QStringLiteral(": ") + host.lastOutcome().shortText();
+}
+
+void TRMenuBarController::showOfflineLook() {
+    const bool offline = hostController_ && hostController_->isOffline();
+    const QIcon icon = NamedImages::icon(QStringLiteral("menubarIcon"));
+    if (!offline) {
+        statusItem_->button()->setImage(icon);
+    } else {
+        // The same shape, flat gray: every pixel keeps its coverage and loses its colour.
+        QImage shape = icon.pixmap(QSize(80, 80)).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QColor gray = StatusColors::gray();
+        for (int y = 0; y < shape.height(); ++y)
+            for (int x = 0; x < shape.width(); ++x)
+                shape.setPixel(
+                    x, y, qRgba(gray.red(), gray.green(), gray.blue(), qAlpha(shape.pixel(x, y))));
+        const QPixmap gray80 = QPixmap::fromImage(shape);
+        statusItem_->button()->setImage(
+            PaintedIcon::make(QSizeF(20, 20), [gray80](QPainter &painter, const QRectF &r) {
+                painter.setRenderHint(QPainter::SmoothPixmapTransform);
+                painter.drawPixmap(r, gray80, QRectF(gray80.rect()));
+            }));
+    }
+    setDownCount(downCount_);
     updateToolTip();
 }
 
@@ -262,6 +310,7 @@ void TRMenuBarController::reloadHostItems() {
     for (qsizetype i = 0; i < wanted.size(); ++i) {
         wanted[i]->refresh();
         setDot(wanted[i], *hosts[size_t(i)]);
+        setLine(wanted[i], *hosts[size_t(i)]);
     }
     showAddHostRow(hosts.empty() && hostController_);
 }
@@ -283,6 +332,13 @@ void TRMenuBarController::showAddHostRow(bool show) {
 void TRMenuBarController::addHostClick() {
     if (AppDelegate *delegate = AppDelegate::current())
         delegate->showEditHostWindow(nullptr);
+}
+
+void TRMenuBarController::setLine(LMMenuItem *row, const Host &host) {
+    // After the row's own refresh, whose name-only tooltip this line includes.
+    const QString line = hostLine(host);
+    if (row->toolTip() != line)
+        row->setToolTip(line);
 }
 
 void TRMenuBarController::setDot(LMMenuItem *row, const Host &host) {
@@ -311,11 +367,14 @@ void TRMenuBarController::refreshHostItem(const Host &host) {
     if (match) {
         setDot(match, *hostOf(match));
         match->refresh();
+        setLine(match, *hostOf(match));
     }
 }
 
 void TRMenuBarController::setDownCount(int count) {
-    if (count <= 0) {
+    downCount_ = count;
+    // Offline, a count would only repeat what the machine cannot know.
+    if (count <= 0 || (hostController_ && hostController_->isOffline())) {
         statusItem_->button()->setAttributedTitle(std::nullopt);
         statusItem_->setLength(lengthWithoutTitle);
         return;
@@ -332,10 +391,25 @@ void TRMenuBarController::updateToolTip() {
     const QDateTime last = hostController_->lastPingDate();
     const QDateTime next =
         last.addMSecs(static_cast<qint64>(hostController_->pingFrequency() * 1000.0));
-    statusItem_->button()->setToolTip(
-        QStringLiteral("Tarvik ") + QStringLiteral(TARVIK_VERSION) +
-        QStringLiteral("\nLast Ping: ") + DateText::shortDateMediumTime(last) +
-        QStringLiteral("\nNext Ping: ") + DateText::shortDateMediumTime(next));
+    QString text = QStringLiteral("Tarvik ") + QStringLiteral(TARVIK_VERSION) +
+                   QStringLiteral("\nLast Ping: ") + DateText::shortDateMediumTime(last) +
+                   QStringLiteral("\nNext Ping: ") + DateText::shortDateMediumTime(next);
+    if (hostController_->isOffline())
+        text += QStringLiteral("\n") + QString::fromLatin1(offlineLine);
+    if (const int outstanding = hostController_->checksOutstanding())
+        text += QStringLiteral("\nChecking: %1 of %2 hosts still answering")
+                    .arg(outstanding)
+                    .arg(hostController_->checksInRound());
+    int down = 0;
+    for (const auto &host : hostController_->hosts()) {
+        if (!host->isActive() || host->isReachable() != false)
+            continue;
+        if (++down <= downLinesShown)
+            text += QStringLiteral("\n") + hostLine(*host);
+    }
+    if (down > downLinesShown)
+        text += QStringLiteral("\nand %1 more").arg(down - downLinesShown);
+    statusItem_->button()->setToolTip(text);
 }
 
 void TRMenuBarController::setRowsExported(bool exported) {

@@ -5,6 +5,7 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 
@@ -45,6 +46,10 @@ public:
     QMenu *pingFrequencyMenu() const { return pingFrequencyMenu_.get(); }
     QMenu *moreMenu() const { return moreMenu_.get(); }
     QAction *launchAtLoginMenuItem() const { return launchAtLoginMenuItem_; }
+    QAction *notificationsMenuItem() const { return notificationsMenuItem_; }
+    // At most this many down hosts get a line of their own in the tooltip.
+    static constexpr int downLinesShown = 5;
+    static constexpr const char *offlineLine = "Offline: checks resume when the network is back";
     TRHostController *hostController() const { return hostController_; }
 
     // Links the engine both ways, creates the hosts window's controller and refreshes the menu.
@@ -69,6 +74,8 @@ public:
     // Flips "Launch at Login" as its current state says, stores it and (un)registers the login
     // helper. A failed registration is reported on stdout and not rolled back.
     void toggleLaunchAtLogin(QAction *sender);
+    // Flips "Notifications" and stores it; notices already shown stay.
+    void toggleNotifications(QAction *sender);
     // Both open the project's page; without one (the build sets it) both items are off.
     void supportClick();
     void rateClick();
@@ -81,6 +88,8 @@ public:
     QList<LMMenuItem *> hostRows() const;
     // A 10 x 10 dot in the host's status colour.
     static QIcon statusDot(const Host &host);
+    // "api: HTTP 503": a host's row tooltip and, for a down host, its line in the main tooltip.
+    static QString hostLine(const Host &host);
 
 private:
     void buildMenu();
@@ -94,6 +103,9 @@ private:
     void setRowsExported(bool exported);
     void showAddHostRow(bool show);
     static void setDot(LMMenuItem *row, const Host &host);
+    static void setLine(LMMenuItem *row, const Host &host);
+    // Gray and without a count while the machine is offline or asleep.
+    void showOfflineLook();
 
     // Declared before the rows' menu so the rows go first.
     std::unique_ptr<TRHostsWindowController> hostsWindowController_;
@@ -106,6 +118,10 @@ private:
     QAction *rateMenuItem_ = nullptr;
     QString projectPage_;
     QAction *addHostItem_ = nullptr;
+    QAction *notificationsMenuItem_ = nullptr;
+    // Results land one by one; the tooltip follows them at most a few times a second.
+    QTimer toolTipTimer_;
+    int downCount_ = 0;
     TRHostController *hostController_ = nullptr;
     // Whether the desktop shows the menu as an exported copy, where rows need their plain form.
     bool menuIsExported_ = false;

@@ -95,6 +95,11 @@ void StatusItem::onActivated(int reason) {
     button_.performClick();
 }
 
+void StatusItem::showMessage(const QString &title, const QString &body, bool critical) {
+    tray_->showMessage(title, body,
+                       critical ? QSystemTrayIcon::Critical : QSystemTrayIcon::Information);
+}
+
 bool StatusItem::menusAreExported() {
     // The same test Qt makes when it chooses between the D-Bus tray and the XEmbed one.
     static const bool exported = [] {

@@ -45,6 +45,9 @@ public:
     // the pointer.
     void popUpMenu();
 
+    // The tray's own message balloon, for desktops without a notification server.
+    void showMessage(const QString &title, const QString &body, bool critical);
+
     // True when the desktop's tray shows exported menus (StatusNotifierItem hosts): there a
     // menu's widgets are lost, Qt gives no item geometry and tooltips are plain text. Asked of
     // the session bus once; Qt makes the same choice once for the process.

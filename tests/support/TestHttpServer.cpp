@@ -52,8 +52,13 @@ void TestHttpServer::onReadable(QTcpSocket *socket) {
     const QList<QByteArray> lines = buffer.left(buffer.indexOf("\r\n\r\n")).split('\n');
     const QString path = QString::fromLatin1(lines.value(0).split(' ').value(1));
     lastHeaderNames_.clear();
-    for (qsizetype i = 1; i < lines.size(); ++i)
-        lastHeaderNames_.append(lines.at(i).split(':').value(0).trimmed().toLower());
+    lastHeaders_.clear();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray &line = lines.at(i);
+        const QByteArray name = line.left(line.indexOf(':')).trimmed().toLower();
+        lastHeaderNames_.append(name);
+        lastHeaders_.insert(name, line.mid(line.indexOf(':') + 1).trimmed());
+    }
     ++total_;
     ++requests_[path];
     answer(socket, path);
@@ -65,6 +70,8 @@ void TestHttpServer::answer(QTcpSocket *socket, const QString &path) {
     const QString arg = parts.value(2);
     if (verb == u"ok") {
         sendAndClose(socket, response(200));
+    } else if (verb == u"gzip-garbage") {
+        sendAndClose(socket, response(200, "Content-Encoding: gzip\r\n"));
     } else if (verb == u"status") {
         sendAndClose(socket, response(arg.toInt()));
     } else if (verb == u"delay") {

@@ -17,6 +17,7 @@ class QTcpSocket;
 //   /hang                    reads the request and never answers
 //   /trickle                 sends a status line, then one byte every 100 ms, forever
 //   /redirect/N              302 to /redirect/N-1; /redirect/0 is 200
+//   /gzip-garbage            200 claiming a gzip body that is not gzip
 //   /to/SCHEME               302 to SCHEME://127.0.0.1/
 //   /body/NAME               200 with the body served as NAME, with its Content-Length
 //   /unsized/NAME            200 with the same body, no Content-Length: it ends when the
@@ -39,6 +40,8 @@ public:
     int connections() const { return connections_; }
     // The header names of the last request, lower-cased.
     QList<QByteArray> lastHeaderNames() const { return lastHeaderNames_; }
+    // A header of the last request by lower-case name; empty when it was not sent.
+    QByteArray lastHeader(const QByteArray &name) const { return lastHeaders_.value(name); }
 
 private:
     void onConnection();
@@ -49,6 +52,7 @@ private:
     QHash<QString, int> requests_;
     QHash<QString, QByteArray> bodies_;
     QList<QByteArray> lastHeaderNames_;
+    QHash<QByteArray, QByteArray> lastHeaders_;
     int total_ = 0;
     int connections_ = 0;
 };

@@ -1,0 +1,31 @@
+#include "networkstate/MachineStateLink.h"
+
+#include "monitoring/TRHostController.h"
+
+namespace {
+TRHostController::Reachability reachabilityOf(NetworkWatch::State state) {
+    switch (state) {
+    case NetworkWatch::State::Online:
+        return TRHostController::Reachability::Online;
+    case NetworkWatch::State::Offline:
+        return TRHostController::Reachability::Offline;
+    case NetworkWatch::State::Unknown:
+        break;
+    }
+    return TRHostController::Reachability::Unknown;
+}
+} // namespace
+
+MachineStateLink::MachineStateLink(TRHostController &engine, QObject *parent)
+    : QObject(parent)
+    , engine_(engine) {
+    connect(&network_, &NetworkWatch::stateChanged, this,
+            [this](NetworkWatch::State state) { engine_.setReachability(reachabilityOf(state)); });
+    connect(&sleep_, &SleepWatch::sleepingChanged, &engine_, &TRHostController::setAsleep);
+}
+
+void MachineStateLink::start() {
+    network_.start();
+    engine_.setReachability(reachabilityOf(network_.state()));
+    sleep_.start();
+}

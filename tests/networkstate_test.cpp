@@ -1,0 +1,129 @@
+// Knowing when the machine itself is offline or asleep, against a private system bus holding a
+// fake NetworkManager and a fake logind; and which addresses need no network at all.
+#include "monitoring/TRHostController.h"
+#include "networkstate/LocalAddress.h"
+#include "networkstate/MachineStateLink.h"
+#include "networkstate/NetworkWatch.h"
+#include "networkstate/SleepWatch.h"
+#include "support/FakeNetworkManager.h"
+#include "support/PrivateBus.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+TEST(LocalAddressTest, OnlyThisMachineNeedsNoNetwork) {
+    for (const char *local : {"http://localhost/", "http://LOCALHOST:8080/x", "http://127.0.0.1/",
+                              "https://127.1.2.3:1/", "http://[::1]:80/", "http://app.localhost/"})
+        EXPECT_TRUE(isOnThisMachine(QString::fromLatin1(local))) << local;
+    for (const char *remote :
+         {"http://example.com/", "http://10.0.0.1/", "http://128.0.0.1/", "http://[::2]/",
+          "http://localhost.example.com/", "not an address", ""})
+        EXPECT_FALSE(isOnThisMachine(QString::fromLatin1(remote))) << remote;
+}
+
+TEST(NetworkWatchTest, FollowsNetworkManagersStateOnTheSystemBus) {
+    PrivateBus bus(PrivateBus::Kind::System);
+    ASSERT_TRUE(bus.isRunning());
+    FakeNetworkManager manager(bus.address(), FakeNetworkManager::connectedGlobal);
+    ASSERT_TRUE(manager.isRegistered());
+
+    NetworkWatch watch;
+    ASSERT_TRUE(watch.start());
+    ASSERT_EQ(watch.backend(), QStringLiteral("networkmanager"));
+    EXPECT_EQ(watch.state(), NetworkWatch::State::Online);
+
+    ManualClock clock;
+    TRHostController engine(clock);
+    MachineStateLink link(engine);
+    engine.setResumeDelay(std::chrono::milliseconds(100));
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    TestHttpServer server;
+    engine.hosts().push_back(
+        makeHost(QStringLiteral("remote"), QStringLiteral("http://tarvik.invalid/")));
+    link.start();
+    EXPECT_FALSE(engine.isOffline());
+
+    manager.setState(FakeNetworkManager::disconnected);
+    ASSERT_TRUE(waitUntil([&] { return watch.state() == NetworkWatch::State::Offline; }));
+    EXPECT_TRUE(engine.isOffline()) << "the link hands the engine what the watch sees";
+    engine.ping();
+    EXPECT_EQ(rounds.count(), 0) << "offline, a host that needs the network is not checked";
+
+    manager.setState(FakeNetworkManager::connectedLocal);
+    spin(200);
+    EXPECT_TRUE(engine.isOffline()) << "a local-only network is no way out";
+
+    manager.setState(FakeNetworkManager::connectedGlobal);
+    ASSERT_TRUE(waitUntil([&] { return !engine.isOffline(); }));
+    ASSERT_TRUE(waitUntil([&] { return rounds.count() == 1; })) << "one round once back";
+}
+
+TEST(SleepWatchTest, LogindsPrepareForSleepPausesTheEngine) {
+    PrivateBus bus(PrivateBus::Kind::System);
+    ASSERT_TRUE(bus.isRunning());
+    QDBusConnection logind = QDBusConnection::connectToBus(bus.address(), QStringLiteral("logind"));
+    ASSERT_TRUE(logind.registerService(QStringLiteral("org.freedesktop.login1")));
+    auto prepareForSleep = [&](bool sleeping) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QStringLiteral("/org/freedesktop/login1"),
+            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
+        signal << sleeping;
+        logind.send(signal);
+    };
+
+    ManualClock clock;
+    TRHostController engine(clock);
+    engine.setResumeDelay(std::chrono::milliseconds(100));
+    TestHttpServer server;
+    engine.hosts().push_back(
+        makeHost(QStringLiteral("slow"), server.url(QStringLiteral("/delay/2000"))));
+    SleepWatch watch(QDBusConnection::connectToBus(bus.address(), QStringLiteral("tarvik")));
+    QObject::connect(&watch, &SleepWatch::sleepingChanged, &engine, &TRHostController::setAsleep);
+    watch.start();
+    ASSERT_TRUE(waitUntil([&] { return watch.hasLogind(); }));
+
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/delay/2000")) == 1; }));
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    prepareForSleep(true);
+    ASSERT_TRUE(waitUntil([&] { return engine.isAsleep(); }));
+    EXPECT_EQ(engine.httpClient().inFlight(), 0) << "requests in flight are dropped";
+    prepareForSleep(false);
+    ASSERT_TRUE(waitUntil([&] { return !engine.isAsleep(); }));
+    ASSERT_TRUE(waitUntil([&] { return rounds.count() == 1; })) << "one round after waking";
+
+    // With logind there, the clocks are not asked.
+    QSignalSpy edges(&watch, &SleepWatch::sleepingChanged);
+    qint64 boot = 0;
+    watch.setClocks([&] { return std::pair<qint64, qint64>(boot, 0); });
+    boot = 60000;
+    watch.lookAtClocks();
+    EXPECT_EQ(edges.count(), 0);
+}
+
+TEST(SleepWatchTest, WithoutLogindAJumpOfTheBootClockMeansTheMachineSlept) {
+    SleepWatch watch(QDBusConnection(QStringLiteral("no bus")));
+    qint64 boot = 1000, monotonic = 1000;
+    watch.setClocks([&] { return std::pair<qint64, qint64>(boot, monotonic); });
+    QSignalSpy edges(&watch, &SleepWatch::sleepingChanged);
+    boot += 2000;
+    monotonic += 2000;
+    watch.lookAtClocks();
+    boot += 2000 + SleepWatch::jumpThresholdMs - 1;
+    monotonic += 2000;
+    watch.lookAtClocks();
+    EXPECT_EQ(edges.count(), 0) << "ordinary ticks and small drifts are not sleep";
+    boot += 2000 + 3600 * 1000;
+    monotonic += 2000;
+    watch.lookAtClocks();
+    ASSERT_EQ(edges.count(), 2);
+    EXPECT_TRUE(edges.at(0).at(0).toBool());
+    EXPECT_FALSE(edges.at(1).at(0).toBool());
+}
+} // namespace

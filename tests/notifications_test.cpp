@@ -1,0 +1,218 @@
+// Telling the user: a failure confirmed by one more check before "down", the recovery replacing
+// that notice, one notice for changes that land together, and silence while offline. Against a
+// private D-Bus daemon holding a fake notification server.
+#include "monitoring/TRHostController.h"
+#include "notifications/DesktopNotifier.h"
+#include "notifications/HostAlerts.h"
+#include "support/FakeNotificationServer.h"
+#include "support/PrivateBus.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+#include <QDBusConnection>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+namespace {
+class AlertsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetSettings();
+        ASSERT_TRUE(bus.isRunning());
+        engine.httpClient().setDeadline(std::chrono::milliseconds(2000));
+        alerts.setRecheckDelay(std::chrono::milliseconds(100));
+        alerts.setBatchDelay(std::chrono::milliseconds(100));
+    }
+
+    std::shared_ptr<Host> addHost(const QString &name, const QString &path) {
+        auto host = makeHost(name, server.url(path));
+        engine.hosts().push_back(host);
+        return host;
+    }
+
+    void startServer(QStringList capabilities = {QStringLiteral("actions"),
+                                                 QStringLiteral("body")}) {
+        fake = std::make_unique<FakeNotificationServer>(bus.address(), std::move(capabilities));
+        ASSERT_TRUE(fake->isRegistered());
+    }
+
+    void pingAndWait() {
+        QSignalSpy finished(&engine, &TRHostController::roundFinished);
+        engine.ping();
+        ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+    }
+
+    PrivateBus bus{PrivateBus::Kind::Session};
+    QDBusConnection connection =
+        QDBusConnection::connectToBus(bus.address(), QStringLiteral("tarvik"));
+    TestHttpServer server;
+    ManualClock clock;
+    TRHostController engine{clock};
+    DesktopNotifier notifier{connection};
+    HostAlerts alerts{engine, notifier, clock};
+    std::unique_ptr<FakeNotificationServer> fake;
+};
+
+TEST_F(AlertsTest, DownNeedsTwoFailuresAndTheRecoveryReplacesTheSameNotice) {
+    startServer();
+    auto api = addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    pingAndWait();
+    EXPECT_EQ(api->isReachable(), std::optional<bool>(false)) << "the dot follows the round";
+    EXPECT_TRUE(fake->notifies.empty()) << "one failure is not enough";
+    ASSERT_TRUE(waitUntil([&] { return !fake->notifies.empty(); }));
+    EXPECT_EQ(server.requests(QStringLiteral("/status/503")), 2) << "exactly one re-check";
+
+    const FakeNotificationServer::Call down = fake->notifies.front();
+    EXPECT_EQ(down.app, QStringLiteral("Tarvik"));
+    EXPECT_EQ(down.replaces, 0u);
+    EXPECT_EQ(down.summary, QStringLiteral("api is down"));
+    EXPECT_TRUE(down.body.contains(QStringLiteral("HTTP 503")));
+    EXPECT_TRUE(down.body.contains(api->address()));
+    EXPECT_EQ(down.hints.value(QStringLiteral("urgency")).toInt(), 2);
+    EXPECT_EQ(down.hints.value(QStringLiteral("category")).toString(),
+              QStringLiteral("network.error"));
+    EXPECT_EQ(down.hints.value(QStringLiteral("desktop-entry")).toString(),
+              QStringLiteral("com.morvane.Tarvik"));
+    EXPECT_TRUE(down.actions.contains(QStringLiteral("default")));
+
+    clock.advanceMs(4 * 60 * 1000 + 5000);
+    api->setAddress(server.url(QStringLiteral("/ok")));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 2; }));
+    const FakeNotificationServer::Call up = fake->notifies.back();
+    EXPECT_EQ(up.replaces, down.id);
+    EXPECT_EQ(up.summary, QStringLiteral("api is back up after 4 min"));
+    EXPECT_EQ(up.hints.value(QStringLiteral("urgency")).toInt(), 1);
+    EXPECT_EQ(up.hints.value(QStringLiteral("category")).toString(),
+              QStringLiteral("network.connected"));
+    spin(300);
+    EXPECT_EQ(fake->notifies.size(), 2u);
+}
+
+TEST_F(AlertsTest, AFailureThatPassesItsRecheckTellsNothing) {
+    startServer();
+    auto api = addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    pingAndWait();
+    api->setAddress(server.url(QStringLiteral("/ok")));
+    ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/ok")) == 1; }));
+    spin(400);
+    EXPECT_TRUE(fake->notifies.empty());
+    EXPECT_EQ(api->isReachable(), std::optional<bool>(true)) << "the re-check's answer counts";
+}
+
+TEST_F(AlertsTest, ChangesThatLandTogetherMakeOneNoticeWithNamesKeptAsText) {
+    startServer({QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup")});
+    addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    addHost(QStringLiteral("<b>shop</b>"), QStringLiteral("/status/500"));
+    addHost(QStringLiteral("db"), QStringLiteral("/redirect/11"));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return !fake->notifies.empty(); }));
+    spin(400);
+    ASSERT_EQ(fake->notifies.size(), 1u);
+    EXPECT_EQ(fake->notifies[0].summary, QStringLiteral("3 hosts are down: api, <b>shop</b>, db"));
+    EXPECT_TRUE(
+        fake->notifies[0].body.contains(QStringLiteral("&lt;b&gt;shop&lt;/b&gt;: HTTP 500")))
+        << fake->notifies[0].body.toStdString();
+    EXPECT_TRUE(fake->notifies[0].body.contains(QStringLiteral("db: too many redirects")));
+
+    for (const auto &host : engine.hosts())
+        host->setAddress(server.url(QStringLiteral("/ok")));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 2; }));
+    spin(300);
+    ASSERT_EQ(fake->notifies.size(), 2u);
+    EXPECT_EQ(fake->notifies[1].summary,
+              QStringLiteral("3 hosts are back up: api, <b>shop</b>, db"));
+    EXPECT_EQ(fake->notifies[1].replaces, fake->notifies[0].id);
+}
+
+TEST_F(AlertsTest, PausingOrRemovingAHostClosesItsNotice) {
+    startServer();
+    FakeDelegate delegate(&engine);
+    auto api = addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 1; }));
+    api->setIsActive(false);
+    ASSERT_TRUE(waitUntil([&] { return fake->closed.size() == 1; }));
+    EXPECT_EQ(fake->closed[0], fake->notifies[0].id);
+
+    auto shop = addHost(QStringLiteral("shop"), QStringLiteral("/status/500"));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 2; }));
+    engine.removeHost(shop);
+    ASSERT_TRUE(waitUntil([&] { return fake->closed.size() == 2; }));
+    EXPECT_EQ(fake->closed[1], fake->notifies[1].id);
+}
+
+TEST_F(AlertsTest, NothingIsSaidWhileOfflineOrAsleep) {
+    startServer();
+    auto local = addHost(QStringLiteral("local"), QStringLiteral("/status/503"));
+    engine.setReachability(TRHostController::Reachability::Offline);
+    pingAndWait();
+    EXPECT_EQ(local->isReachable(), std::optional<bool>(false))
+        << "a host on this machine is checked offline too";
+    spin(400);
+    EXPECT_TRUE(fake->notifies.empty());
+    EXPECT_EQ(server.requests(QStringLiteral("/status/503")), 1) << "no re-check while offline";
+
+    engine.setReachability(TRHostController::Reachability::Online);
+    engine.setAsleep(true);
+    engine.ping();
+    spin(300);
+    EXPECT_EQ(server.totalRequests(), 1) << "asleep, nothing is requested";
+    EXPECT_TRUE(fake->notifies.empty());
+}
+
+TEST_F(AlertsTest, ARecheckCutShortByGoingOfflineTellsNothing) {
+    startServer();
+    alerts.setRecheckDelay(std::chrono::milliseconds(300));
+    addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    pingAndWait();
+    engine.setReachability(TRHostController::Reachability::Offline);
+    spin(600);
+    EXPECT_EQ(server.requests(QStringLiteral("/status/503")), 1);
+    EXPECT_TRUE(fake->notifies.empty());
+}
+
+TEST_F(AlertsTest, WithoutAServerTheTrayMessageTakesOver) {
+    std::vector<Notice> shown;
+    notifier.setFallback([&](const Notice &notice) { shown.push_back(notice); });
+    addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown[0].summary, QStringLiteral("api is down"));
+    EXPECT_TRUE(shown[0].down);
+}
+
+TEST_F(AlertsTest, ClickingTheNoticeOpensTheHostsAndTurnedOffSaysNothing) {
+    startServer();
+    QSignalSpy open(&alerts, &HostAlerts::openHostsRequested);
+    addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 1; }));
+    fake->invokeAction(fake->notifies[0].id + 100, QStringLiteral("default"));
+    fake->invokeAction(fake->notifies[0].id, QStringLiteral("default"));
+    ASSERT_TRUE(waitUntil([&] { return open.count() == 1; }));
+    spin(100);
+    EXPECT_EQ(open.count(), 1) << "only its own notices count";
+
+    alerts.setEnabled([] { return false; });
+    addHost(QStringLiteral("shop"), QStringLiteral("/status/500"));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/status/500")) == 2; }));
+    spin(400);
+    EXPECT_EQ(fake->notifies.size(), 1u);
+}
+
+TEST(DowntimeTest, ReadsAsAPersonWouldSayIt) {
+    EXPECT_EQ(HostAlerts::downtime(40), QStringLiteral("after 40 s"));
+    EXPECT_EQ(HostAlerts::downtime(4 * 60 + 59), QStringLiteral("after 4 min"));
+    EXPECT_EQ(HostAlerts::downtime(2 * 3600 + 5 * 60), QStringLiteral("after 2 h 5 min"));
+    EXPECT_EQ(HostAlerts::downtime(3600), QStringLiteral("after 1 h"));
+    EXPECT_EQ(HostAlerts::downtime(-5), QStringLiteral("after 0 s")) << "a clock set back";
+}
+} // namespace
