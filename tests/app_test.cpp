@@ -158,7 +158,11 @@ TEST_F(CliTest, AnUnreadableStoreIsAnError) {
     EXPECT_EQ(stored(), std::optional<QByteArray>("{broken"));
 }
 
-TEST_F(CliTest, ImportReplacesTheListOrRefusesItWhole) {
+TEST_F(CliTest, ImportReplacesTheListOrRefusesItWholeAndExportWritesTheStoredFormat) {
+    const Outcome empty = run({QStringLiteral("--export"), QStringLiteral("-")});
+    EXPECT_EQ(empty.code, 0);
+    EXPECT_EQ(empty.out.trimmed(), QStringLiteral("[]"));
+
     store(hostList({QStringLiteral("/ok")}));
     const QByteArray before = *stored();
     const QString bad =
@@ -180,20 +184,12 @@ TEST_F(CliTest, ImportReplacesTheListOrRefusesItWhole) {
     EXPECT_EQ(ok.code, 0) << ok.err.toStdString();
     const QJsonDocument now = QJsonDocument::fromJson(stored().value_or(QByteArray()));
     EXPECT_EQ(now, QJsonDocument::fromJson(replacement));
-}
 
-TEST_F(CliTest, ExportWritesTheStoredFormat) {
-    Outcome empty = run({QStringLiteral("--export"), QStringLiteral("-")});
-    EXPECT_EQ(empty.code, 0);
-    EXPECT_EQ(empty.out.trimmed(), QStringLiteral("[]"));
-
-    store(hostList({QStringLiteral("/ok")}));
     const QString file = config.filePath(QStringLiteral("out.json"));
     EXPECT_EQ(run({QStringLiteral("--export"), file}).code, 0);
     QFile written(file);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(QJsonDocument::fromJson(written.readAll()), QJsonDocument::fromJson(*stored()));
-
     EXPECT_EQ(run({QStringLiteral("--export"), QStringLiteral("/no/such/dir/x.json")}).code, 2);
 }
 
