@@ -443,11 +443,11 @@ class UrlRecorder : public QObject {
     Q_OBJECT
 public:
     UrlRecorder() {
-        for (const char *scheme : {"mailto", "macappstore", "https", "http"})
+        for (const char *scheme : {"mailto", "https", "http"})
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
     }
     ~UrlRecorder() override {
-        for (const char *scheme : {"mailto", "macappstore", "https", "http"})
+        for (const char *scheme : {"mailto", "https", "http"})
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
     }
     QList<QUrl> opened;
@@ -537,7 +537,7 @@ TEST_F(CommandsTest, TheStoredFrequencyCarriesTheCheckMarkAndAChoiceMovesIt) {
     EXPECT_NE(controller->statusItem()->button()->toolTip(), withHour);
 }
 
-TEST_F(CommandsTest, LaunchAtLoginTwiceReturnsEverythingToWhereItStarted) {
+TEST_F(CommandsTest, LaunchAtLoginTwiceReturnsEverythingToWhereItStartedAndStartFollowsIt) {
     auto controller = makeMenu();
     QAction *launch = controller->launchAtLoginMenuItem();
     EXPECT_FALSE(launch->isChecked());
@@ -556,12 +556,10 @@ TEST_F(CommandsTest, LaunchAtLoginTwiceReturnsEverythingToWhereItStarted) {
     EXPECT_FALSE(launch->isChecked());
     EXPECT_FALSE(Settings::launchAtLogin());
     EXPECT_FALSE(QFile::exists(autostartEntry()));
-}
 
-TEST_F(CommandsTest, TheRegistrationFollowsTheStoredChoiceAtStart) {
+    // At start the registration follows the stored choice.
     Settings::setLaunchAtLogin(true);
-    auto controller = makeMenu();
-    EXPECT_TRUE(controller->launchAtLoginMenuItem()->isChecked());
+    EXPECT_TRUE(makeMenu()->launchAtLoginMenuItem()->isChecked());
     EXPECT_TRUE(QFile::exists(autostartEntry()));
 }
 
