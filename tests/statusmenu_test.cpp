@@ -75,6 +75,8 @@ protected:
 
 TEST_F(MenuTest, BeforeTheLinkOnlyTheFixedItemsShow) {
     EXPECT_EQ(titles(controller->menu()), fixedItems());
+    EXPECT_EQ(controller->statusItem()->length(), 20.0);
+    EXPECT_FALSE(controller->statusItem()->button()->image().isNull());
     EXPECT_TRUE(controller->statusItem()->button()->toolTip().isEmpty());
     EXPECT_EQ(controller->statusItem()->menu(), controller->menu());
 }
@@ -83,6 +85,8 @@ TEST_F(MenuTest, LinkingAndRebuildingLeaveExactlyOneRowPerHostInListOrder) {
     link({QStringLiteral("A"), QStringLiteral("B")});
     EXPECT_EQ(engine.menuBarController(), controller.get());
     ASSERT_TRUE(controller->hostsWindowController());
+    EXPECT_EQ(titles(controller->menu()),
+              QStringList({QStringLiteral("A"), QStringLiteral("B")}) + fixedItems());
     const QList<LMMenuItem *> rows = controller->hostRows();
     ASSERT_EQ(rows.size(), 2);
     for (int i = 0; i < 2; ++i) {
@@ -624,6 +628,7 @@ TEST_F(CommandsTest, PingNowStartsARound) {
     item(controller->menu(), QStringLiteral("Ping Now"))->trigger();
     EXPECT_EQ(rounds.count(), 1);
 }
+
 // The menu as a desktop with a D-Bus tray sees it: the real Tarvik on its own X display and a
 // private session bus, read and clicked over the bus.
 using Entry = DesktopTrayBus::MenuEntry;

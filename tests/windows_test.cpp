@@ -450,9 +450,10 @@ TEST(HostNameProposalsTest, AddressesWithoutASchemeGetHttp) {
                              "example.com:8080/status?x=1", "my-host.lan:1#top"}) {
         const QString address = QString::fromLatin1(text);
         EXPECT_EQ(P::normalizedAddress(address), QStringLiteral("http://") + address);
-        if (address.contains(u':'))
+        if (address.contains(u':')) {
             EXPECT_EQ(P::defaultName(address, nullptr, nullptr), address)
                 << "named as the address it becomes, not after its port";
+        }
     }
     // Anything with a scheme, and a text that does not parse, is kept as typed.
     for (const char *text :
