@@ -66,8 +66,10 @@ struct Finished {
     QString err;
 };
 
-Finished runTarvik(const QStringList &arguments) {
+Finished runTarvik(const QStringList &arguments,
+                   const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.start(QStringLiteral(TARVIK_BINARY), arguments);
     EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -320,14 +322,10 @@ TEST(AppInstanceTest, WithoutAUsableRuntimeFolderTheTrayAndImportStillMeet) {
     list.write(
         HostStore::encode({std::make_shared<Host>(QStringLiteral("http://127.0.0.1:1/"))}).value());
     list.close();
-    QProcess import;
-    import.setProcessEnvironment(env);
-    import.start(QStringLiteral(TARVIK_BINARY), {QStringLiteral("--import"), list.fileName()});
-    ASSERT_TRUE(waitUntil([&] { return import.state() == QProcess::NotRunning; }, 30000));
-    const QString out = QString::fromLocal8Bit(import.readAllStandardOutput());
-    EXPECT_EQ(import.exitCode(), 0) << import.readAllStandardError().toStdString();
-    EXPECT_TRUE(out.contains(QStringLiteral("handed them to the running Tarvik")))
-        << out.toStdString();
+    const Finished import = runTarvik({QStringLiteral("--import"), list.fileName()}, env);
+    EXPECT_EQ(import.code, 0) << import.err.toStdString();
+    EXPECT_TRUE(import.out.contains(QStringLiteral("handed them to the running Tarvik")))
+        << import.out.toStdString();
 
     ::kill(pid_t(tray.processId()), SIGTERM);
     EXPECT_TRUE(waitUntil([&] { return tray.state() == QProcess::NotRunning; }, 10000));

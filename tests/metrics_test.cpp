@@ -160,8 +160,6 @@ TEST(MetricsTextTest, LabelValuesSurviveEscapingWhateverTheyHold) {
         ASSERT_TRUE(s) << name.toStdString();
         EXPECT_EQ(s->labels.at("target"), QStringLiteral("http://x/?a=\"1\"&b=\\n"));
     }
-    EXPECT_EQ(MetricsText::escapeLabelValue(QStringLiteral("a\"b\\c\nd")),
-              QByteArray("a\\\"b\\\\c\\nd"));
     EXPECT_FALSE(text.contains("\ntarvik_round_timestamp_seconds ")) << "no round yet, no sample";
 }
 
@@ -271,14 +269,14 @@ TEST_F(MetricsServerTest, ARequestMayArriveInPieces) {
 }
 
 TEST_F(MetricsServerTest, RefusesOtherPathsMethodsAndMalformedRequests) {
-    EXPECT_EQ(send("GET / HTTP/1.1\r\n\r\n").status, "HTTP/1.1 404 Not Found");
-    EXPECT_EQ(send("GET /metrics/ HTTP/1.1\r\n\r\n").status, "HTTP/1.1 404 Not Found");
-    EXPECT_EQ(send("GET /metricsX HTTP/1.1\r\n\r\n").status, "HTTP/1.1 404 Not Found");
+    for (const char *request : {"GET / HTTP/1.1\r\n\r\n", "GET /metrics/ HTTP/1.1\r\n\r\n",
+                                "GET /metricsX HTTP/1.1\r\n\r\n"})
+        EXPECT_EQ(send(request).status, "HTTP/1.1 404 Not Found") << request;
     const Exchange post = send("POST /metrics HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
     EXPECT_EQ(post.status, "HTTP/1.1 405 Method Not Allowed");
     EXPECT_TRUE(post.headers.contains("Allow: GET, HEAD"));
-    EXPECT_EQ(send("GET /metrics\r\n\r\n").status, "HTTP/1.1 400 Bad Request");
-    EXPECT_EQ(send("\x16\x03\x01\x02\x01\r\n\r\n").status, "HTTP/1.1 400 Bad Request");
+    for (const char *request : {"GET /metrics\r\n\r\n", "\x16\x03\x01\x02\x01\r\n\r\n"})
+        EXPECT_EQ(send(request).status, "HTTP/1.1 400 Bad Request") << request;
     EXPECT_EQ(documents, 0) << "the document is made only for requests that get it";
 }
 

@@ -32,7 +32,6 @@ TEST(StatusItemTest, AToolTipShowsAsTypedWithItsLineBreaks) {
     const auto *tray = item.findChild<QSystemTrayIcon *>();
     ASSERT_TRUE(tray);
     EXPECT_EQ(shownTooltip(tray->toolTip()), typed);
-    EXPECT_EQ(item.button()->toolTip(), typed) << "the item keeps what it was given";
 
     // Trays that draw tooltips themselves take them as plain text.
     EXPECT_EQ(StatusItem::toolTipForTray(typed, true), typed);
@@ -45,8 +44,6 @@ TEST(StatusItemTest, AClickRunsTheActionEvenWithAContextMenu) {
     item.button()->setAction([&] { ++clicks; });
     QMenu context;
     item.setContextMenu(&context);
-    EXPECT_EQ(item.contextMenu(), &context);
-    EXPECT_FALSE(item.menu());
     const auto *tray = item.findChild<QSystemTrayIcon *>();
     ASSERT_TRUE(tray);
     EXPECT_EQ(tray->contextMenu(), &context);
