@@ -5,10 +5,11 @@ set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcurl4-openssl-dev libx11-dev)
 test=("${build[@]}" libgtest-dev clang-format curl desktop-file-utils appstream dpkg-dev file
-      xvfb xauth x11-utils dex openssl prometheus python3 dbus trayer)
+      xvfb xauth x11-utils dex openssl prometheus python3 dbus trayer python3-dbus python3-gi
+      xdotool imagemagick)
 shots=("${build[@]}" python3 xvfb trayer xdotool imagemagick x11-utils dbus
        dbus-user-session
-       python3-dbus python3-gi fonts-dejavu-core)
+       python3-dbus python3-gi fonts-dejavu-core dunst)
 bench=("${build[@]}" curl)
 # clang brings libFuzzer and the sanitizer runtimes come with libclang-rt; llvm for coverage.
 fuzz=("${build[@]}" clang-14 libclang-rt-14-dev llvm-14)
