@@ -2,16 +2,18 @@
 # Runs the real Tarvik against a real XEmbed tray (trayer) on a private Xvfb display, drives it
 # with xdotool as a person would, and saves screenshots (default: docs/screenshots/). Along the
 # way it checks one real drag in the hosts window. Everything it starts is stopped at the end.
-#   scripts/screenshots.sh [OUTDIR]
+#   scripts/screenshots.sh [OUTDIR]     (TARVIK=path uses that build instead of build/default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 OUT=$(mkdir -p "${1:-docs/screenshots}" && cd "${1:-docs/screenshots}" && pwd)
 
 scripts/deps.sh shots
-cmake --preset default >/dev/null
-cmake --build --preset default --target tarvik >/dev/null
-TARVIK=$ROOT/build/default/src/tarvik
+if [ -z "${TARVIK:-}" ]; then
+  cmake --preset default >/dev/null
+  cmake --build --preset default --target tarvik >/dev/null
+  TARVIK=$ROOT/build/default/src/tarvik
+fi
 
 WORK=$(mktemp -d)
 PIDS=()
@@ -307,5 +309,99 @@ sni dbus-tray' "$TRAY_SESSION/sni-session.sh" "$WORK/sni/out" -- "$TARVIK" >/dev
 else
   echo "(skipped: no tray-session tools at $TRAY_SESSION)"
 fi
+
+echo "== a notification shown by a real notification daemon (dunst), then the offline icon"
+# A session bus with dunst on it, and a system bus with a NetworkManager this script sets.
+export HOME=$WORK/notify/home XDG_CONFIG_HOME=$WORK/notify/config XDG_RUNTIME_DIR=$WORK/notify/run
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+kill "$TARVIK_PID" 2>/dev/null || true
+wait "$TARVIK_PID" 2>/dev/null || true
+for type in session system; do
+  cat >"$WORK/notify/$type.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>$type</type><listen>unix:dir=$WORK/notify</listen><auth>EXTERNAL</auth>
+  <policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>
+    <allow receive_sender="*"/></policy></busconfig>
+CONF
+  dbus-daemon --config-file="$WORK/notify/$type.conf" --nofork --print-address=3 \
+    3>"$WORK/notify/$type.address" 2>/dev/null &
+  PIDS+=($!)
+  for _ in $(seq 50); do [ -s "$WORK/notify/$type.address" ] && break; sleep 0.1; done
+done
+DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$WORK/notify/session.address")
+DBUS_SYSTEM_BUS_ADDRESS=$(head -n1 "$WORK/notify/system.address")
+export DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS
+/usr/bin/python3 "$ROOT/scripts/fakes/network_manager.py" 70 >"$WORK/notify/nm-ready" 2>/dev/null &
+PIDS+=($!)
+cat >"$WORK/notify/dunstrc" <<'CONF'
+[global]
+    font = DejaVu Sans 10
+    origin = top-right
+    offset = 16x40
+    width = 340
+    padding = 10
+    horizontal_padding = 12
+    frame_width = 2
+    corner_radius = 6
+    format = "<b>%s</b>\n%b"
+    show_indicators = no
+[urgency_critical]
+    background = "#2e3440"
+    foreground = "#eceff4"
+    frame_color = "#bf616a"
+    timeout = 0
+[urgency_normal]
+    background = "#2e3440"
+    foreground = "#eceff4"
+    frame_color = "#a3be8c"
+    timeout = 0
+CONF
+dunst -config "$WORK/notify/dunstrc" >"$WORK/notify/dunst.log" 2>&1 &
+PIDS+=($!)
+on_bus() {
+  dbus-send --"$1" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner "string:$2" 2>/dev/null | grep -q true
+}
+for _ in $(seq 50); do
+  on_bus session org.freedesktop.Notifications && on_bus system org.freedesktop.NetworkManager && break
+  sleep 0.1
+done
+on_bus session org.freedesktop.Notifications || fail "dunst did not start ($(cat "$WORK/notify/dunst.log"))"
+cat >"$WORK/notify/hosts.json" <<JSON
+[{"string":"example.com","address":"http://127.0.0.1:$PORT/","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":true},
+ {"string":"api.example.com","address":"http://127.0.0.1:$PORT/missing","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":true}]
+JSON
+"$TARVIK" --import "$WORK/notify/hosts.json" >/dev/null
+"$TARVIK" >"$WORK/tarvik.log" 2>&1 &
+PIDS+=($!)
+TARVIK_PID=$!
+# The failing host is asked again ten seconds after its first failure; then dunst shows it.
+dunst_window() { xdotool search --all --onlyvisible --class '^Dunst$' 2>/dev/null | head -1; }
+for _ in $(seq 100); do [ -n "$(dunst_window)" ] && break; sleep 0.25; done
+NOTE=$(dunst_window)
+[ -n "$NOTE" ] || fail "dunst showed no notification ($(cat "$WORK/tarvik.log"))"
+sleep 0.5
+read -r nx ny nw nh < <(geometry "$NOTE")
+shot notification "$((nw + 32))x$((nh + 32))+$((nx - 16))+$((ny - 16))"
+dbus-send --session --dest=org.freedesktop.Notifications /org/freedesktop/Notifications \
+  org.freedesktop.Notifications.CloseNotification uint32:1 || true
+for _ in $(seq 100); do [ "$(icons | wc -l)" -ge 1 ] && break; sleep 0.1; done
+mapfile -t ICONS < <(icons)
+MAIN=$((${#ICONS[@]} - 1))
+read -r xm ym wm hm <<<"${ICONS[$MAIN]}"
+tray_shot() {
+  import -window root "$WORK/full.png"
+  convert "$WORK/full.png" -crop "$((wm + 8))x$((hm + 4))+$((xm - 4))+$((ym - 2))" +repage \
+    -scale 400% "$1"
+}
+tray_shot "$WORK/notify/online.png"
+dbus-send --system --print-reply --dest=org.freedesktop.NetworkManager \
+  /org/freedesktop/NetworkManager com.morvane.Tarvik.Test.SetState uint32:20 >/dev/null
+sleep 1
+tray_shot "$WORK/notify/offline.png"
+# Side by side: with the network (one host down, red count), and without it (gray, no count).
+convert "$WORK/notify/online.png" "$WORK/notify/offline.png" -background '#dddddd' -splice 8x0 \
+  +append "$OUT/offline.png"
 
 echo "screenshots in $OUT"
