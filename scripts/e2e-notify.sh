@@ -35,7 +35,7 @@ cleanup() {
   local i
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill -TERM "${pids[i]}" 2>/dev/null || true; done
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do wait "${pids[i]}" 2>/dev/null || true; done
-  rm -rf "$work"
+  [ -n "${KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -85,8 +85,8 @@ export DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS
 pids+=($!)
 "$PY" scripts/fakes/network_manager.py 70 >"$work/nm-ready" 2>"$work/network-manager.log" &
 pids+=($!)
-wait_for 10 grep -q ready "$work/notify-ready" || fail "the notification server did not start"
-wait_for 10 grep -q ready "$work/nm-ready" || fail "the NetworkManager did not start"
+wait_for 10 grep -qs ready "$work/notify-ready" || fail "the notification server did not start"
+wait_for 10 grep -qs ready "$work/nm-ready" || fail "the NetworkManager did not start"
 touch "$work/notifications.tsv"
 network() {
   dbus-send --system --print-reply --dest=org.freedesktop.NetworkManager \
@@ -167,9 +167,15 @@ red_pixels() {
     if (v[1] >= 170 && v[2] <= 90 && v[3] <= 90) n++ } END { print n + 0 }'
 }
 
+# Tarvik starts once the tray is there, as at login; a busy machine may take a while to map it.
+tray_panel() { [ -n "$(xdotool search --all --pid "$tray_pid" --classname '^panel$' 2>/dev/null)" ]; }
+wait_for 20 tray_panel || fail "trayer did not start"
 "$tarvik" >"$work/tarvik.log" 2>&1 &
 pids+=($!)
-wait_for 20 has_icon || fail "Tarvik's icon did not appear in the tray"
+tarvik_pid=$!
+wait_for 40 has_icon ||
+  fail "Tarvik's icon did not appear in the tray (its windows: $(xdotool search --all --onlyvisible \
+    --pid "$tarvik_pid" --name . getwindowname %@ 2>/dev/null | xargs))"
 request_after 0 15 || fail "Tarvik did not check the host"
 sleep 1
 [ "$(red_pixels up)" -eq 0 ] || fail "the main icon shows a red count while the host is up"
