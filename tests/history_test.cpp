@@ -8,6 +8,7 @@
 #include "history/HostHistory.h"
 #include "history/TRHostDetailsWindow.h"
 #include "http/HttpClient.h"
+#include "http/HttpFailure.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "support/TestHttpServer.h"
@@ -31,6 +32,7 @@ HttpResult result(bool ok, double seconds, const QString &error = QString()) {
     r.ok = ok;
     r.seconds = seconds;
     r.error = error;
+    r.failure = ok ? HttpFailure::None : HttpFailure::Other;
     return r;
 }
 
@@ -79,6 +81,21 @@ TEST(HostHistoryTest, ReasonTextsStayRightAndBoundedWhileTheRingTurns) {
 }
 
 // ---- the file ----
+
+TEST(HostHistoryTest, KeepsTheShortReasonNotTheTransferLibrarysWords) {
+    HostHistory history(8);
+    HttpResult slow = result(false, 30.2, QStringLiteral("Operation timed out after 30001 ms"));
+    slow.failure = HttpFailure::TimedOut;
+    HttpResult refused = result(false, 0.01);
+    refused.failure = HttpFailure::HttpStatus;
+    refused.status = 503;
+    history.append(dayStart, slow);
+    history.append(dayStart.addSecs(60), refused);
+    history.append(dayStart.addSecs(120), result(false, 0.3));
+    EXPECT_EQ(history.reason(0), QStringLiteral("timed out after 30 s"));
+    EXPECT_EQ(history.reason(1), QStringLiteral("HTTP 503"));
+    EXPECT_EQ(history.reason(2), QStringLiteral("failed")) << "a failure never reads as none";
+}
 
 TEST(HistoryFileTest, RoundTripsEveryField) {
     HostHistory history;
@@ -181,7 +198,7 @@ TEST_F(HistoryStoreTest, ARestartKeepsEveryHostsHistory) {
     ASSERT_EQ(downHistory->size(), 2);
     EXPECT_TRUE(upHistory->at(1).up());
     EXPECT_FALSE(downHistory->at(1).up());
-    EXPECT_EQ(downHistory->reason(1), QStringLiteral("HTTP status 503"));
+    EXPECT_EQ(downHistory->reason(1), QStringLiteral("HTTP 503"));
     EXPECT_GT(upHistory->at(0).total, 0.0f);
 }
 

@@ -1,7 +1,9 @@
 // Telling the user: a failure confirmed by one more check before "down", the recovery replacing
-// that notice, one notice for changes that land together, and silence while offline. Against a
-// private D-Bus daemon holding a fake notification server.
+// that notice, one notice for changes that land together, silence while offline, a click leading
+// to the host it names, and a daily word about certificates running out. Against a private D-Bus
+// daemon holding a fake notification server.
 #include "monitoring/TRHostController.h"
+#include "notifications/CertificateAlerts.h"
 #include "notifications/DesktopNotifier.h"
 #include "notifications/HostAlerts.h"
 #include "support/FakeNotificationServer.h"
@@ -188,17 +190,25 @@ TEST_F(AlertsTest, WithoutAServerTheTrayMessageTakesOver) {
     EXPECT_TRUE(shown[0].down);
 }
 
-TEST_F(AlertsTest, ClickingTheNoticeOpensTheHostsAndTurnedOffSaysNothing) {
+TEST_F(AlertsTest, ClickingANoticeAboutOneHostOpensItsDetailsAndTurnedOffSaysNothing) {
     startServer();
-    QSignalSpy open(&alerts, &HostAlerts::openHostsRequested);
-    addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    QSignalSpy openAll(&alerts, &HostAlerts::openHostsRequested);
+    QSignalSpy openOne(&alerts, &HostAlerts::openHostRequested);
+    auto api = addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    api->setAddress(
+        api->address().replace(QStringLiteral("http://"), QStringLiteral("http://user:secret@")));
     pingAndWait();
     ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 1; }));
+    EXPECT_FALSE(fake->notifies[0].body.contains(QStringLiteral("secret")))
+        << "a password in the address is never shown: " << fake->notifies[0].body.toStdString();
+    EXPECT_TRUE(fake->notifies[0].body.contains(QStringLiteral("user:***@")));
     fake->invokeAction(fake->notifies[0].id + 100, QStringLiteral("default"));
     fake->invokeAction(fake->notifies[0].id, QStringLiteral("default"));
-    ASSERT_TRUE(waitUntil([&] { return open.count() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return openOne.count() == 1; }));
     spin(100);
-    EXPECT_EQ(open.count(), 1) << "only its own notices count";
+    EXPECT_EQ(openOne.count(), 1) << "only its own notices count";
+    EXPECT_EQ(openOne[0][0].value<std::shared_ptr<Host>>(), api);
+    EXPECT_EQ(openAll.count(), 0);
 
     alerts.setEnabled([] { return false; });
     addHost(QStringLiteral("shop"), QStringLiteral("/status/500"));
@@ -206,6 +216,110 @@ TEST_F(AlertsTest, ClickingTheNoticeOpensTheHostsAndTurnedOffSaysNothing) {
     ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/status/500")) == 2; }));
     spin(400);
     EXPECT_EQ(fake->notifies.size(), 1u);
+}
+
+TEST_F(AlertsTest, ClickingANoticeAboutSeveralHostsOrARemovedOneOpensTheHostsWindow) {
+    startServer();
+    QSignalSpy openAll(&alerts, &HostAlerts::openHostsRequested);
+    QSignalSpy openOne(&alerts, &HostAlerts::openHostRequested);
+    addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    addHost(QStringLiteral("shop"), QStringLiteral("/status/500"));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 1; }));
+    fake->invokeAction(fake->notifies[0].id, QStringLiteral("default"));
+    ASSERT_TRUE(waitUntil([&] { return openAll.count() == 1; }));
+
+    // A recovery of one host speaks of it alone; once it is gone the hosts window is all left.
+    auto web = addHost(QStringLiteral("web"), QStringLiteral("/status/502"));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 2; }));
+    web->setAddress(server.url(QStringLiteral("/ok")));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 3; }));
+    EXPECT_EQ(fake->notifies[2].summary.left(14), QStringLiteral("web is back up"));
+    fake->invokeAction(fake->notifies[2].id, QStringLiteral("default"));
+    ASSERT_TRUE(waitUntil([&] { return openOne.count() == 1; }));
+    EXPECT_EQ(openOne[0][0].value<std::shared_ptr<Host>>(), web);
+    FakeDelegate delegate(&engine);
+    engine.removeHost(web);
+    web.reset();
+    fake->invokeAction(fake->notifies[2].id, QStringLiteral("default"));
+    ASSERT_TRUE(waitUntil([&] { return openAll.count() == 2; }));
+    EXPECT_EQ(openOne.count(), 1);
+}
+
+// Certificate notices share the notifier with the state notices, as they do in the program.
+class CertificateAlertsTest : public AlertsTest {
+protected:
+    // What the engine reports after checking `host`, with a certificate running out `days` from
+    // now.
+    void checked(const std::shared_ptr<Host> &host, double days) {
+        HttpResult result;
+        result.ok = true;
+        result.status = 200;
+        result.certificateExpiry = clock.now().addSecs(qint64(days * 86400));
+        Q_EMIT engine.checkFinished(*host, result);
+    }
+
+    CertificateAlerts certificates{engine, notifier, clock};
+};
+
+TEST_F(CertificateAlertsTest, OneNoticeADayForEachAddressWithinFourteenDays) {
+    startServer();
+    auto shop = addHost(QStringLiteral("shop"), QStringLiteral("/shop"));
+    shop->setAddress(QStringLiteral("https://user:pw@shop.example/"));
+    auto blog = addHost(QStringLiteral("blog"), QStringLiteral("/blog"));
+    blog->setAddress(QStringLiteral("https://blog.example/"));
+    checked(blog, 30);
+    checked(blog, 14.2);
+    spin(200);
+    EXPECT_TRUE(fake->notifies.empty()) << "fourteen days and more left is no news";
+
+    checked(shop, 9.5);
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 1; }));
+    EXPECT_EQ(fake->notifies[0].summary, QStringLiteral("shop"));
+    EXPECT_TRUE(fake->notifies[0].body.contains(QStringLiteral("runs out in 9 days")));
+    EXPECT_FALSE(fake->notifies[0].body.contains(QStringLiteral("pw"))) << "no password shown";
+
+    clock.advanceMs(3600 * 1000);
+    checked(shop, 9.4);
+    checked(blog, 2);
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 2; }));
+    spin(200);
+    ASSERT_EQ(fake->notifies.size(), 2u) << "checked again the same day: quiet";
+    EXPECT_EQ(fake->notifies[1].summary, QStringLiteral("blog")) << "each address has its own day";
+    EXPECT_EQ(fake->notifies[1].replaces, 0u);
+
+    clock.advanceMs(23 * 3600 * 1000);
+    checked(shop, 8.4);
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 3; }));
+    EXPECT_EQ(fake->notifies[2].summary, QStringLiteral("shop")) << "a new day, a new notice";
+}
+
+TEST_F(CertificateAlertsTest, ClickingOpensThatHostAndPausedOrSwitchedOffStaysQuiet) {
+    startServer();
+    QSignalSpy openOne(&certificates, &CertificateAlerts::openHostRequested);
+    QSignalSpy openAll(&alerts, &HostAlerts::openHostsRequested);
+    auto paused = addHost(QStringLiteral("p"), QStringLiteral("/p"));
+    paused->restoreIsActive(false);
+    checked(paused, 1);
+    bool enabled = false;
+    certificates.setEnabled([&] { return enabled; });
+    auto host = addHost(QStringLiteral("h"), QStringLiteral("/h"));
+    checked(host, 1);
+    spin(200);
+    EXPECT_TRUE(fake->notifies.empty());
+
+    enabled = true;
+    checked(host, 1);
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 1; }))
+        << "turning notices on tells what was held back";
+    EXPECT_EQ(fake->notifies[0].summary, QStringLiteral("h"));
+    fake->invokeAction(fake->notifies[0].id, QStringLiteral("default"));
+    ASSERT_TRUE(waitUntil([&] { return openOne.count() == 1; }));
+    EXPECT_EQ(openOne[0][0].value<std::shared_ptr<Host>>(), host);
+    spin(100);
+    EXPECT_EQ(openAll.count(), 0) << "not taken for a notice about hosts going down";
 }
 
 TEST(DowntimeTest, ReadsAsAPersonWouldSayIt) {

@@ -6,6 +6,7 @@
 #include "monitoring/Clock.h"
 #include "monitoring/TRHostController.h"
 #include "networkstate/MachineStateLink.h"
+#include "notifications/CertificateAlerts.h"
 #include "notifications/DesktopNotifier.h"
 #include "notifications/HostAlerts.h"
 #include "settings/Settings.h"
@@ -39,6 +40,12 @@ void TRAppDelegate::setUp() {
     alerts_ = std::make_unique<HostAlerts>(*hostController_, *notifier_, Clock::system());
     alerts_->setEnabled(&Settings::notificationsEnabled);
     connect(alerts_.get(), &HostAlerts::openHostsRequested, this, &TRAppDelegate::bringForward);
+    connect(alerts_.get(), &HostAlerts::openHostRequested, this, &TRAppDelegate::showDetailsWindow);
+    certificateAlerts_ =
+        std::make_unique<CertificateAlerts>(*hostController_, *notifier_, Clock::system());
+    certificateAlerts_->setEnabled(&Settings::notificationsEnabled);
+    connect(certificateAlerts_.get(), &CertificateAlerts::openHostRequested, this,
+            &TRAppDelegate::showDetailsWindow);
     hostController_->load();
     // Before the menu is linked, so the hosts window finds the histories it draws.
     historyStore_ = std::make_unique<HistoryStore>(hostController_.get());

@@ -8,6 +8,7 @@
 
 class NoTrayWindow;
 class HistoryStore;
+class CertificateAlerts;
 class DesktopNotifier;
 class HostAlerts;
 class MachineStateLink;
@@ -46,6 +47,7 @@ public:
     void showDetailsWindow(const std::shared_ptr<Host> &host) override;
     TRHostDetailsWindow *detailsWindow() const { return detailsWindow_.get(); }
     HostAlerts *alerts() const { return alerts_.get(); }
+    CertificateAlerts *certificateAlerts() const { return certificateAlerts_.get(); }
     // Opens the hosts window, so a start from the launcher shows something; without a tray,
     // brings the no-tray window forward instead, the one thing the user can see there.
     void bringForward() override;
@@ -69,4 +71,5 @@ private:
     std::unique_ptr<MachineStateLink> machineState_;
     std::unique_ptr<DesktopNotifier> notifier_;
     std::unique_ptr<HostAlerts> alerts_;
+    std::unique_ptr<CertificateAlerts> certificateAlerts_;
 };

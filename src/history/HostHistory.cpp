@@ -1,6 +1,7 @@
 #include "history/HostHistory.h"
 
 #include "http/HttpClient.h"
+#include "http/HttpFailure.h"
 
 #include <algorithm>
 #include <limits>
@@ -36,10 +37,10 @@ void HostHistory::append(const QDateTime &at, const HttpResult &result) {
     }
     if (result.certificateExpiry)
         certificateExpiry_ = result.certificateExpiry;
-    QString reason = result.error;
+    // The same short words the tray and the notices use, not the transfer library's message.
+    QString reason = result.ok ? QString() : failureReason(result);
     if (reason.isEmpty() && !result.ok)
-        reason = result.status ? QStringLiteral("HTTP status %1").arg(*result.status)
-                               : QStringLiteral("failed");
+        reason = result.error.isEmpty() ? QStringLiteral("failed") : result.error;
     append(record, reason);
 }
 

@@ -1,5 +1,6 @@
 #include "notifications/HostAlerts.h"
 
+#include "http/DisplayAddress.h"
 #include "http/HttpClient.h"
 #include "monitoring/Clock.h"
 #include "monitoring/Host.h"
@@ -7,6 +8,11 @@
 #include "notifications/Notifier.h"
 
 #include <QStringList>
+
+namespace {
+// Handles of older notices are dropped past this; clicking one of those does nothing.
+constexpr size_t rememberedNotices = 64;
+} // namespace
 
 HostAlerts::HostAlerts(TRHostController &engine, Notifier &notifier, const Clock &clock,
                        QObject *parent)
@@ -23,7 +29,7 @@ HostAlerts::HostAlerts(TRHostController &engine, Notifier &notifier, const Clock
     });
     connect(&engine_, &TRHostController::hostRemoved, this, &HostAlerts::forget);
     connect(&engine_, &TRHostController::offlineChanged, this, &HostAlerts::onOffline);
-    connect(&notifier_, &Notifier::activated, this, [this] { Q_EMIT openHostsRequested(); });
+    connect(&notifier_, &Notifier::activated, this, &HostAlerts::onActivated);
 }
 
 HostAlerts::~HostAlerts() = default;
@@ -166,12 +172,13 @@ void HostAlerts::tellDown(const std::vector<Change> &changes) {
         const auto host = change.host.lock();
         names << host->string();
         lines << host->string() + QStringLiteral(": ") + change.reason + QStringLiteral(" (") +
-                     host->address() + QStringLiteral(")");
+                     displayAddress(host->address()) + QStringLiteral(")");
     }
     if (changes.size() == 1) {
         const auto host = changes.front().host.lock();
         notice.summary = host->string() + QStringLiteral(" is down");
-        notice.body = changes.front().reason + QStringLiteral("\n") + host->address();
+        notice.body =
+            changes.front().reason + QStringLiteral("\n") + displayAddress(host->address());
     } else {
         notice.summary = QStringLiteral("%1 hosts are down: %2")
                              .arg(changes.size())
@@ -179,6 +186,7 @@ void HostAlerts::tellDown(const std::vector<Change> &changes) {
         notice.body = lines.join(u'\n');
     }
     const int handle = notifier_.show(notice);
+    remember(handle, changes);
     for (const Change &change : changes) {
         const Host *host = change.host.lock().get();
         watches_[host].handle = handle;
@@ -197,7 +205,7 @@ void HostAlerts::tellUp(const std::vector<Change> &changes) {
         const auto host = changes.front().host.lock();
         notice.summary = host->string() + QStringLiteral(" is back up ") +
                          downtime(changes.front().downSince.secsTo(now));
-        notice.body = host->address();
+        notice.body = displayAddress(host->address());
     } else {
         notice.summary = QStringLiteral("%1 hosts are back up: %2")
                              .arg(changes.size())
@@ -222,5 +230,28 @@ void HostAlerts::tellUp(const std::vector<Change> &changes) {
         else
             notifier_.close(handle);
     }
-    notifier_.show(notice, replaced);
+    remember(notifier_.show(notice, replaced), changes);
+}
+
+void HostAlerts::remember(int handle, const std::vector<Change> &changes) {
+    auto &hosts = noticeHosts_[handle];
+    hosts.clear();
+    for (const Change &change : changes)
+        hosts.push_back(change.host);
+    while (noticeHosts_.size() > rememberedNotices)
+        noticeHosts_.erase(noticeHosts_.begin());
+}
+
+// A notice about one host leads to that host; one about several, or about a host since removed,
+// to the hosts window.
+void HostAlerts::onActivated(int handle) {
+    const auto it = noticeHosts_.find(handle);
+    if (it == noticeHosts_.end())
+        return;
+    if (it->second.size() == 1)
+        if (const auto host = it->second.front().lock(); host && shared(*host)) {
+            Q_EMIT openHostRequested(host);
+            return;
+        }
+    Q_EMIT openHostsRequested();
 }

@@ -41,8 +41,10 @@ public:
     static QString downtime(qint64 seconds);
 
 Q_SIGNALS:
-    // The user clicked a notice.
+    // The user clicked a notice about several hosts.
     void openHostsRequested();
+    // The user clicked a notice about this one host.
+    void openHostRequested(const std::shared_ptr<Host> &host);
 
 private:
     struct Watch {
@@ -68,6 +70,8 @@ private:
     void tellDown(const std::vector<Change> &changes);
     void tellUp(const std::vector<Change> &changes);
     std::shared_ptr<Host> shared(const Host &host) const;
+    void remember(int handle, const std::vector<Change> &changes);
+    void onActivated(int handle);
 
     TRHostController &engine_;
     Notifier &notifier_;
@@ -78,5 +82,6 @@ private:
     std::map<const Host *, Watch> watches_;
     std::map<int, std::set<const Host *>> stillDown_; // notice handle -> hosts it reports down
     std::vector<Change> pending_;
+    std::map<int, std::vector<std::weak_ptr<Host>>> noticeHosts_; // handle -> hosts it names
     QTimer batch_;
 };
