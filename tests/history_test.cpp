@@ -408,8 +408,9 @@ TEST(HistoryFiguresTest, LastResultCertificateAndDurationTexts) {
     EXPECT_EQ(HistoryFigures::lastResultText(history), QStringLiteral("Down: connection refused"));
     HttpResult status = result(false, 0.2);
     status.status = 503;
+    status.failure = HttpFailure::HttpStatus;
     history.append(dayStart, status);
-    EXPECT_EQ(HistoryFigures::lastResultText(history), QStringLiteral("Down: HTTP status 503"));
+    EXPECT_EQ(HistoryFigures::lastResultText(history), QStringLiteral("Down: HTTP 503"));
 
     EXPECT_EQ(HistoryFigures::durationText(0.00085), QStringLiteral("850 µs"));
     EXPECT_EQ(HistoryFigures::durationText(2.449), QStringLiteral("2.45 s"));
@@ -490,8 +491,7 @@ TEST_F(DetailsWindowTest, ShowsTheFiguresAndFollowsEveryCheck) {
     engine.save();
     EXPECT_EQ(window.titleLabel()->text(), QStringLiteral("site, renamed"));
     checkAll();
-    EXPECT_TRUE(
-        window.lastResultLabel()->text().startsWith(QStringLiteral("Down: HTTP status 503")));
+    EXPECT_TRUE(window.lastResultLabel()->text().startsWith(QStringLiteral("Down: HTTP 503")));
     EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("50.00 % (1 of 2 checks)"));
     EXPECT_EQ(window.lastDayLabel()->text(), QStringLiteral("50.00 % (1 of 2 checks)"));
 
