@@ -47,7 +47,7 @@ HistoryStore::~HistoryStore() {
 
 QString HistoryStore::defaultFolder() {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification ignores relative paths.
+    // XDG base directory rules ignore relative paths.
     if (state.isEmpty() || QDir::isRelativePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
     return state + QStringLiteral("/tarvik");
