@@ -205,12 +205,12 @@ read -r fx fy fw fh < <(geometry "$FORM")
 xdotool type --delay 40 "www.example.org"
 xdotool key Tab
 sleep 0.5
-shot form-new 300x300+$((fx - 75))+0
+shot form-new 300x320+$((fx - 75))+0
 echo "== the form, with an address Tarvik will never check"
 xdotool key shift+Tab ctrl+a
 xdotool type --delay 40 "ftp://example.com"
 sleep 0.5
-shot form-hint 300x300+$((fx - 75))+0
+shot form-hint 300x320+$((fx - 75))+0
 xdotool key Escape # closes it without saving
 sleep 0.5
 [ -z "$(window_of "New Host" || true)" ] || fail "Escape did not close the form"
@@ -224,7 +224,7 @@ sleep 1
 FORM=$(window_of "New Host" || true)
 [ -n "$FORM" ] || fail "Alt+click did not open the form"
 read -r fx fy fw fh < <(geometry "$FORM")
-shot form-edit 300x300+$((fx - 75))+0
+shot form-edit 300x320+$((fx - 75))+0
 xdotool mousemove $((fx + 12)) $((fy + 11)) click 1
 sleep 0.5
 
