@@ -1,23 +1,14 @@
 #include "EngineRound.h"
 
 #include "BenchFailure.h"
+#include "ProcessCpu.h"
 #include "StallProbe.h"
 #include "monitoring/TRHostController.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 
-#include <ctime>
 #include <optional>
-
-namespace {
-// All threads of this process; the server and curl run in others.
-std::chrono::nanoseconds processCpuTime() {
-    timespec now = {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
-} // namespace
 
 RoundResult runEngineRound(TRHostController &engine, bool probeStalls, std::chrono::seconds limit) {
     RoundResult result;

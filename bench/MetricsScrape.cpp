@@ -1,22 +1,13 @@
 #include "MetricsScrape.h"
 
 #include "BenchFailure.h"
+#include "ProcessCpu.h"
 #include "metrics/MetricsServer.h"
 #include "metrics/ProbeMetrics.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTcpSocket>
-
-#include <ctime>
-
-namespace {
-std::chrono::nanoseconds processCpuTime() {
-    timespec now = {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
-} // namespace
 
 MetricsScrape::MetricsScrape(const ProbeMetrics &metrics)
     : server_(std::make_unique<MetricsServer>([&metrics] { return metrics.exposition(); })) {
