@@ -79,7 +79,9 @@ TEST_F(AlertsTest, DownNeedsTwoFailuresAndTheRecoveryReplacesTheSameNotice) {
               QStringLiteral("network.error"));
     EXPECT_EQ(down.hints.value(QStringLiteral("desktop-entry")).toString(),
               QStringLiteral("com.morvane.Tarvik"));
-    EXPECT_TRUE(down.actions.contains(QStringLiteral("default")));
+    // A click opens that host's details, and the action says so.
+    EXPECT_EQ(down.actions,
+              QStringList({QStringLiteral("default"), QStringLiteral("Show Details")}));
 
     clock.advanceMs(4 * 60 * 1000 + 5000);
     api->setAddress(server.url(QStringLiteral("/ok")));
@@ -120,6 +122,8 @@ TEST_F(AlertsTest, ChangesThatLandTogetherMakeOneNoticeWithNamesKeptAsText) {
         fake->notifies[0].body.contains(QStringLiteral("&lt;b&gt;shop&lt;/b&gt;: HTTP 500")))
         << fake->notifies[0].body.toStdString();
     EXPECT_TRUE(fake->notifies[0].body.contains(QStringLiteral("db: too many redirects")));
+    EXPECT_EQ(fake->notifies[0].actions,
+              QStringList({QStringLiteral("default"), QStringLiteral("Show Hosts")}));
 
     for (const auto &host : engine.hosts())
         host->setAddress(server.url(QStringLiteral("/ok")));
@@ -132,7 +136,7 @@ TEST_F(AlertsTest, ChangesThatLandTogetherMakeOneNoticeWithNamesKeptAsText) {
     EXPECT_EQ(fake->notifies[1].replaces, fake->notifies[0].id);
 }
 
-TEST_F(AlertsTest, PausingOrRemovingAHostClosesItsNotice) {
+TEST_F(AlertsTest, PausingRemovingOrReaddressingAHostClosesItsNotice) {
     startServer();
     FakeDelegate delegate(&engine);
     auto api = addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
@@ -148,6 +152,18 @@ TEST_F(AlertsTest, PausingOrRemovingAHostClosesItsNotice) {
     engine.removeHost(shop);
     ASSERT_TRUE(waitUntil([&] { return fake->closed.size() == 2; }));
     EXPECT_EQ(fake->closed[1], fake->notifies[1].id);
+
+    // A new address that answers: the notice about the old one goes, and no "back up" follows.
+    auto db = addHost(QStringLiteral("db"), QStringLiteral("/status/502"));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 3; }));
+    db->setAddress(server.url(QStringLiteral("/ok")));
+    engine.addressEdited(db);
+    ASSERT_TRUE(waitUntil([&] { return fake->closed.size() == 3; }));
+    EXPECT_EQ(fake->closed[2], fake->notifies[2].id);
+    ASSERT_TRUE(waitUntil([&] { return db->isReachable() == true; }));
+    spin(300);
+    EXPECT_EQ(fake->notifies.size(), 3u);
 }
 
 TEST_F(AlertsTest, NothingIsSaidWhileOfflineOrAsleep) {
@@ -315,6 +331,8 @@ TEST_F(CertificateAlertsTest, ClickingOpensThatHostAndPausedOrSwitchedOffStaysQu
     ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 1; }))
         << "turning notices on tells what was held back";
     EXPECT_EQ(fake->notifies[0].summary, QStringLiteral("h"));
+    EXPECT_EQ(fake->notifies[0].actions,
+              QStringList({QStringLiteral("default"), QStringLiteral("Show Details")}));
     fake->invokeAction(fake->notifies[0].id, QStringLiteral("default"));
     ASSERT_TRUE(waitUntil([&] { return openOne.count() == 1; }));
     EXPECT_EQ(openOne[0][0].value<std::shared_ptr<Host>>(), host);

@@ -94,9 +94,10 @@ void TRHostController::startRound() {
     for (const std::shared_ptr<Host> &host : checked) {
         if (!isOnThisMachine(host->address()))
             ++state.remote;
-        inFlight_.insert(host.get());
-        request(host, [this, host, round](const HttpResult &result) {
-            finishCheck(host, round, result);
+        const quint64 serial = ++lastSerial_;
+        inFlight_[host.get()] = serial;
+        request(host, [this, host, round, serial](const HttpResult &result) {
+            finishCheck(host, round, serial, result);
         });
     }
     Q_EMIT roundStarted(round, state.requests);
@@ -120,20 +121,42 @@ void TRHostController::request(const std::shared_ptr<Host> &host,
 void TRHostController::recheck(const std::shared_ptr<Host> &host) {
     if (!host || isOffline() || !host->isActive() || inFlight_.contains(host.get()))
         return;
-    inFlight_.insert(host.get());
-    request(host, [this, host](const HttpResult &result) {
-        inFlight_.erase(host.get());
-        if (!asleep_)
+    const quint64 serial = ++lastSerial_;
+    inFlight_[host.get()] = serial;
+    request(host, [this, host, serial](const HttpResult &result) {
+        if (settle(host.get(), serial) && !asleep_)
             applyResult(host, result);
     });
 }
 
-void TRHostController::finishCheck(const std::shared_ptr<Host> &host, int round,
-                                   const HttpResult &result) {
+void TRHostController::addressEdited(const std::shared_ptr<Host> &host) {
+    if (!host)
+        return;
+    Q_EMIT addressChanged(*host);
+    // Waiting for the old address could take the whole deadline; its answer is let go instead.
     inFlight_.erase(host.get());
+    recheck(host);
+}
+
+bool TRHostController::settle(const Host *host, quint64 serial) {
+    const auto it = inFlight_.find(host);
+    if (it == inFlight_.end() || it->second != serial)
+        return false;
+    inFlight_.erase(it);
+    return true;
+}
+
+void TRHostController::finishCheck(const std::shared_ptr<Host> &host, int round, quint64 serial,
+                                   const HttpResult &result) {
+    const bool current = settle(host.get(), serial);
     const auto it = rounds_.find(round);
     if (it == rounds_.end())
         return; // dropped when the machine went to sleep
+    if (!current) {
+        // The answer of an address the host no longer has.
+        countDown(round);
+        return;
+    }
     if (reachability_ == Reachability::Unknown && !result.ok && isNetworkLevel(result.failure) &&
         !isOnThisMachine(host->address()))
         it->second.heldBack.emplace_back(host, result);

@@ -83,6 +83,10 @@ public:
     // One more request for `host` outside the rounds (a failure being confirmed); its result is
     // applied like any other. Nothing while the machine is offline or asleep.
     void recheck(const std::shared_ptr<Host> &host);
+    // The user gave `host` another address: what was known of the old one no longer holds.
+    // Observers hear of it, and the new address is checked at once; an answer still on its way
+    // for the old address is ignored when it comes.
+    void addressEdited(const std::shared_ptr<Host> &host);
 
     // The machine's state, from the network and sleep watches. While offline only hosts on this
     // machine are checked; while asleep nothing is, and requests in flight are dropped. Coming
@@ -124,6 +128,8 @@ Q_SIGNALS:
     void offlineChanged(bool offline);
     // The host left the list; it is still alive while the signal runs.
     void hostRemoved(const Host &host);
+    // The host was given another address (see addressEdited).
+    void addressChanged(const Host &host);
 
 private:
     struct Round {
@@ -135,7 +141,11 @@ private:
         std::vector<std::pair<std::shared_ptr<Host>, HttpResult>> heldBack;
     };
 
-    void finishCheck(const std::shared_ptr<Host> &host, int round, const HttpResult &result);
+    void finishCheck(const std::shared_ptr<Host> &host, int round, quint64 serial,
+                     const HttpResult &result);
+    // Whether request `serial` is the host's latest; if so the host has no request in flight
+    // any more.
+    bool settle(const Host *host, quint64 serial);
     void startRound();
     void applyResult(const std::shared_ptr<Host> &host, const HttpResult &result);
     void judgeRound(Round &round);
@@ -152,8 +162,10 @@ private:
     MenuBarLink *menuBarController_ = nullptr;
     HttpClient http_;
     int round_ = 0;
-    std::set<const Host *> inFlight_; // hosts whose request has not completed
-    std::map<int, Round> rounds_;     // rounds with checks not yet completed
+    // Hosts whose latest request has not completed, with that request's serial.
+    std::map<const Host *, quint64> inFlight_;
+    quint64 lastSerial_ = 0;
+    std::map<int, Round> rounds_; // rounds with checks not yet completed
     Reachability reachability_ = Reachability::Unknown;
     bool asleep_ = false;
     bool judgedOffline_ = false;

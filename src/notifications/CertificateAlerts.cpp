@@ -6,6 +6,7 @@
 #include "monitoring/Clock.h"
 #include "monitoring/Host.h"
 #include "monitoring/TRHostController.h"
+#include "notifications/HostAlerts.h"
 #include "notifications/Notifier.h"
 
 namespace {
@@ -44,6 +45,7 @@ void CertificateAlerts::onCheck(const Host &host, const HttpResult &result) {
         CertificateNotice::toolTipLine(result.certificateExpiry, now).value_or(QString()) +
         QStringLiteral("\n") + displayAddress(host.address());
     notice.down = false;
+    notice.action = HostAlerts::clickAction(1);
     const int handle = notifier_.show(notice);
     std::weak_ptr<Host> owner;
     for (const auto &candidate : engine_.hosts())

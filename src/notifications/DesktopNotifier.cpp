@@ -80,8 +80,9 @@ void DesktopNotifier::send(int handle, const Notice &notice) {
     message << QStringLiteral("Tarvik") << it->second.serverId
             << QStringLiteral("com.morvane.Tarvik") << notice.summary
             << (markup ? notice.body.toHtmlEscaped() : notice.body)
-            << QStringList{QStringLiteral("default"), QStringLiteral("Show Hosts")} << hints
-            << int(-1);
+            << (notice.action.isEmpty() ? QStringList()
+                                        : QStringList{QStringLiteral("default"), notice.action})
+            << hints << int(-1);
     auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message, callTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, handle, notice] {
         watcher->deleteLater();

@@ -28,6 +28,8 @@ HostAlerts::HostAlerts(TRHostController &engine, Notifier &notifier, const Clock
             forget(host);
     });
     connect(&engine_, &TRHostController::hostRemoved, this, &HostAlerts::forget);
+    // A notice about the old address would speak of a host that is no longer there.
+    connect(&engine_, &TRHostController::addressChanged, this, &HostAlerts::forget);
     connect(&engine_, &TRHostController::offlineChanged, this, &HostAlerts::onOffline);
     connect(&notifier_, &Notifier::activated, this, &HostAlerts::onActivated);
 }
@@ -185,6 +187,7 @@ void HostAlerts::tellDown(const std::vector<Change> &changes) {
                              .arg(names.join(QStringLiteral(", ")));
         notice.body = lines.join(u'\n');
     }
+    notice.action = clickAction(changes.size());
     const int handle = notifier_.show(notice);
     remember(handle, changes);
     for (const Change &change : changes) {
@@ -211,6 +214,7 @@ void HostAlerts::tellUp(const std::vector<Change> &changes) {
                              .arg(changes.size())
                              .arg(names.join(QStringLiteral(", ")));
     }
+    notice.action = clickAction(changes.size());
     // The recovery takes the place of the notice that said "down", once that notice speaks of
     // no host still down; notices of other recovered hosts are withdrawn the same way.
     int replaced = 0;
@@ -240,6 +244,10 @@ void HostAlerts::remember(int handle, const std::vector<Change> &changes) {
         hosts.push_back(change.host);
     while (noticeHosts_.size() > rememberedNotices)
         noticeHosts_.erase(noticeHosts_.begin());
+}
+
+QString HostAlerts::clickAction(size_t hosts) {
+    return hosts == 1 ? QStringLiteral("Show Details") : QStringLiteral("Show Hosts");
 }
 
 // A notice about one host leads to that host; one about several, or about a host since removed,

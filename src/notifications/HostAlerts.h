@@ -39,6 +39,9 @@ public:
 
     // "after 40 s", "after 4 min", "after 2 h 5 min".
     static QString downtime(qint64 seconds);
+    // The label of what a click on a notice about `hosts` hosts opens: one host's details, or
+    // the hosts window.
+    static QString clickAction(size_t hosts);
 
 Q_SIGNALS:
     // The user clicked a notice about several hosts.
