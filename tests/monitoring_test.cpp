@@ -551,6 +551,33 @@ TEST_F(EngineTest, AHostStillWaitingForItsAnswerIsNotRequestedAgain) {
     ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/delay/600")) == 2; }));
 }
 
+TEST_F(EngineTest, AnEditedAddressIsCheckedAtOnceAndTheOldOnesAnswerIgnored) {
+    auto host = addListed(QStringLiteral("/hang"));
+    engine.httpClient().setDeadline(std::chrono::milliseconds(500));
+    QSignalSpy edited(&engine, &TRHostController::addressChanged);
+    QSignalSpy checks(&engine, &TRHostController::checkFinished);
+    QSignalSpy finished(&engine, &TRHostController::roundFinished);
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/hang")) == 1; }));
+    host->setAddress(server.url(QStringLiteral("/ok")));
+    engine.addressEdited(host);
+    EXPECT_EQ(edited.count(), 1);
+    ASSERT_TRUE(waitUntil([&] { return host->isReachable() == true; }))
+        << "without waiting for the old address";
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; })) << "the round still ends";
+    spin(50);
+    EXPECT_EQ(checks.count(), 1) << "the old address's timeout is not the host's result";
+    EXPECT_EQ(host->isReachable(), std::optional<bool>(true));
+
+    // A paused host is not checked, but is still told of.
+    host->restoreIsActive(false);
+    host->setAddress(server.url(QStringLiteral("/status/500")));
+    engine.addressEdited(host);
+    spin(100);
+    EXPECT_EQ(edited.count(), 2);
+    EXPECT_EQ(server.requests(QStringLiteral("/status/500")), 0);
+}
+
 TEST_F(EngineTest, AListThatCannotBeStoredIsNotTaken) {
     auto kept = addListed(QStringLiteral("/ok"));
     ASSERT_TRUE(engine.save());
@@ -995,9 +1022,10 @@ TEST(HostIconOnDBusTrayTest, TheIconOffersItsCommandsAsAMenuOverTheBus) {
 
     Display *display = XOpenDisplay(x.name().toLocal8Bit().constData());
     ASSERT_TRUE(display);
-    EXPECT_FALSE(windowShown(display, "New Host"));
+    // The form, titled for window lists with the name of the host it edits.
+    EXPECT_FALSE(windowShown(display, "R&D <b>api</b>"));
     bus.click(hostItem, layout->second.find(QStringLiteral("Edit"))->id);
-    EXPECT_TRUE(waitUntil([&] { return windowShown(display, "New Host"); }));
+    EXPECT_TRUE(waitUntil([&] { return windowShown(display, "R&D <b>api</b>"); }));
     XCloseDisplay(display);
 
     bus.click(hostItem, layout->second.find(QStringLiteral("Pause"))->id);

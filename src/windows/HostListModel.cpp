@@ -38,6 +38,20 @@ void HostListModel::rowOfHostChanged(const Host *host) {
         }
 }
 
+std::shared_ptr<Host> HostListModel::hostAt(int row) const {
+    if (row < 0 || row >= rowCount())
+        return nullptr;
+    return engine_->hosts().at(size_t(row));
+}
+
+int HostListModel::rowOf(const Host *host) const {
+    const HostList &hosts = engine_->hosts();
+    for (size_t row = 0; row < hosts.size(); ++row)
+        if (hosts[row].get() == host)
+            return int(row);
+    return -1;
+}
+
 const HostHistory *HostListModel::historyAt(int row) const {
     if (!history_ || row < 0 || row >= rowCount())
         return nullptr;

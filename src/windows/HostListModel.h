@@ -44,6 +44,11 @@ public:
     // Where a host at `from` lands for a drop above row `dropRow`.
     static int targetIndex(int from, int dropRow) { return from < dropRow ? dropRow - 1 : dropRow; }
 
+    // The host of row `row`, or null.
+    std::shared_ptr<Host> hostAt(int row) const;
+    // The row of this very host, or -1.
+    int rowOf(const Host *host) const;
+
     // The recent checks of row `row`'s host; null when there are none to show.
     const HostHistory *historyAt(int row) const;
 

@@ -67,10 +67,14 @@ QString HostNameProposals::defaultName(const QString &text, const Host *edited,
     if (!url || !url->scheme || *url->scheme == u"localhost")
         return uniqueName(address, edited, engine);
     QString rest = withoutFirstCharacters(address, int(url->scheme->size()));
+    // Only "scheme://" starts an authority, the one place an address holds a user and password;
+    // elsewhere ("mailto:me@example.com") an "@" is part of what the address names.
+    const bool hasAuthority = rest.startsWith(QStringLiteral("://"));
     while (rest.startsWith(u'/') || rest.startsWith(u':'))
         rest.remove(0, 1);
     // A name is shown everywhere; the address's user name and password are not.
-    rest.remove(0, authorityHostStart(rest));
+    if (hasAuthority)
+        rest.remove(0, authorityHostStart(rest));
     if (rest.startsWith(u"www."))
         rest.remove(0, 4);
     return uniqueName(rest, edited, engine);

@@ -20,9 +20,9 @@ public:
     // it will.
     static QString addressProblem(const QString &address);
 
-    // The address without its scheme, the "://" or ":" after it and one leading "www.", made
-    // unique; a text without a scheme (or with the scheme "localhost") as it is, made unique. A
-    // host name and port is named as the address it becomes.
+    // The address without its scheme, the "://" or ":" after it, the user information of an
+    // authority and one leading "www.", made unique; a text without a scheme (or with the scheme
+    // "localhost") as it is, made unique. A host name and port is named as the address it becomes.
     static QString defaultName(const QString &address, const Host *edited,
                                const TRHostController *engine);
     // The first character of the name, else of the name's placeholder, made unique; "#" when

@@ -2,6 +2,7 @@
 
 #include "history/HostHistory.h"
 #include "history/Sparkline.h"
+#include "monitoring/Host.h"
 #include "windows/HostListModel.h"
 #include "windows/SystemColors.h"
 
@@ -72,13 +73,26 @@ bool HostsTableView::accepts(const QObject *source, const QObject *table, DropPo
     return source && source == table && position == DropPosition::Between;
 }
 
+void HostsTableView::currentChanged(const QModelIndex &current, const QModelIndex &previous) {
+    QListView::currentChanged(current, previous);
+    if (const auto *hosts = qobject_cast<const HostListModel *>(model());
+        hosts && current.isValid())
+        selectedHost_ = hosts->hostAt(current.row());
+}
+
 void HostsTableView::reloadData() {
-    const QModelIndex selected = currentIndex();
-    const int row = selectionModel() && selectionModel()->hasSelection() ? selected.row() : -1;
-    if (auto *hosts = qobject_cast<HostListModel *>(model()))
+    const bool selected = selectionModel() && selectionModel()->hasSelection();
+    const int row = selected ? currentIndex().row() : -1;
+    const std::shared_ptr<Host> host = selectedHost_.lock();
+    auto *hosts = qobject_cast<HostListModel *>(model());
+    if (hosts)
         hosts->reload();
-    if (row >= 0 && model() && row < model()->rowCount())
-        setCurrentIndex(model()->index(row, 0));
+    if (!selected || !model())
+        return;
+    const int now = hosts && host ? hosts->rowOf(host.get()) : -1;
+    const int target = now >= 0 ? now : row;
+    if (target >= 0 && target < model()->rowCount())
+        setCurrentIndex(model()->index(target, 0));
 }
 
 bool HostsTableView::acceptsCurrentDrop(const QDropEvent *event) const {

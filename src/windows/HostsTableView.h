@@ -2,6 +2,10 @@
 
 #include <QListView>
 
+#include <memory>
+
+class Host;
+
 // The hosts table: one column of names, 20-point rows with a hairline under each, reordered by
 // dragging a row into a gap between rows. A QListView rather than a table view: the latter
 // drops in overwrite mode and deletes a row after a move.
@@ -15,17 +19,24 @@ public:
     // A drop is taken only from this very table, and only into a gap between rows.
     static bool accepts(const QObject *source, const QObject *table, DropPosition position);
 
-    // Reloads every row; the selected row index stays selected.
+    // Reloads every row. The selection stays with the host it was on, wherever that host now
+    // is (a drag moved it, a host above it went); when that host itself is gone, it stays on its
+    // row.
     void reloadData();
 
     using QAbstractScrollArea::setViewportMargins;
     using QAbstractScrollArea::viewportMargins;
 
 protected:
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
     bool acceptsCurrentDrop(const QDropEvent *event) const;
+
+    // The host the selection was put on: by the time a reload comes, the list has already
+    // changed under the row index.
+    std::weak_ptr<Host> selectedHost_;
 };

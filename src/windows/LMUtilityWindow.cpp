@@ -45,6 +45,14 @@ LMUtilityWindow::LMUtilityWindow(StatusItemButton *statusBarButton, const QStrin
     closeButton_->move(6, 5);
 }
 
+void LMUtilityWindow::setTitle(const QString &title) {
+    titleLabel_->setText(title);
+    // Qt reads "[*]" in a window title as the place of an unsaved-changes mark; doubled, it is
+    // shown as written.
+    QString escaped = title;
+    setWindowTitle(escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
+}
+
 void LMUtilityWindow::paintAsHairline(QWidget *view) {
     QPalette palette = view->palette();
     palette.setColor(QPalette::Window, SystemColors::quaternaryLabel());

@@ -29,6 +29,9 @@ public:
     QWidget *utilityView() const { return utilityView_; }
     StatusItemButton *statusBarButton() const { return statusBarButton_; }
 
+    // The title drawn in the strip and the one window lists show, both exactly as given.
+    void setTitle(const QString &title);
+
     // Moves to its placement(), then shows, raises and activates the window.
     virtual void makeKeyAndOrderFront();
 

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -70,6 +71,14 @@ TREditHostWindow::TREditHostWindow(StatusItemButton *statusBarButton, QWidget *p
              QRectF(5, frameOf(shortNameTextField_).y() + 50, 140, menuBarItemCheckbox_->height()));
     saveButton_->adjustSize();
     setFrame(saveButton_, QRectF(0, 0, 150, saveButton_->height()));
+
+    // Tab follows the form from the top, whatever order the controls were made in; the short
+    // name is skipped while the box is off, since it is disabled then.
+    setTabOrder(addressTextField_, nameTextField_);
+    setTabOrder(nameTextField_, menuBarItemCheckbox_);
+    setTabOrder(menuBarItemCheckbox_, shortNameTextField_);
+    // Return on the box saves as it does in a field; a box would leave it unhandled.
+    menuBarItemCheckbox_->installEventFilter(this);
 }
 
 TREditHostWindow::~TREditHostWindow() = default;
@@ -84,7 +93,7 @@ QLineEdit *TREditHostWindow::makeField(const QRectF &frame) {
 }
 
 void TREditHostWindow::returnPressed(QLineEdit *field) {
-    if (!textShouldEndEditing(field))
+    if (field && !textShouldEndEditing(field))
         return;
     // Save stays off while the address is being typed: Return ends that too, if it can.
     if (!saveButton_->isEnabled() && !textShouldEndEditing(addressTextField_))
@@ -117,7 +126,7 @@ void TREditHostWindow::setHost(const std::shared_ptr<Host> &host) {
 
 void TREditHostWindow::reloadForm() {
     saveButton_->setEnabled(bool(host_));
-    titleLabel()->setText(host_ ? host_->string() : QStringLiteral("New Host"));
+    setTitle(host_ ? host_->string() : QStringLiteral("New Host"));
     addressTextField_->setText(host_ ? host_->address() : QString());
     nameTextField_->setText(host_ ? host_->string() : QString());
     nameTextField_->setPlaceholderText(defaultName());
@@ -170,6 +179,14 @@ bool TREditHostWindow::textShouldEndEditing(QLineEdit *field) {
 }
 
 bool TREditHostWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == menuBarItemCheckbox_ && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            returnPressed(nullptr);
+            return true;
+        }
+    }
     auto *field = qobject_cast<QLineEdit *>(watched);
     if (field && event->type() == QEvent::FocusOut) {
         // Editing ends when the focus moves on inside the form, not when the window itself
@@ -202,6 +219,7 @@ void TREditHostWindow::save() {
         }
     }
 
+    const bool addressEdited = host_ && target->address() != addressTextField_->text();
     target->setAddress(addressTextField_->text());
     target->setString(typedOrProposed(nameTextField_, [this] { return defaultName(); }));
     target->setAbbreviation(
@@ -222,7 +240,11 @@ void TREditHostWindow::save() {
             hostController_->removeStatusItem(*target);
     }
 
-    if (hostController_)
+    if (hostController_) {
         hostController_->save();
+        // What was known of the old address says nothing of the new one.
+        if (addressEdited)
+            hostController_->addressEdited(target);
+    }
     close();
 }

@@ -59,7 +59,8 @@ private:
     QLineEdit *makeField(const QRectF &frame);
     void addLabel(const QString &text, const QPointF &origin);
     void updateAddressHint();
-    // Return in `field`: its editing ends, then the address's, then the form saves.
+    // Return in `field` (none: on the box): its editing ends, then the address's, then the
+    // form saves.
     void returnPressed(QLineEdit *field);
 
     TRHostController *hostController_ = nullptr;
