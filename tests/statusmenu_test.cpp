@@ -17,6 +17,7 @@
 #include "statusmenu/TRMenuBarController.h"
 #include "support/DesktopTrayBus.h"
 #include "support/PrivateDisplay.h"
+#include "support/ProcessLimits.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "support/TrayAppProcess.h"
@@ -29,9 +30,12 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QUrl>
 #include <QWidgetAction>
 
@@ -115,9 +119,8 @@ TEST_F(MenuTest, RowTitlesAreShownAsTyped) {
     link({QStringLiteral("R&D <b>x</b>")});
     LMMenuItem *row = controller->hostRows().first();
     EXPECT_EQ(row->text(), QStringLiteral("R&&D <b>x</b>"));
-    row->setExportedForm(true);
-    EXPECT_EQ(row->text(), QStringLiteral("R&&D <b>x</b>"));
     EXPECT_TRUE(DigitAlignedFont::hasAlignedDigits(row->font()));
+    // The exported form is read as the desktop reads it, in ExportedMenuTest.
 }
 
 TEST_F(MenuTest, RefreshingARowFindsItsHost) {
@@ -257,6 +260,25 @@ TEST_F(MenuTest, ARunningRoundAndAnOfflineMachineShowInTheIcon) {
               online);
 }
 
+TEST_F(MenuTest, AMachineOfflineBeforeTheLinkShowsItFromTheStart) {
+    engine.hosts().push_back(makeHost(QStringLiteral("down")));
+    engine.hosts()[0]->setIsReachable(false);
+    const QImage online =
+        PaintedIcon::render(controller->statusItem()->button()->image(), QSize(20, 20));
+    engine.setReachability(TRHostController::Reachability::Offline);
+    controller->setHostController(&engine);
+    EXPECT_NE(PaintedIcon::render(controller->statusItem()->button()->image(), QSize(20, 20)),
+              online)
+        << "gray from the start";
+    EXPECT_FALSE(controller->statusItem()->button()->attributedTitle().has_value());
+    EXPECT_TRUE(controller->statusItem()->button()->toolTip().contains(
+        QString::fromLatin1(TRMenuBarController::offlineLine)));
+    engine.setReachability(TRHostController::Reachability::Online);
+    EXPECT_EQ(PaintedIcon::render(controller->statusItem()->button()->image(), QSize(20, 20)),
+              online);
+    EXPECT_EQ(controller->statusItem()->button()->attributedTitle()->text, QStringLiteral("1"));
+}
+
 TEST_F(MenuTest, NotificationsIsACheckItemStoredUnderItsOwnKey) {
     EXPECT_TRUE(Settings::notificationsEnabled()) << "on by default";
     EXPECT_TRUE(controller->notificationsMenuItem()->isChecked());
@@ -282,10 +304,12 @@ TEST_F(MenuTest, ManageShowsTheHostsWindow) {
     controller->hostsWindowController()->hostsWindow()->close();
 }
 
-TEST_F(MenuTest, RemovingFromARowRemovesThatHostAndReopensTheMenu) {
+TEST_F(MenuTest, RemovingFromARowRemovesThatHostAndReopensTarviksOwnMenu) {
     link({QStringLiteral("twin"), QStringLiteral("twin"), QStringLiteral("c")});
     HostStore::write(engine.hosts());
     auto second = engine.hosts()[1];
+    controller->statusItem()->popUpMenu();
+    ASSERT_TRUE(controller->menu()->isVisible());
     controller->hostRows()[1]->requestRemove();
     EXPECT_EQ(engine.hosts().size(), 3u) << "deferred until the click is handled";
     ASSERT_TRUE(waitUntil([&] { return engine.hosts().size() == 2; }));
@@ -294,6 +318,13 @@ TEST_F(MenuTest, RemovingFromARowRemovesThatHostAndReopensTheMenu) {
     EXPECT_TRUE(controller->menu()->isVisible());
     EXPECT_EQ(controller->hostRows().size(), 2);
     controller->menu()->hide();
+
+    // From the desktop's own copy of the menu (Tarvik's is shut): that copy was the menu, and
+    // no other opens.
+    controller->hostRows()[1]->requestRemove();
+    ASSERT_TRUE(waitUntil([&] { return engine.hosts().size() == 1; }));
+    spin(50);
+    EXPECT_FALSE(controller->menu()->isVisible());
 }
 
 TEST_F(MenuTest, EditingFromARowClosesTheMenuAndOpensTheForm) {
@@ -411,16 +442,39 @@ TEST_F(MenuTest, WithNoHostsTheFirstRowAddsOne) {
     EXPECT_EQ(titles(controller->menu()).first(), QStringLiteral("Add Host\u2026"));
 }
 
-TEST_F(MenuTest, LongNamesAreShortenedInRows) {
+TEST_F(MenuTest, LongNamesAreShortenedInRowsAndReadWholeInTheirTooltips) {
     const QString longName =
-        QStringLiteral("a-very-long-host-name-that-goes-on.example.com/status");
-    link({longName});
+        QStringLiteral("<b>a-very-long-host-name</b>-that-goes-on.example.com/status");
+    link({longName, QStringLiteral("b")});
     LMMenuItem *row = controller->hostRows()[0];
     EXPECT_EQ(row->text().size(), LMMenuItem::longestTitle);
     EXPECT_TRUE(row->text().endsWith(QChar(0x2026)));
     // The row's line (name and last result) shows the whole name.
     EXPECT_EQ(row->toolTip(), longName + QStringLiteral(": not checked yet"));
-    EXPECT_TRUE(controller->menu()->toolTipsVisible());
+
+    // Hovered in Tarvik's own menu, the row opens its submenu at once; its tooltip still shows,
+    // as plain text.
+    QMenu *menu = controller->menu();
+    controller->statusItem()->popUpMenu();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    const QPoint onRow = menu->actionGeometry(row).center();
+    QTest::mouseMove(menu, onRow - QPoint(4, 0));
+    QTest::mouseMove(menu, onRow);
+    ASSERT_TRUE(waitUntil([&] { return row->buttonMenu() && row->buttonMenu()->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return QToolTip::isVisible(); }, 3000));
+    EXPECT_EQ(QToolTip::text(), Qt::convertFromPlainText(row->toolTip()));
+
+    // Another row without a submenu open yet, then none: the tooltip follows.
+    LMMenuItem *other = controller->hostRows()[1];
+    QTest::mouseMove(menu, menu->actionGeometry(other).center());
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return QToolTip::isVisible() &&
+                   QToolTip::text() == Qt::convertFromPlainText(other->toolTip());
+        },
+        3000));
+    menu->hide();
+    EXPECT_TRUE(waitUntil([] { return !QToolTip::isVisible(); }));
 }
 
 QAction *item(const QMenu *menu, const QString &title) {
@@ -567,8 +621,9 @@ TEST_F(CommandsTest, LaunchAtLoginTwiceReturnsEverythingToWhereItStartedAndStart
     EXPECT_TRUE(QFile::exists(autostartEntry()));
 }
 
-TEST_F(CommandsTest, AFailedRegistrationIsReportedAndNotRolledBack) {
+TEST_F(CommandsTest, AFailedRegistrationShowsWhatIsRegisteredAndSaysWhy) {
     auto controller = makeMenu();
+    EXPECT_FALSE(controller->failureBox()) << "nothing to say";
     // A file where the autostart folder should be makes writing the entry fail.
     const QString folder = QFileInfo(autostartEntry()).absolutePath();
     QDir(folder).removeRecursively();
@@ -578,11 +633,58 @@ TEST_F(CommandsTest, AFailedRegistrationIsReportedAndNotRolledBack) {
 
     testing::internal::CaptureStdout();
     controller->launchAtLoginMenuItem()->trigger();
-    const std::string out = testing::internal::GetCapturedStdout();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "Changing login item status failed.\n");
+    EXPECT_FALSE(controller->launchAtLoginMenuItem()->isChecked());
+    EXPECT_FALSE(Settings::launchAtLogin());
+    ASSERT_TRUE(controller->failureBox());
+    EXPECT_TRUE(controller->failureBox()->isVisible());
+    EXPECT_TRUE(controller->failureBox()->text().startsWith(
+        QStringLiteral("Tarvik cannot be set to start at login: the folder ") + folder))
+        << controller->failureBox()->text().toStdString();
+
+    // At start the stored choice is tried again, and a failure is said the same way.
+    Settings::setLaunchAtLogin(true);
+    testing::internal::CaptureStdout();
+    auto again = makeMenu();
+    out = testing::internal::GetCapturedStdout();
     QFile::remove(folder);
     EXPECT_EQ(out, "Changing login item status failed.\n");
-    EXPECT_TRUE(controller->launchAtLoginMenuItem()->isChecked());
-    EXPECT_TRUE(Settings::launchAtLogin());
+    EXPECT_FALSE(again->launchAtLoginMenuItem()->isChecked());
+    EXPECT_TRUE(Settings::launchAtLogin()) << "the choice stays for the next start";
+    ASSERT_TRUE(again->failureBox());
+    EXPECT_TRUE(again->failureBox()->isVisible());
+    again->failureBox()->close();
+    controller->failureBox()->close();
+}
+
+TEST_F(CommandsTest, AChoiceThatCannotBeStoredIsNotTakenAndSaysSo) {
+    Settings::setPingFrequency(300);
+    // A settings file past the size limit below, which the autostart entry stays within.
+    HostStore::write({makeHost(QString(2000, u'x'))});
+    auto controller = makeMenu();
+    QMenu *menu = controller->pingFrequencyMenu();
+    {
+        FileSizeLimit full(1024);
+        item(menu, QStringLiteral("1 hour"))->trigger();
+        controller->notificationsMenuItem()->trigger();
+        controller->launchAtLoginMenuItem()->trigger();
+    }
+    EXPECT_EQ(checked(menu), QStringList{QStringLiteral("5 minutes")});
+    EXPECT_EQ(engine.pingFrequency(), 300.0);
+    EXPECT_TRUE(controller->notificationsMenuItem()->isChecked());
+    EXPECT_TRUE(Settings::notificationsEnabled());
+    EXPECT_FALSE(controller->launchAtLoginMenuItem()->isChecked());
+    EXPECT_FALSE(QFile::exists(autostartEntry())) << "an unstored choice is undone";
+    ASSERT_TRUE(controller->failureBox());
+    EXPECT_TRUE(controller->failureBox()->isVisible());
+    EXPECT_EQ(controller->failureBox()->text(),
+              QStringLiteral("The \"Launch at Login\" choice cannot be saved in ") +
+                  Settings::fileName() + QStringLiteral(", so it stays as it was."));
+    controller->failureBox()->close();
+
+    item(menu, QStringLiteral("1 hour"))->trigger();
+    EXPECT_EQ(checked(menu), QStringList{QStringLiteral("1 hour")}) << "with room, it is taken";
 }
 
 TEST_F(CommandsTest, SupportAndRateOpenTheProjectsPage) {
@@ -645,6 +747,29 @@ QMap<QString, int> idsOf(const Entry &entry, const QString &path = QString()) {
     return ids;
 }
 
+// A label as a desktop shows it: "__" is one "_", any other "_" is not shown, and the first of
+// those marks the character after it as the item's access key.
+struct ShownLabel {
+    QString text;
+    QChar accessKey;
+};
+ShownLabel asShown(const QString &label) {
+    ShownLabel shown;
+    bool marked = false;
+    for (qsizetype i = 0; i < label.size(); ++i) {
+        if (label[i] != u'_') {
+            shown.text += label[i];
+        } else if (i + 1 < label.size() && label[i + 1] == u'_') {
+            shown.text += u'_';
+            ++i;
+        } else if (!marked && i + 1 < label.size()) {
+            marked = true;
+            shown.accessKey = label[i + 1];
+        }
+    }
+    return shown;
+}
+
 QByteArray dotOf(const Entry &root, const QString &row) {
     for (const Entry &child : root.children)
         if (child.label() == row)
@@ -659,9 +784,10 @@ TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevis
     ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
     auto server = std::make_unique<TestHttpServer>();
     resetSettings();
-    HostStore::write(
-        {makeHost(QStringLiteral("up"), server->url(QStringLiteral("/ok"))),
-         makeHost(QStringLiteral("down"), server->url(QStringLiteral("/status/503")))});
+    const QString typed = QStringLiteral("<b>R&D</b> ops_team & co");
+    HostStore::write({makeHost(QStringLiteral("up"), server->url(QStringLiteral("/ok"))),
+                      makeHost(QStringLiteral("down"), server->url(QStringLiteral("/status/503"))),
+                      makeHost(typed, server->url(QStringLiteral("/ok")))});
 
     TrayAppProcess tarvik(QStringLiteral(TARVIK_BINARY), display.name());
     QString menuItem;
@@ -683,6 +809,14 @@ TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevis
         return layout && dotOf(layout->second, QStringLiteral("up")) !=
                              dotOf(layout->second, QStringLiteral("down"));
     }));
+    // A name is shown as typed, with no key of the keyboard bound to it.
+    ASSERT_GT(layout->second.children.size(), 2u);
+    const ShownLabel named = asShown(layout->second.children[2].label());
+    EXPECT_EQ(QString(named.text).remove(QChar(0x2060)), typed)
+        << layout->second.children[2].label().toStdString();
+    EXPECT_TRUE(named.accessKey.isNull() || named.accessKey.category() == QChar::Other_Format)
+        << "access key " << QString(named.accessKey).toStdString();
+
     const QMap<QString, int> before = idsOf(layout->second);
     ASSERT_TRUE(before.contains(QStringLiteral("/down/Pause")))
         << before.keys().join(u' ').toStdString();
@@ -730,7 +864,7 @@ TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevis
     EXPECT_EQ(left.value(QStringLiteral("/down/Pause")),
               before.value(QStringLiteral("/down/Pause")));
     EXPECT_EQ(left.value(QStringLiteral("/down")), before.value(QStringLiteral("/down")));
-    ASSERT_EQ(HostStore::readStoredHosts()->size(), 1u);
+    ASSERT_EQ(HostStore::readStoredHosts()->size(), 2u);
 }
 } // namespace
 

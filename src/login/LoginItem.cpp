@@ -29,18 +29,32 @@ QString LoginItem::helperCommand(const QString &programFolder) {
     return DesktopExec::quote(QString::fromLatin1(helperProgram));
 }
 
-bool LoginItem::setEnabled(const QString &identifier, bool enabled) {
+bool LoginItem::isEnabled(const QString &identifier) {
+    const QString path = entryPath(identifier);
+    return !path.isEmpty() && (QFileInfo(path).exists() || QFileInfo(path).isSymLink());
+}
+
+bool LoginItem::setEnabled(const QString &identifier, bool enabled, QString *error) {
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     const QString path = entryPath(identifier);
     if (path.isEmpty())
-        return false;
+        return fail(QStringLiteral("there is no folder for autostart entries"));
     if (!enabled) {
         const QFileInfo info(path);
         if (!info.exists() && !info.isSymLink())
             return true;
-        return QFile::remove(path);
+        QFile entry(path);
+        if (!entry.remove())
+            return fail(QStringLiteral("%1 cannot be removed: %2").arg(path, entry.errorString()));
+        return true;
     }
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return fail(QStringLiteral("the folder %1 cannot be made").arg(folder));
     const QString exec = helperCommand(QCoreApplication::applicationDirPath());
     const QByteArray text = QStringLiteral("[Desktop Entry]\n"
                                            "Type=Application\n"
@@ -52,17 +66,12 @@ bool LoginItem::setEnabled(const QString &identifier, bool enabled) {
                                 .arg(DesktopEntry::escapeValue(exec))
                                 .toUtf8();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    const bool written =
+        file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    if (!written) {
+        const QString why = file.errorString();
         file.cancelWriting();
-        return false;
-    }
-    if (file.write(text) != text.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        file.cancelWriting();
-        return false;
+        return fail(QStringLiteral("%1 cannot be written: %2").arg(path, why));
     }
     return true;
 }

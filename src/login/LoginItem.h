@@ -11,8 +11,11 @@ public:
     static constexpr const char *helperProgram = "tarvik-helper";
 
     // Writes (atomically) or removes the autostart entry for `identifier`. Removing an entry that
-    // is not there succeeds; any failure returns false and leaves no half-written entry.
-    static bool setEnabled(const QString &identifier, bool enabled);
+    // is not there succeeds; any failure returns false, says why in `error` when given, and
+    // leaves no half-written entry.
+    static bool setEnabled(const QString &identifier, bool enabled, QString *error = nullptr);
+    // Whether an autostart entry for `identifier` is there, whoever wrote it.
+    static bool isEnabled(const QString &identifier);
 
     // Where the entry for `identifier` lives; empty for an identifier that is no plain file name.
     static QString entryPath(const QString &identifier);

@@ -8,10 +8,13 @@ QString MenuText::forMenu(const QString &text) {
 QString MenuText::forExportedMenu(const QString &text) {
     QString escaped = text;
     escaped.replace(QLatin1Char('_'), QStringLiteral("__"));
-    // Doubling the first "&" makes Qt's conversion yield "_&", a literal ampersand.
-    const qsizetype first = escaped.indexOf(QLatin1Char('&'));
-    if (first >= 0)
-        escaped.insert(first, QLatin1Char('&'));
+    // Qt turns the first "&" into "_" and leaves any other alone; no escape gets past that. So
+    // a text holding an "&" starts with one of its own, before an invisible word joiner: that
+    // first "_" marks a character no key types and nobody sees, and every "&" of the text is
+    // shown as it is. (Doubling the "&" instead would make "&" itself the shortcut, which some
+    // desktops show by underlining the letter after it.)
+    if (escaped.contains(QLatin1Char('&')))
+        escaped.prepend(QStringLiteral("&\u2060"));
     return escaped;
 }
 

@@ -13,6 +13,7 @@
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
 #include "statusmenu/DateText.h"
+#include "statusmenu/MenuRowToolTips.h"
 #include "trayitem/StatusItem.h"
 #include "updates/Updater.h"
 #include "windows/HostsTableView.h"
@@ -22,6 +23,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QTimer>
 #include <QUrl>
@@ -62,7 +64,11 @@ TRMenuBarController::TRMenuBarController(QObject *parent)
                 row->releaseSubmenu();
         });
     });
-    menu_->setToolTipsVisible(true);
+    // A row's tooltip is its host's line; Qt's own menu tooltips would never reach a row, whose
+    // submenu opens first, and would read a name like "<b>x</b>" as markup.
+    new MenuRowToolTips(menu_.get(), [](const QAction *action) {
+        return hostOf(action) ? action->toolTip() : QString();
+    });
     toolTipTimer_.setSingleShot(true);
     toolTipTimer_.setInterval(250);
     connect(&toolTipTimer_, &QTimer::timeout, this, &TRMenuBarController::updateToolTip);
@@ -113,10 +119,16 @@ void TRMenuBarController::addPingItems() {
 void TRMenuBarController::addMoreMenu() {
     launchAtLoginMenuItem_ = addCheckableItem(moreMenu_.get(), QStringLiteral("Launch at Login"),
                                               &TRMenuBarController::toggleLaunchAtLogin);
-    // The registration follows the stored choice at every start.
+    // The registration follows the stored choice at every start. The stored choice stays when
+    // that fails, so the next start tries again; the item shows what is registered.
     const bool launchAtLogin = Settings::launchAtLogin();
-    launchAtLoginMenuItem_->setChecked(launchAtLogin);
-    registerLoginItem(launchAtLogin);
+    QString why;
+    if (registerLoginItem(launchAtLogin, &why)) {
+        launchAtLoginMenuItem_->setChecked(launchAtLogin);
+    } else {
+        launchAtLoginMenuItem_->setChecked(LoginItem::isEnabled(helperIdentifier()));
+        sayFailure(loginItemFailureText(launchAtLogin, why));
+    }
     notificationsMenuItem_ = addCheckableItem(moreMenu_.get(), QStringLiteral("Notifications"),
                                               &TRMenuBarController::toggleNotifications);
     notificationsMenuItem_->setChecked(Settings::notificationsEnabled());
@@ -138,11 +150,42 @@ void TRMenuBarController::addMoreMenu() {
     menu_->addMenu(moreMenu_.get());
 }
 
-void TRMenuBarController::registerLoginItem(bool enabled) {
-    if (!LoginItem::setEnabled(QString::fromLatin1(LoginItem::helperIdentifier), enabled)) {
-        std::puts(loginItemFailure);
-        std::fflush(stdout);
+QString TRMenuBarController::helperIdentifier() {
+    return QString::fromLatin1(LoginItem::helperIdentifier);
+}
+
+bool TRMenuBarController::registerLoginItem(bool enabled, QString *why) {
+    if (LoginItem::setEnabled(helperIdentifier(), enabled, why))
+        return true;
+    std::puts(loginItemFailure);
+    std::fflush(stdout);
+    return false;
+}
+
+QString TRMenuBarController::loginItemFailureText(bool enabled, const QString &why) {
+    return (enabled ? QStringLiteral("Tarvik cannot be set to start at login: ")
+                    : QStringLiteral("Tarvik cannot be kept from starting at login: ")) +
+           why + u'.';
+}
+
+QString TRMenuBarController::unstoredText(const QString &what) {
+    return QStringLiteral("The %1 cannot be saved in %2, so it stays as it was.")
+        .arg(what, Settings::fileName());
+}
+
+void TRMenuBarController::sayFailure(const QString &text) {
+    if (!failureBox_) {
+        failureBox_ = std::make_unique<QMessageBox>();
+        failureBox_->setWindowTitle(QStringLiteral("Tarvik"));
+        failureBox_->setIcon(QMessageBox::Warning);
+        failureBox_->setTextFormat(Qt::PlainText);
+        failureBox_->setStandardButtons(QMessageBox::Ok);
+        failureBox_->setWindowModality(Qt::NonModal);
     }
+    failureBox_->setText(text);
+    failureBox_->show();
+    failureBox_->raise();
+    failureBox_->activateWindow();
 }
 
 void TRMenuBarController::pingClick() {
@@ -153,25 +196,43 @@ void TRMenuBarController::pingClick() {
 void TRMenuBarController::frequencyClick(QAction *sender) {
     const qint64 current =
         static_cast<qint64>(hostController_ ? hostController_->pingFrequency() : 60.0);
+    if (!Settings::setPingFrequency(sender->data().toLongLong())) {
+        // The engine reads the stored frequency, which is still the old one; the marks say so.
+        sayFailure(unstoredText(QStringLiteral("ping frequency")));
+        return;
+    }
     for (QAction *item : pingFrequencyMenu_->actions())
         if (item->data().toLongLong() == current)
             item->setChecked(false);
     sender->setChecked(true);
-    Settings::setPingFrequency(sender->data().toLongLong());
     updateToolTip();
 }
 
 void TRMenuBarController::toggleLaunchAtLogin(QAction *sender) {
     const bool enable = !sender->isChecked();
+    QString why;
+    if (!registerLoginItem(enable, &why)) {
+        sender->setChecked(LoginItem::isEnabled(helperIdentifier()));
+        sayFailure(loginItemFailureText(enable, why));
+        return;
+    }
+    if (!Settings::setLaunchAtLogin(enable)) {
+        // Unstored, the choice would be undone at the next start; it is undone now.
+        registerLoginItem(!enable, nullptr);
+        sender->setChecked(LoginItem::isEnabled(helperIdentifier()));
+        sayFailure(unstoredText(QStringLiteral("\"Launch at Login\" choice")));
+        return;
+    }
     sender->setChecked(enable);
-    Settings::setLaunchAtLogin(enable);
-    registerLoginItem(enable);
 }
 
 void TRMenuBarController::toggleNotifications(QAction *sender) {
     const bool enable = !sender->isChecked();
+    if (!Settings::setNotificationsEnabled(enable)) {
+        sayFailure(unstoredText(QStringLiteral("\"Notifications\" choice")));
+        return;
+    }
     sender->setChecked(enable);
-    Settings::setNotificationsEnabled(enable);
 }
 
 void TRMenuBarController::supportClick() {
@@ -210,8 +271,9 @@ void TRMenuBarController::setHostController(TRHostController *hostController) {
     connect(hostController_, &TRHostController::offlineChanged, this,
             &TRMenuBarController::showOfflineLook);
     reloadHostItems();
-    setDownCount(hostController_->downCount());
-    updateToolTip();
+    downCount_ = hostController_->downCount();
+    // The machine may have gone offline before the link, when no one was listening yet.
+    showOfflineLook();
 }
 
 QString TRMenuBarController::hostLine(const Host &host) {
@@ -444,11 +506,15 @@ void TRMenuBarController::removeModelObject(const std::shared_ptr<LMItemable> &m
     const auto host = std::dynamic_pointer_cast<Host>(modelObject);
     if (!host)
         return;
+    // Only Tarvik's own pop-up opens again: where the desktop showed its copy of the menu, that
+    // copy was the menu, and a second one at the pointer would be a stranger.
+    const bool reopen = menu_->isVisible();
     menu_->hide();
     // After the click that asked for it has been handled, so the row is not deleted under it.
-    QTimer::singleShot(0, this, [this, host] {
+    QTimer::singleShot(0, this, [this, host, reopen] {
         if (hostController_)
             hostController_->removeHost(host);
-        statusItem_->popUpMenu();
+        if (reopen)
+            statusItem_->popUpMenu();
     });
 }

@@ -13,6 +13,7 @@ class Host;
 class LMMenuItem;
 class QAction;
 class QMenu;
+class QMessageBox;
 class StatusItem;
 class TRHostController;
 class TRHostsWindowController;
@@ -69,12 +70,15 @@ public:
     QAction *addHostItem() const { return addHostItem_; }
     void manageClick();
     void pingClick();
-    // A frequency item was chosen: it takes the check mark and its tag is stored.
+    // A frequency item was chosen: it takes the check mark and its tag is stored. When it
+    // cannot be stored the old frequency stays in force, keeps the mark, and a message says so.
     void frequencyClick(QAction *sender);
-    // Flips "Launch at Login" as its current state says, stores it and (un)registers the login
-    // helper. A failed registration is reported on stdout and not rolled back.
+    // Flips "Launch at Login" as its current state says: (un)registers the login helper and
+    // stores the choice. When either fails the item shows what is registered, a line goes to
+    // stdout for a failed registration, and a message says why.
     void toggleLaunchAtLogin(QAction *sender);
-    // Flips "Notifications" and stores it; notices already shown stay.
+    // Flips "Notifications" and stores it; notices already shown stay. A choice that cannot be
+    // stored is not taken, and a message says so.
     void toggleNotifications(QAction *sender);
     // Both open the project's page; without one (the build sets it) both items are off.
     void supportClick();
@@ -90,6 +94,8 @@ public:
     static QIcon statusDot(const Host &host);
     // "api: HTTP 503": a host's row tooltip and, for a down host, its line in the main tooltip.
     static QString hostLine(const Host &host);
+    // The small window that says why a choice did not take; null until one did not.
+    QMessageBox *failureBox() const { return failureBox_.get(); }
 
 private:
     void buildMenu();
@@ -99,7 +105,14 @@ private:
     // item with the state it had when chosen.
     QAction *addCheckableItem(QMenu *menu, const QString &title,
                               void (TRMenuBarController::*slot)(QAction *));
-    static void registerLoginItem(bool enabled);
+    static QString helperIdentifier();
+    // False, with the stdout line and the reason in `why`, when the registration failed.
+    static bool registerLoginItem(bool enabled, QString *why);
+    static QString loginItemFailureText(bool enabled, const QString &why);
+    // "The <what> cannot be saved in <settings file>, ..."
+    static QString unstoredText(const QString &what);
+    // Shows `text` in a non-modal warning, replacing what it said before.
+    void sayFailure(const QString &text);
     void setRowsExported(bool exported);
     void showAddHostRow(bool show);
     static void setDot(LMMenuItem *row, const Host &host);
@@ -119,6 +132,7 @@ private:
     QString projectPage_;
     QAction *addHostItem_ = nullptr;
     QAction *notificationsMenuItem_ = nullptr;
+    std::unique_ptr<QMessageBox> failureBox_;
     // Results land one by one; the tooltip follows them at most a few times a second.
     QTimer toolTipTimer_;
     int downCount_ = 0;
