@@ -427,13 +427,24 @@ TEST(HistoryFiguresTest, LastResultCertificateAndDurationTexts) {
                     .startsWith(QStringLiteral("expired 1 day ago")));
 }
 
-TEST(DurationChartTest, ScaleTopIsTheNextRoundFigure) {
+TEST(DurationChartTest, ScaleTopIsTheNextRoundFigureAndItsGridlinesSayExactlyWhereTheyAre) {
     EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.123), 0.2);
     EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.2), 0.2);
     EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.21), 0.5);
     EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.6), 1.0);
     EXPECT_DOUBLE_EQ(DurationChart::scaleTop(30.0), 50.0);
     EXPECT_GT(DurationChart::scaleTop(0), 0.0);
+
+    // The top of each scale, then its middle.
+    const std::tuple<double, const char *, const char *> scales[] = {
+        {0.005, "5 ms", "2.5 ms"},  {0.05, "50 ms", "25 ms"}, {0.5, "500 ms", "250 ms"},
+        {0.001, "1 ms", "500 µs"},  {5e-6, "5 µs", "2.5 µs"}, {1.0, "1 s", "500 ms"},
+        {50.0, "50 s", "25 s"},     {5.0, "5 s", "2.5 s"},    {0.002, "2 ms", "1 ms"},
+        {1e-7, "0.1 µs", "0.05 µs"}};
+    for (const auto &[top, topLabel, middleLabel] : scales) {
+        EXPECT_EQ(DurationChart::scaleText(top), QString::fromUtf8(topLabel)) << top;
+        EXPECT_EQ(DurationChart::scaleText(top / 2), QString::fromUtf8(middleLabel)) << top;
+    }
 }
 
 TEST(DurationChartTest, DrawsPhasesStackedAndDownStretchesShaded) {

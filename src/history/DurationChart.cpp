@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -67,6 +68,15 @@ double DurationChart::scaleTop(double longest) {
         if (step * power >= longest * (1 - 1e-9))
             return step * power;
     return 10.0 * power;
+}
+
+QString DurationChart::scaleText(double seconds) {
+    const auto [unit, name] = seconds < 0.001 ? std::pair(1e-6, QStringLiteral("µs"))
+                              : seconds < 1.0 ? std::pair(1e-3, QStringLiteral("ms"))
+                                              : std::pair(1.0, QStringLiteral("s"));
+    const double value = seconds / unit;
+    return (value >= 1000 ? QString::number(value, 'f', 0) : QString::number(value, 'g', 3)) +
+           u' ' + name;
 }
 
 void DurationChart::paintEvent(QPaintEvent *) {
@@ -164,9 +174,9 @@ void DurationChart::paintEvent(QPaintEvent *) {
     painter.setFont(small);
     painter.setPen(colors.color(QPalette::PlaceholderText));
     const QRect scale(0, plot.top() - 2, leftMargin - 4, 14);
-    painter.drawText(scale, Qt::AlignRight | Qt::AlignTop, HistoryFigures::durationText(top));
+    painter.drawText(scale, Qt::AlignRight | Qt::AlignTop, scaleText(top));
     painter.drawText(scale.translated(0, plot.height() / 2 - 6), Qt::AlignRight | Qt::AlignTop,
-                     HistoryFigures::durationText(top / 2));
+                     scaleText(top / 2));
     painter.drawText(QRect(0, plot.bottom() - 10, leftMargin - 4, 14),
                      Qt::AlignRight | Qt::AlignBottom, QStringLiteral("0"));
     for (int hours = 0; hours <= 24; hours += 6) {

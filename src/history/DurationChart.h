@@ -30,6 +30,9 @@ public:
 
     // The top of the duration scale for `longest`: 1, 2 or 5 times a power of ten at or above it.
     static double scaleTop(double longest);
+    // A gridline's label: the duration in µs, ms or s to at most three figures, never rounded
+    // to a whole unit ("2.5 ms" halfway up a 5 ms scale).
+    static QString scaleText(double seconds);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
