@@ -221,7 +221,7 @@ echo "== the edit form, from Alt+click on a host's own icon"
 read -r cx cy < <(centre 1)
 xdotool mousemove "$cx" "$cy" keydown alt click 1 keyup alt
 sleep 1
-FORM=$(window_of "New Host" || true)
+FORM=$(window_of "example.com" || true) # titled with the name of the host it edits
 [ -n "$FORM" ] || fail "Alt+click did not open the form"
 read -r fx fy fw fh < <(geometry "$FORM")
 shot form-edit 300x320+$((fx - 75))+0

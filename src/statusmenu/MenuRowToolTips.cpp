@@ -4,7 +4,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStyle>
-#include <QTextDocument>
 #include <QToolTip>
 
 MenuRowToolTips::MenuRowToolTips(QMenu *menu, std::function<QString(const QAction *)> tipOf)
@@ -57,9 +56,14 @@ void MenuRowToolTips::showTip() {
     const QString tip = tipOf_(under_);
     if (tip.isEmpty())
         return;
-    // Names are shown as typed: a tooltip would read one that looks like markup as markup.
-    QToolTip::showText(pointer_, Qt::convertFromPlainText(tip), menu_,
-                       menu_->actionGeometry(under_));
+    // Names are shown as typed: a tooltip would read one that looks like markup as markup. A
+    // long name stays on one line rather than being folded at each hyphen.
+    QString escaped = tip.toHtmlEscaped();
+    escaped.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    QToolTip::showText(pointer_,
+                       QStringLiteral("<p style=\"white-space:pre\">") + escaped +
+                           QStringLiteral("</p>"),
+                       menu_, menu_->actionGeometry(under_));
     shown_ = true;
 }
 

@@ -475,8 +475,11 @@ void TRMenuBarController::updateToolTip() {
 }
 
 void TRMenuBarController::setRowsExported(bool exported) {
-    for (LMMenuItem *row : hostRows())
+    for (LMMenuItem *row : hostRows()) {
         row->setExportedForm(exported);
+        // The row's refresh puts back a tooltip of the name alone; its line says more.
+        setLine(row, *hostOf(row));
+    }
 }
 
 void TRMenuBarController::manageClick() {
