@@ -1,7 +1,10 @@
 // A host's check options: the status list, reading and writing the "check" object, what each
-// field accepts.
+// field accepts, judging an answer, the slow state and the bounded body search.
+#include "checks/BodySearch.h"
 #include "checks/CheckOptions.h"
 #include "checks/CheckOptionsJson.h"
+#include "checks/CheckVerdict.h"
+#include "checks/SlowState.h"
 #include "checks/StatusExpectation.h"
 
 #include <QJsonArray>
@@ -223,4 +226,184 @@ TEST(CheckOptionsTest, EachFieldIsCheckedAtItsBounds) {
     }
 }
 
+// Each row: options, one answer, and the verdict: up, reason, the expectation it failed, slow.
+TEST(CheckVerdictTest, JudgesAnAnswerAgainstEachExpectation) {
+    using T = CheckVerdict::Answer::Transport;
+    struct Row {
+        std::string options;
+        CheckVerdict::Answer answer;
+        bool up;
+        const char *reason;
+        const char *failed;
+        bool slow = false;
+    };
+    const auto status = [](int code, double seconds = 0.1) {
+        CheckVerdict::Answer a;
+        a.status = code;
+        a.seconds = seconds;
+        return a;
+    };
+    const auto body = [](bool containsFound, bool lacksFound, bool cut, int code = 200) {
+        CheckVerdict::Answer a;
+        a.status = code;
+        a.bodyContainsFound = containsFound;
+        a.bodyLacksFound = lacksFound;
+        a.bodyCut = cut;
+        return a;
+    };
+    const auto transport = [](T how, const char *reason = "") {
+        CheckVerdict::Answer a;
+        a.transport = how;
+        a.failureReason = QString::fromUtf8(reason);
+        a.seconds = 5.02;
+        return a;
+    };
+    const std::vector<Row> rows = {
+        {"{}", status(200), true, "", nullptr},
+        {"{}", status(299), true, "", nullptr},
+        {"{}", status(300), false, "HTTP 300", "expectStatus"},
+        {"{}", status(503), false, "HTTP 503", "expectStatus"},
+        {"{}", CheckVerdict::Answer{}, false, "no HTTP answer", nullptr},
+        {"{}", transport(T::TimedOut), false, "timed out after 30 s", "timeoutSeconds"},
+        {"{}", transport(T::Failed, "connection refused"), false, "connection refused", nullptr},
+        {R"({"slowAboveMs":1000})", status(503), false, "HTTP 503 (expected 200-299)",
+         "expectStatus"},
+        {R"({"expectStatus":"200-299,401"})", status(401), true, "", nullptr},
+        {R"({"expectStatus":"200-299,401"})", status(403), false, "HTTP 403 (expected 200-299,401)",
+         "expectStatus"},
+        {R"({"followRedirects":false})", status(301), false, "HTTP 301 (expected 200-299)",
+         "expectStatus"},
+        {R"({"expectStatus":"301"})", status(301), true, "", nullptr},
+        {R"({"timeoutSeconds":5})", transport(T::TimedOut), false, "timed out after 5 s",
+         "timeoutSeconds"},
+        {std::string(R"({"trustedCertificate":")") + kPin + "\"}", transport(T::KeyChanged), false,
+         "certificate key changed", "trustedCertificate"},
+        {R"({"bodyContains":"status: UP"})", body(true, false, true), true, "", nullptr},
+        {R"({"bodyContains":"status: UP"})", body(false, false, false), false,
+         R"(body lacks "status: UP")", "bodyContains"},
+        {R"({"bodyContains":"status: UP"})", body(false, false, true), false,
+         R"(body lacks "status: UP" in its first 1 MiB)", "bodyContains"},
+        {R"({"bodyLacks":"maintenance"})", body(false, true, false), false,
+         R"(body contains "maintenance")", "bodyLacks"},
+        {R"({"bodyLacks":"maintenance"})", body(false, false, true), true, "", nullptr},
+        {R"({"bodyContains":"a","bodyLacks":"b"})", body(false, true, false), false,
+         R"(body lacks "a")", "bodyContains"},
+        {R"({"bodyContains":"up"})", body(false, false, false, 500), false,
+         "HTTP 500 (expected 200-299)", "expectStatus"},
+        {R"({"bodyContains":"say \"hi\"\n\t\u202e\\"})", body(false, false, false), false,
+         R"(body lacks "say \"hi\"\n\t\u202e\\")", "bodyContains"},
+        {R"({"bodyContains":"0123456789012345678901234567890123456789🙂 and more"})",
+         body(false, false, false), false,
+         R"(body lacks "0123456789012345678901234567890123456789…")", "bodyContains"},
+        {R"({"bodyContains":"012345678901234567890123456789012345678🙂 and more"})",
+         body(false, false, false), false,
+         R"(body lacks "012345678901234567890123456789012345678🙂…")", "bodyContains"},
+        {R"({"slowAboveMs":1000})", status(200, 1.2), true, "slow (1.2 s > 1 s)", nullptr, true},
+        {R"({"slowAboveMs":1000})", status(200, 1.0), true, "", nullptr},
+        {R"({"slowAboveMs":1000})", status(200, 1.0009), true, "", nullptr},
+        {R"({"slowAboveMs":1000})", status(200, 1.001), true, "slow (1.001 s > 1 s)", nullptr,
+         true},
+        {R"({"slowAboveMs":1000})", status(200, 1.0405), true, "slow (1.04 s > 1 s)", nullptr,
+         true},
+        {R"({"slowAboveMs":1000})", status(200, 1.999), true, "slow (1.9 s > 1 s)", nullptr, true},
+        {R"({"slowAboveMs":1500})", status(200, 2.0), true, "slow (2 s > 1.5 s)", nullptr, true},
+        {R"({"slowAboveMs":500})", status(200, 0.75), true, "slow (750 ms > 500 ms)", nullptr,
+         true},
+        {R"({"slowAboveMs":1000})", status(503, 5.0), false, "HTTP 503 (expected 200-299)",
+         "expectStatus"},
+        {"{}", status(200, 100.0), true, "", nullptr},
+    };
+    for (const Row &row : rows) {
+        const CheckVerdict verdict = CheckVerdict::judge(options(row.options.c_str()), row.answer);
+        const std::string where =
+            row.options + " status " + std::to_string(row.answer.status.value_or(-1));
+        EXPECT_EQ(verdict.up, row.up) << where;
+        EXPECT_EQ(str(verdict.reason), row.reason) << where;
+        EXPECT_EQ(str(CheckVerdict::expectationKey(verdict.failed)), row.failed ? row.failed : "")
+            << where;
+        EXPECT_EQ(verdict.failed == CheckVerdict::Expectation::None, row.failed == nullptr)
+            << where;
+        EXPECT_EQ(verdict.slow, row.slow) << where;
+    }
+}
+
+// Each row: answers in order (S slow, . up and not slow, X down) and whether the host is slow
+// after each.
+TEST(SlowStateTest, EntersAfterTwoSlowAnswersAndLeavesAfterTwoQuickOnesOrAFailure) {
+    const std::vector<std::pair<const char *, const char *>> rows = {
+        {"S.S.S.", "000000"}, {"SS", "01"},     {"SS.S..", "011110"}, {"SSS..S", "011100"},
+        {"SSX", "010"},       {"SSXS", "0100"}, {"SSXSS", "01001"},   {"SXS", "000"},
+        {"XSSX", "0010"},     {"SS.X", "0110"},
+    };
+    for (const auto &[answers, expected] : rows) {
+        SlowState state;
+        std::string seen;
+        for (const char *a = answers; *a; ++a) {
+            const bool was = state.isSlow();
+            const bool changed = state.record(*a != 'X', *a == 'S');
+            EXPECT_EQ(changed, state.isSlow() != was) << answers;
+            seen += state.isSlow() ? '1' : '0';
+        }
+        EXPECT_EQ(seen, expected) << answers;
+    }
+    SlowState state;
+    state.record(true, true);
+    state.record(true, true);
+    state.reset();
+    EXPECT_FALSE(state.isSlow());
+    EXPECT_FALSE(state.record(true, true)) << "a reset starts the count again";
+}
+
+// Each row: a body, a text and a limit; whole, in every split into two chunks and byte by byte,
+// the search finds the same, so a match across chunk boundaries is never missed.
+TEST(BodySearchTest, FindsTextAcrossChunksWithinTheLimit) {
+    struct Row {
+        QByteArray body;
+        QByteArray text;
+        qsizetype limit;
+        bool found;
+        bool cut;
+    };
+    const std::vector<Row> rows = {
+        {"hello world", "o w", 100, true, false},    {"abcabd", "abd", 100, true, false},
+        {"aaab", "aab", 100, true, false},           {"xyz", "xyzw", 100, false, false},
+        {"Status: up", "status", 100, false, false}, {"0123456789", "789", 10, true, false},
+        {"0123456789", "789", 9, false, true},       {"0123456789", "0", 1, true, false},
+        {"0123456789X", "X", 10, false, true},       {"0123456789X", "9", 10, true, false},
+        {"0123456789", "x", 10, false, false},       {"ab", "", 0, true, false},
+    };
+    for (const Row &row : rows) {
+        std::vector<std::vector<QByteArrayView>> ways = {{row.body}};
+        for (qsizetype at = 0; at <= row.body.size(); ++at)
+            ways.push_back(
+                {QByteArrayView(row.body).first(at), QByteArrayView(row.body).sliced(at)});
+        std::vector<QByteArrayView> bytes;
+        for (qsizetype i = 0; i < row.body.size(); ++i)
+            bytes.push_back(QByteArrayView(row.body).sliced(i, 1));
+        ways.push_back(bytes);
+        for (const auto &chunks : ways) {
+            BodySearch search(row.text, row.limit);
+            for (const QByteArrayView chunk : chunks)
+                search.feed(chunk);
+            const std::string where = row.body.toStdString() + " / " + row.text.toStdString() +
+                                      " in " + std::to_string(chunks.size()) + " chunks, first " +
+                                      std::to_string(chunks.front().size());
+            EXPECT_EQ(search.found(), row.found) << where;
+            EXPECT_EQ(search.cut(), row.cut) << where;
+            EXPECT_EQ(search.done(), row.found || row.cut) << where;
+            EXPECT_LT(search.held(), std::max<qsizetype>(row.text.size(), 1)) << where;
+        }
+    }
+
+    // The default limit is 1 MiB: a text ending at its last byte is found, one byte later not.
+    const QByteArray mebibyte(BodySearch::defaultLimit - 4, 'a');
+    for (const auto &[tail, found] :
+         std::vector<std::pair<QByteArray, bool>>{{"done", true}, {"xdone", false}}) {
+        BodySearch search("done");
+        search.feed(mebibyte);
+        search.feed(tail);
+        EXPECT_EQ(search.found(), found) << tail.toStdString();
+        EXPECT_EQ(search.cut(), !found) << tail.toStdString();
+    }
+}
 } // namespace
