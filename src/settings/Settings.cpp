@@ -1,8 +1,8 @@
 #include "Settings.h"
 
 #include "settings/KeptCopies.h"
+#include "settings/PrivateFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,28 +22,6 @@ QSettings store() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope,
                      QString::fromLatin1(Settings::organization),
                      QString::fromLatin1(Settings::application));
-}
-
-// Writes `bytes` as a new file readable by the user alone; nothing is left when any byte fails.
-bool writeNewPrivateFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
-        return false;
-    const bool whole = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (whole && file.error() == QFileDevice::NoError)
-        return true;
-    QFile::remove(path);
-    return false;
-}
-
-QString scratchPath() {
-    static int counter = 0;
-    return QDir(Settings::folder())
-        .filePath(QStringLiteral(".%1.%2.%3")
-                      .arg(QFileInfo(Settings::fileName()).fileName())
-                      .arg(QCoreApplication::applicationPid())
-                      .arg(++counter));
 }
 
 // Values compared as the file holds them: as text, lists joined.
@@ -66,8 +44,8 @@ bool writeVerified(const QString &key, const QVariant &value) {
             return false;
         current = file.readAll();
     }
-    const QString scratch = scratchPath();
-    if (!writeNewPrivateFile(scratch, current))
+    const QString scratch = PrivateFile::scratchPathBeside(path);
+    if (!PrivateFile::writeNew(scratch, current))
         return false;
     QHash<QString, QString> expected;
     {
@@ -81,7 +59,7 @@ bool writeVerified(const QString &key, const QVariant &value) {
         for (const QString &name : settings.allKeys())
             expected.insert(name, asStored(settings.value(name)));
     }
-    const QString checked = scratchPath();
+    const QString checked = PrivateFile::scratchPathBeside(path);
     if (::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(checked).constData()) !=
         0) {
         QFile::remove(scratch);
