@@ -11,6 +11,8 @@
 #include "http/HttpFailure.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
+#include "settings/Settings.h"
+#include "support/ProcessLimits.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -19,10 +21,21 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QDateTime dayStart(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
@@ -34,6 +47,16 @@ HttpResult result(bool ok, double seconds, const QString &error = QString()) {
     r.error = error;
     r.failure = ok ? HttpFailure::None : HttpFailure::Other;
     return r;
+}
+
+QByteArray contentsOf(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A file as the store would read it, for looking at what was written.
+HistoryFile::ReadResult readBack(const QString &path) {
+    return HistoryFile::read(path, 16 << 20);
 }
 
 HttpResult withPhases(double dns, double connect, double tls, double processing, double transfer) {
@@ -104,12 +127,15 @@ TEST(HistoryFileTest, RoundTripsEveryField) {
     down.certificateExpiry = dayStart.addDays(40);
     history.append(dayStart.addSecs(60), down);
     history.append(dayStart.addSecs(120), result(false, 0.5, QStringLiteral("timed out")));
+    // A longer reason than a history keeps is cut, so a file never holds one it would refuse.
+    history.append(dayStart.addSecs(180), result(false, 0.5, QString(300, u'x')));
     const HistoryFile::Identity who{QStringLiteral("https://é.example/"), QStringLiteral("R&D"), 2};
 
     const HistoryFile::ReadResult read = HistoryFile::decode(HistoryFile::encode(who, history));
     ASSERT_EQ(read.status, HistoryFile::Status::Ok) << read.error.toStdString();
     EXPECT_EQ(read.identity, who);
-    ASSERT_EQ(read.history.size(), 3);
+    ASSERT_EQ(read.history.size(), 4);
+    EXPECT_EQ(read.history.reason(3), QString(HostHistory::maxReasonLength, u'x'));
     EXPECT_TRUE(read.history.at(0).hasPhases());
     EXPECT_FLOAT_EQ(read.history.at(0).phases[HistoryRecord::Processing], 0.050f);
     EXPECT_FLOAT_EQ(read.history.at(0).phases[HistoryRecord::Dns], 0.001f);
@@ -221,7 +247,7 @@ TEST_F(HistoryStoreTest, ChecksAreGatheredIntoOneLaterWrite) {
     QFile::remove(store->fileName(*host));
     checkAll();
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(store->fileName(*host)); }));
-    EXPECT_EQ(HistoryFile::read(store->fileName(*host)).history.size(), 4);
+    EXPECT_EQ(readBack(store->fileName(*host)).history.size(), 4);
 }
 
 TEST_F(HistoryStoreTest, ATimedWriteOfManyHostsIsSpreadOverLoopTurns) {
@@ -275,7 +301,7 @@ TEST_F(HistoryStoreTest, ADamagedFileIsSetAsideAndHistoryStartsAfresh) {
 
     checkAll();
     ASSERT_TRUE(store->flush());
-    EXPECT_EQ(HistoryFile::read(path).status, HistoryFile::Status::Ok);
+    EXPECT_EQ(readBack(path).status, HistoryFile::Status::Ok);
     EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.damaged-*")}).size(), 1);
 }
 
@@ -290,6 +316,10 @@ TEST_F(HistoryStoreTest, AnEditKeepsTheHistoryAndARemovalDropsIt) {
     host->setString(QStringLiteral("renamed"));
     host->setAddress(server.url(QStringLiteral("/status/500")));
     engine.save();
+    // Under its new name at once, not at the next flush: a crash now keeps every check.
+    EXPECT_FALSE(QFile::exists(before));
+    EXPECT_EQ(readBack(store->fileName(*host)).history.size(), 1);
+    EXPECT_EQ(readBack(store->fileName(*host)).identity.name, QStringLiteral("renamed"));
     checkAll();
     ASSERT_EQ(store->history(*host)->size(), 2);
     EXPECT_TRUE(store->history(*host)->at(0).up());
@@ -297,7 +327,7 @@ TEST_F(HistoryStoreTest, AnEditKeepsTheHistoryAndARemovalDropsIt) {
     ASSERT_TRUE(store->flush());
     EXPECT_NE(store->fileName(*host), before);
     EXPECT_FALSE(QFile::exists(before));
-    EXPECT_EQ(HistoryFile::read(store->fileName(*host)).identity.name, QStringLiteral("renamed"));
+    EXPECT_EQ(readBack(store->fileName(*host)).identity.name, QStringLiteral("renamed"));
 
     const QString removed = store->fileName(*host);
     engine.removeHost(host);
@@ -348,6 +378,144 @@ TEST_F(HistoryStoreTest, ACheckOfAHostRemovedInFlightIsNotRecorded) {
     EXPECT_EQ(recorded.count(), 0);
     store->flush();
     EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(HistoryStoreTest, AWriteThatDoesNotFitKeepsTheOldFileAndSaysWhy) {
+    auto host = addHost(QStringLiteral("a"), QStringLiteral("/ok"));
+    auto store = openStore();
+    checkAll();
+    ASSERT_TRUE(store->flush());
+    const QString path = store->fileName(*host);
+    const QByteArray before = contentsOf(path);
+    for (int i = 0; i < 30; ++i)
+        store->record(*host, result(false, 0.1, QStringLiteral("refused")));
+
+    testing::internal::CaptureStderr();
+    bool written = true;
+    {
+        // As on a full disk: the new file cannot grow past the old one's size.
+        FileSizeLimit full(rlim_t(before.size() + 64));
+        written = store->flush();
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(written);
+    EXPECT_EQ(contentsOf(path), before) << "the old file was replaced by a partial one";
+    EXPECT_NE(said.find("could not write the history of \"a\""), std::string::npos) << said;
+    EXPECT_EQ(files(), QStringList{QFileInfo(path).fileName()}) << "a partial file was left";
+
+    ASSERT_TRUE(store->flush()) << "with room again, the next flush writes it all";
+    EXPECT_EQ(readBack(path).history.size(), 31);
+}
+
+TEST_F(HistoryStoreTest, OnlyARegularFileNoLargerThanAFullRingIsRead) {
+    // Printed with its escapes visible: one line, and nothing to steer the terminal.
+    const QString name = QStringLiteral("a\x1b[2J\nb");
+    auto host = addHost(name, QStringLiteral("/ok"));
+    QString path;
+    QByteArray good;
+    {
+        auto store = openStore();
+        checkAll();
+        ASSERT_TRUE(store->flush());
+        path = store->fileName(*host);
+        good = contentsOf(path);
+    }
+    const QByteArray encodedPath = QFile::encodeName(path);
+    const QString elsewhere = folder.filePath(QStringLiteral("elsewhere"));
+    const qint64 largest = HistoryFile::largestFile({host->address(), name, 0});
+    struct Case {
+        const char *what;
+        std::function<bool()> make;
+        const char *why;
+    };
+    const std::vector<Case> cases = {
+        {"a link, even to a good history",
+         [&] {
+             QFile copy(elsewhere);
+             return copy.open(QIODevice::WriteOnly) && copy.write(good) == good.size() &&
+                    (copy.close(), QFile::link(elsewhere, path));
+         },
+         "symbolic link"},
+        {"a pipe", [&] { return ::mkfifo(encodedPath.constData(), 0600) == 0; },
+         "not a regular file"},
+        {"a folder", [&] { return QDir().mkdir(path); }, "not a regular file"},
+        {"a file larger than a full ring",
+         [&] {
+             QFile big(path);
+             return big.open(QIODevice::WriteOnly) && big.resize(largest + 1);
+         },
+         "more than a history can take"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(path);
+        ASSERT_TRUE(c.make());
+        // A reader that waited for a pipe's writer would hang the test; this writer lets it go.
+        std::atomic<bool> loaded{false};
+        std::thread writer([&] {
+            while (!loaded) {
+                const int fd = ::open(encodedPath.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+                ::usleep(20000);
+            }
+        });
+        testing::internal::CaptureStderr();
+        auto store = openStore();
+        loaded = true;
+        writer.join();
+        const std::string said = testing::internal::GetCapturedStderr();
+        ASSERT_NE(store->history(*host), nullptr);
+        EXPECT_EQ(store->history(*host)->size(), 0);
+        EXPECT_NE(said.find(c.why), std::string::npos) << said;
+        EXPECT_NE(said.find("\"a\\x1b[2J\\nb\""), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        const QStringList aside = QDir(folder.path())
+                                      .entryList({QStringLiteral("*.damaged-*")},
+                                                 QDir::AllEntries | QDir::System | QDir::Hidden);
+        ASSERT_EQ(aside.size(), 1) << "set aside, not lost";
+        store.reset();
+        const QString kept = folder.filePath(aside[0]);
+        if (!QFile::remove(kept))
+            QDir(kept).removeRecursively();
+    }
+}
+
+// The real tray, started under a file size limit that its last flush runs into: it says why
+// and ends normally, and the history it could not replace is still there.
+TEST_F(HistoryStoreTest, TheTraySurvivesAFileSizeLimitAtItsLastFlush) {
+    auto host = makeHost(QStringLiteral("a"), server.url(QStringLiteral("/ok")));
+    ASSERT_TRUE(HostStore::write({host}));
+    QString path;
+    {
+        TRHostController seeding(clock);
+        seeding.hosts() = {host};
+        HistoryStore seeded(&seeding, HistoryStore::defaultFolder(), clock);
+        for (int i = 0; i < 60; ++i)
+            seeded.record(*host, result(true, 0.1));
+        ASSERT_TRUE(seeded.flush());
+        path = seeded.fileName(*host);
+    }
+    const QByteArray before = contentsOf(path);
+    ASSERT_GT(before.size(), 1800);
+
+    QProcess tray;
+    // Room for the settings, not for a history one check longer than before.
+    tray.setChildProcessModifier([] {
+        const rlimit limit{1500, 1500};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    tray.start(QStringLiteral(TARVIK_BINARY), QStringList());
+    ASSERT_TRUE(tray.waitForStarted(5000));
+    // The check's outcome is remembered half a second after it lands in the history.
+    ASSERT_TRUE(waitUntil([] { return !Settings::lastOutcomesData().isEmpty(); }, 20000))
+        << tray.readAllStandardError().constData();
+    ::kill(pid_t(tray.processId()), SIGTERM);
+    ASSERT_TRUE(waitUntil([&] { return tray.state() == QProcess::NotRunning; }, 20000));
+    const QByteArray said = tray.readAllStandardError();
+    EXPECT_EQ(tray.exitStatus(), QProcess::NormalExit) << "ended by a signal: " << said.constData();
+    EXPECT_TRUE(said.contains("could not write the history of \"a\"")) << said.constData();
+    EXPECT_EQ(contentsOf(path), before);
 }
 
 // ---- the figures ----

@@ -1,5 +1,7 @@
 #include "app/ResourceLimits.h"
 
+#include <csignal>
+
 #include <sys/resource.h>
 
 long ResourceLimits::raiseDescriptorLimit() {
@@ -13,4 +15,8 @@ long ResourceLimits::raiseDescriptorLimit() {
             limit = raised;
     }
     return limit.rlim_cur == RLIM_INFINITY ? -1 : long(limit.rlim_cur);
+}
+
+void ResourceLimits::ignoreFileSizeSignal() {
+    std::signal(SIGXFSZ, SIG_IGN);
 }

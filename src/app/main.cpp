@@ -35,6 +35,7 @@ void describeApplication() {
 
 int main(int argc, char **argv) {
     ResourceLimits::raiseDescriptorLimit();
+    ResourceLimits::ignoreFileSizeSignal();
 
     QString error;
     const std::optional<CommandLine::Options> options =

@@ -1,5 +1,6 @@
 #include "history/HistoryStore.h"
 
+#include "app/TerminalText.h"
 #include "monitoring/Clock.h"
 #include "monitoring/TRHostController.h"
 
@@ -72,7 +73,9 @@ std::unique_ptr<HistoryStore::Entry> HistoryStore::load(const HistoryFile::Ident
     auto entry = std::make_unique<Entry>();
     entry->identity = identity;
     const QString path = pathOf(keyOf(identity));
-    HistoryFile::ReadResult read = HistoryFile::read(path);
+    HistoryFile::ReadResult read =
+        HistoryFile::read(path, HistoryFile::largestFile(identity, entry->history.capacity()),
+                          entry->history.capacity());
     if (read.status == HistoryFile::Status::Ok && read.identity == identity) {
         entry->history = std::move(read.history);
         return entry;
@@ -88,11 +91,11 @@ std::unique_ptr<HistoryStore::Entry> HistoryStore::load(const HistoryFile::Ident
         entry->readOnly = true;
         say(QStringLiteral("the history of \"%1\" in %2 cannot be read (%3) nor moved aside; "
                            "it is left as it is and this run's history is not saved")
-                .arg(identity.name, path, why));
+                .arg(printable(identity.name), path, why));
     } else {
         say(QStringLiteral("the history of \"%1\" in %2 cannot be read (%3); it was kept as %4 "
                            "and the history starts afresh")
-                .arg(identity.name, path, why, kept));
+                .arg(printable(identity.name), path, why, kept));
     }
     return entry;
 }
@@ -110,7 +113,7 @@ void HistoryStore::reconcile() {
         QString key;
     };
     std::vector<Newcomer> newcomers;
-    std::vector<QString> movedFrom;
+    std::vector<std::pair<QString, QString>> moves; // new key, old key
 
     for (const std::shared_ptr<Host> &host : engine_->hosts()) {
         HistoryFile::Identity identity{host->address(), host->string(), 0};
@@ -127,7 +130,7 @@ void HistoryStore::reconcile() {
                 if (was->second.key != key) {
                     entry->identity = identity;
                     entry->changed = true;
-                    movedFrom.push_back(was->second.key);
+                    moves.emplace_back(key, was->second.key);
                 }
                 entries_[key] = std::move(entry);
                 continue;
@@ -151,12 +154,42 @@ void HistoryStore::reconcile() {
     for (const auto &[key, entry] : previous)
         if (!entries_.count(key) && !entry->readOnly)
             QFile::remove(pathOf(key));
-    for (const QString &key : movedFrom)
+    // A history that moved is written under its new name at once, and only then is the old
+    // file removed: until the next flush the old name would be all a crash left behind, and it
+    // no longer matches the host.
+    for (const auto &[key, oldKey] : moves) {
+        Entry &entry = *entries_[key];
+        if (!entry.readOnly)
+            entry.leftBehind.push_back(oldKey);
+        if (!entry.readOnly && writeEntry(key, entry))
+            removeLeftBehind(entry);
+    }
+    tracked_ = std::move(tracked);
+    if (!moves.empty())
+        scheduleFlush();
+}
+
+bool HistoryStore::writeEntry(const QString &key, Entry &entry) {
+    // Private: the history says which sites this user watches and when.
+    QDir().mkpath(folder_);
+    QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QString error;
+    if (!HistoryFile::write(pathOf(key), entry.identity, entry.history, &error)) {
+        say(QStringLiteral("could not write the history of \"%1\" to %2: %3")
+                .arg(printable(entry.identity.name), pathOf(key), error));
+        return false;
+    }
+    entry.changed = false;
+    removeLeftBehind(entry);
+    return true;
+}
+
+void HistoryStore::removeLeftBehind(Entry &entry) {
+    // A name another history has taken since (two hosts that swapped names) is theirs now.
+    for (const QString &key : entry.leftBehind)
         if (!entries_.count(key))
             QFile::remove(pathOf(key));
-    tracked_ = std::move(tracked);
-    if (!movedFrom.empty())
-        scheduleFlush();
+    entry.leftBehind.clear();
 }
 
 HistoryStore::Entry *HistoryStore::entryOf(const Host &host) {
@@ -222,7 +255,6 @@ bool HistoryStore::flush() {
 
 bool HistoryStore::writeChanged(int limit, bool *more) {
     bool allWritten = true;
-    bool folderMade = false;
     int written = 0;
     if (more)
         *more = false;
@@ -235,21 +267,10 @@ bool HistoryStore::writeChanged(int limit, bool *more) {
             break;
         }
         ++written;
-        if (!folderMade) {
-            // Private: the history says which sites this user watches and when.
-            QDir().mkpath(folder_);
-            QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-            folderMade = true;
-        }
-        QString error;
-        if (HistoryFile::write(pathOf(key), entry->identity, entry->history, &error)) {
-            entry->changed = false;
-        } else {
+        if (!writeEntry(key, *entry)) {
             allWritten = false;
             // Skipped for the rest of this flush; the next one tries it again.
             entry->failed = true;
-            say(QStringLiteral("could not write the history of \"%1\" to %2: %3")
-                    .arg(entry->identity.name, pathOf(key), error));
         }
     }
     if (!(more && *more))

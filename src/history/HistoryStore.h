@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 class Clock;
 class Host;
@@ -79,6 +80,8 @@ private:
         // Set when an unreadable file could not be moved aside: never written over.
         bool readOnly = false;
         bool failed = false; // its write failed during the flush under way
+        // Files of names it had before an edit, removed once it is written under its own.
+        std::vector<QString> leftBehind;
     };
     struct Tracked {
         std::weak_ptr<const Host> host;
@@ -92,6 +95,9 @@ private:
     void scheduleFlush();
     // Writes up to `limit` changed histories; true when all of them were written.
     bool writeChanged(int limit, bool *more);
+    // Writes one history whole; says why on stderr when it could not.
+    bool writeEntry(const QString &key, Entry &entry);
+    void removeLeftBehind(Entry &entry);
     void drain();
 
     QPointer<TRHostController> engine_;

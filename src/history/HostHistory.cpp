@@ -45,7 +45,15 @@ void HostHistory::append(const QDateTime &at, const HttpResult &result) {
 }
 
 void HostHistory::append(HistoryRecord record, const QString &reason) {
-    record.reason = reasonIndex(reason);
+    if (reason.size() > maxReasonLength) {
+        // Cut between characters, never inside a surrogate pair.
+        qsizetype keep = maxReasonLength;
+        if (reason.at(keep - 1).isHighSurrogate())
+            --keep;
+        record.reason = reasonIndex(reason.left(keep));
+    } else {
+        record.reason = reasonIndex(reason);
+    }
     if (int(ring_.size()) < capacity_) {
         // Grown in steps rather than all at once: most hosts never fill a day.
         if (ring_.size() == ring_.capacity())

@@ -20,6 +20,9 @@ public:
     // A day of one-minute checks (1440; rounds really come every 61 s, 1417 a day) with room
     // for about a hundred manual checks on top.
     static constexpr int defaultCapacity = 1536;
+    // Reasons are short words ("HTTP 503") or the transfer library's message, which is shorter
+    // than this; a longer text is cut, so the largest history file is known in advance.
+    static constexpr int maxReasonLength = 256;
 
     explicit HostHistory(int capacity = defaultCapacity);
 
