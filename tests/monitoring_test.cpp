@@ -1155,6 +1155,25 @@ TEST_F(OutcomeTest, AWatchSayingOfflineLeavesOnlyLocalHostsAndComingBackRunsOneR
     EXPECT_EQ(rounds.count(), 2) << "one round, then the normal schedule";
 }
 
+TEST_F(OutcomeTest, ResultsThatArriveAfterTheNetworkWentAwayAreDropped) {
+    // 0.0.0.0 reaches this machine's server, yet is not an address of this machine: it needs
+    // the network as far as the engine can tell.
+    const QString remote = QStringLiteral("http://0.0.0.0:%1/delay/400").arg(server.port());
+    auto host = std::make_shared<Host>(remote);
+    engine.hosts() = {host};
+    auto local = addListed(QStringLiteral("/delay/400"));
+    QSignalSpy checks(&engine, &TRHostController::checkFinished);
+    QSignalSpy finished(&engine, &TRHostController::roundFinished);
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/delay/400")) == 2; }));
+    engine.setReachability(TRHostController::Reachability::Offline);
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    EXPECT_FALSE(host->isReachable().has_value()) << "it keeps its last state";
+    EXPECT_EQ(host->lastOutcome().shortText(), QStringLiteral("not checked yet"));
+    ASSERT_EQ(checks.count(), 1) << "only the host on this machine reports";
+    EXPECT_EQ(local->isReachable(), std::optional<bool>(true));
+}
+
 TEST_F(OutcomeTest, SleepDropsRequestsInFlightAndWakingRunsOneRound) {
     auto slow = addListed(QStringLiteral("/delay/400"));
     engine.setResumeDelay(std::chrono::milliseconds(100));
@@ -1173,8 +1192,13 @@ TEST_F(OutcomeTest, SleepDropsRequestsInFlightAndWakingRunsOneRound) {
     EXPECT_EQ(rounds.count(), 1);
 
     engine.setAsleep(false);
+    // The hour asleep is long past the frequency, yet the timer waits for the resume round.
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 1) << "a timed round right on waking";
     ASSERT_TRUE(waitUntil([&] { return rounds.count() == 2; }));
     ASSERT_TRUE(waitUntil([&] { return checks.count() == 1; }));
     EXPECT_EQ(slow->isReachable(), std::optional<bool>(true));
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 2) << "one round on waking, then the usual schedule";
 }
 } // namespace

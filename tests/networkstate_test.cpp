@@ -107,6 +107,63 @@ TEST(SleepWatchTest, LogindsPrepareForSleepPausesTheEngine) {
     EXPECT_EQ(edges.count(), 0);
 }
 
+// A "going to sleep" never followed by "awake": once the monotonic clock (which stands still
+// while the machine sleeps) has run on for half a minute, the machine is awake and checks go on,
+// with the one round after the resume delay.
+TEST(SleepWatchTest, AMissedWakeUpEndsOnceTimeHasPassedNormallyForHalfAMinute) {
+    PrivateBus bus(PrivateBus::Kind::System);
+    ASSERT_TRUE(bus.isRunning());
+    QDBusConnection logind = QDBusConnection::connectToBus(bus.address(), QStringLiteral("logind"));
+    ASSERT_TRUE(logind.registerService(QStringLiteral("org.freedesktop.login1")));
+    SleepWatch watch(QDBusConnection::connectToBus(bus.address(), QStringLiteral("tarvik")));
+    qint64 boot = 1000, monotonic = 1000;
+    watch.setClocks([&] { return std::pair<qint64, qint64>(boot, monotonic); });
+    ManualClock clock;
+    TRHostController engine(clock);
+    engine.setResumeDelay(std::chrono::milliseconds(100));
+    TestHttpServer server;
+    engine.hosts().push_back(makeHost(QStringLiteral("a"), server.url(QStringLiteral("/ok"))));
+    QObject::connect(&watch, &SleepWatch::sleepingChanged, &engine, &TRHostController::setAsleep);
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    watch.start();
+    ASSERT_TRUE(waitUntil([&] { return watch.hasLogind(); }));
+
+    QDBusMessage goingToSleep = QDBusMessage::createSignal(
+        QStringLiteral("/org/freedesktop/login1"), QStringLiteral("org.freedesktop.login1.Manager"),
+        QStringLiteral("PrepareForSleep"));
+    goingToSleep << true;
+    logind.send(goingToSleep);
+    ASSERT_TRUE(waitUntil([&] { return engine.isAsleep(); }));
+    // A suspend that took a while, then an hour asleep: neither is time awake.
+    boot += 3600 * 1000;
+    for (int look = 0; look < 14; ++look) {
+        boot += 2000;
+        monotonic += 2000;
+        watch.lookAtClocks();
+    }
+    EXPECT_TRUE(engine.isAsleep()) << "28 s awake is not yet enough";
+    clock.advanceMs(3600 * 1000);
+    engine.tick();
+    EXPECT_EQ(rounds.count(), 0);
+    boot += 2000;
+    monotonic += 2000;
+    watch.lookAtClocks();
+    EXPECT_FALSE(watch.isSleeping());
+    EXPECT_FALSE(engine.isAsleep()) << "30 s of time passing normally: awake";
+    ASSERT_TRUE(waitUntil([&] { return rounds.count() == 1; }));
+
+    // A late "awake" from logind changes nothing more.
+    QSignalSpy edges(&watch, &SleepWatch::sleepingChanged);
+    QDBusMessage awake = QDBusMessage::createSignal(
+        QStringLiteral("/org/freedesktop/login1"), QStringLiteral("org.freedesktop.login1.Manager"),
+        QStringLiteral("PrepareForSleep"));
+    awake << false;
+    logind.send(awake);
+    spin(200);
+    EXPECT_EQ(edges.count(), 0);
+    EXPECT_EQ(rounds.count(), 1);
+}
+
 TEST(SleepWatchTest, WithoutLogindAJumpOfTheBootClockMeansTheMachineSlept) {
     SleepWatch watch(QDBusConnection(QStringLiteral("no bus")));
     qint64 boot = 1000, monotonic = 1000;

@@ -57,7 +57,9 @@ double TRHostController::pingFrequency() const {
 }
 
 void TRHostController::tick() {
-    if (asleep_)
+    // Back from sleep or offline, the one round comes after the resume delay, however long the
+    // last round is past.
+    if (asleep_ || resumeTimer_.isActive())
         return;
     const QDateTime now = clock_.now();
     const qint64 elapsedMs = lastPingDate_.msecsTo(now);
@@ -124,7 +126,7 @@ void TRHostController::recheck(const std::shared_ptr<Host> &host) {
     const quint64 serial = ++lastSerial_;
     inFlight_[host.get()] = serial;
     request(host, [this, host, serial](const HttpResult &result) {
-        if (settle(host.get(), serial) && !asleep_)
+        if (settle(host.get(), serial) && !isAwayFrom(*host))
             applyResult(host, result);
     });
 }
@@ -152,8 +154,9 @@ void TRHostController::finishCheck(const std::shared_ptr<Host> &host, int round,
     const auto it = rounds_.find(round);
     if (it == rounds_.end())
         return; // dropped when the machine went to sleep
-    if (!current) {
-        // The answer of an address the host no longer has.
+    if (!current || isAwayFrom(*host)) {
+        // The answer of an address the host no longer has, or one that came in after the
+        // network went away: either says nothing about the host.
         countDown(round);
         return;
     }
@@ -212,6 +215,10 @@ void TRHostController::judgeRound(Round &round) {
     for (auto &[host, result] : round.heldBack)
         applyResult(host, result);
     setAway(wasOffline);
+}
+
+bool TRHostController::isAwayFrom(const Host &host) const {
+    return asleep_ || (reachability_ == Reachability::Offline && !isOnThisMachine(host.address()));
 }
 
 bool TRHostController::isOffline() const {

@@ -89,8 +89,9 @@ public:
     void addressEdited(const std::shared_ptr<Host> &host);
 
     // The machine's state, from the network and sleep watches. While offline only hosts on this
-    // machine are checked; while asleep nothing is, and requests in flight are dropped. Coming
-    // back starts one round after the resume delay.
+    // machine are checked, and results for the others that arrive meanwhile are dropped; while
+    // asleep nothing is checked and requests in flight are dropped. Coming back starts one round
+    // after the resume delay, and no timed round before it.
     void setReachability(Reachability reachability);
     void setAsleep(bool asleep);
     Reachability reachability() const { return reachability_; }
@@ -149,6 +150,9 @@ private:
     void startRound();
     void applyResult(const std::shared_ptr<Host> &host, const HttpResult &result);
     void judgeRound(Round &round);
+    // Asleep, or offline by the watch and the host needs the network: a result for it now
+    // would be about this machine, not the host.
+    bool isAwayFrom(const Host &host) const;
     void setAway(bool wasOffline);
     void request(const std::shared_ptr<Host> &host, std::function<void(const HttpResult &)> done);
     void eraseHost(HostList::iterator it);

@@ -59,7 +59,14 @@ void SleepWatch::lookAtClocks() {
     const std::pair<qint64, qint64> now = clocks_();
     const qint64 slept = (now.first - last_.first) - (now.second - last_.second);
     last_ = now;
-    if (logind_ || slept < jumpThresholdMs)
+    if (logind_) {
+        if (sleeping_ && now.second - sleepingSince_ >= missedWakeUpMs) {
+            sleeping_ = false;
+            Q_EMIT sleepingChanged(false);
+        }
+        return;
+    }
+    if (slept < jumpThresholdMs)
         return;
     // Only seen after waking: both edges at once, so requests that spanned the sleep are dropped.
     Q_EMIT sleepingChanged(true);
@@ -69,5 +76,9 @@ void SleepWatch::lookAtClocks() {
 void SleepWatch::onPrepareForSleep(bool sleeping) {
     logind_ = true;
     last_ = clocks_();
+    if (sleeping == sleeping_)
+        return; // a wake-up already concluded, or the same word twice
+    sleeping_ = sleeping;
+    sleepingSince_ = last_.second;
     Q_EMIT sleepingChanged(sleeping);
 }
