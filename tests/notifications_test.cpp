@@ -6,12 +6,14 @@
 #include "notifications/CertificateAlerts.h"
 #include "notifications/DesktopNotifier.h"
 #include "notifications/HostAlerts.h"
+#include "notifications/NoticeText.h"
 #include "support/FakeNotificationServer.h"
 #include "support/PrivateBus.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
 #include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -204,6 +206,58 @@ TEST_F(AlertsTest, WithoutAServerTheTrayMessageTakesOver) {
     ASSERT_TRUE(waitUntil([&] { return !shown.empty(); }));
     EXPECT_EQ(shown[0].summary, QStringLiteral("api is down"));
     EXPECT_TRUE(shown[0].down);
+}
+
+TEST_F(AlertsTest, ManyHostsDownAtOnceAreNamedFiveAtATimeAndLongNamesAreCut) {
+    startServer();
+    addHost(QString(10000, u'x'), QStringLiteral("/status/503"));
+    for (int i = 2; i <= 8; ++i)
+        addHost(QStringLiteral("h%1").arg(i), QStringLiteral("/status/503"));
+    pingAndWait();
+    ASSERT_TRUE(waitUntil([&] { return !fake->notifies.empty(); }));
+    const QString cut = QString(NoticeText::nameLength - 1, u'x') + QChar(0x2026);
+    EXPECT_EQ(fake->notifies[0].summary, QStringLiteral("8 hosts are down: ") + cut +
+                                             QStringLiteral(", h2, h3, h4, h5 and 3 more"));
+    const QStringList lines = fake->notifies[0].body.split(u'\n');
+    ASSERT_EQ(lines.size(), NoticeText::namesShown + 1);
+    EXPECT_TRUE(lines[0].startsWith(cut + QStringLiteral(": HTTP 503 (http://")));
+    EXPECT_EQ(lines.back(), QStringLiteral("and 3 more"));
+}
+
+// Whether the server reads markup is asked of the server there now: one that starts after
+// Tarvik, or takes the place of another, is asked again.
+TEST_F(AlertsTest, MarkupIsEscapedForWhicheverServerIsThereNow) {
+    std::vector<Notice> fallen;
+    notifier.setFallback([&](const Notice &notice) { fallen.push_back(notice); });
+    const Notice notice{QStringLiteral("2 hosts are down: <b>x</b>, y"),
+                        QStringLiteral("<b>x</b>: HTTP 503"), true};
+    notifier.show(notice);
+    ASSERT_TRUE(waitUntil([&] { return fallen.size() == 1; })) << "no server yet";
+
+    // Seen by a watcher of the test's own on the notifier's connection: the notifier hears of
+    // the new server in the same turn of the loop.
+    QDBusServiceWatcher watch(QString::fromLatin1(DesktopNotifier::service), connection,
+                              QDBusServiceWatcher::WatchForOwnerChange);
+    bool serverCame = false;
+    QObject::connect(&watch, &QDBusServiceWatcher::serviceOwnerChanged,
+                     [&](const QString &, const QString &, const QString &owner) {
+                         serverCame = !owner.isEmpty();
+                     });
+    startServer({QStringLiteral("actions"), QStringLiteral("body")});
+    ASSERT_TRUE(waitUntil([&] { return serverCame; }));
+    notifier.show(notice);
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 1; }));
+    EXPECT_EQ(fake->notifies[0].body, notice.body) << "a server without markup shows it as is";
+
+    serverCame = false;
+    fake.reset();
+    startServer({QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup")});
+    ASSERT_TRUE(waitUntil([&] { return serverCame; }));
+    notifier.show(notice);
+    ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 1; }));
+    EXPECT_EQ(fake->notifies[0].body, QStringLiteral("&lt;b&gt;x&lt;/b&gt;: HTTP 503"));
+    EXPECT_EQ(fake->notifies[0].summary, notice.summary) << "a summary is always plain text";
+    EXPECT_EQ(fallen.size(), 1u);
 }
 
 TEST_F(AlertsTest, ClickingANoticeAboutOneHostOpensItsDetailsAndTurnedOffSaysNothing) {

@@ -7,6 +7,7 @@
 #include "monitoring/Host.h"
 #include "monitoring/TRHostController.h"
 #include "notifications/HostAlerts.h"
+#include "notifications/NoticeText.h"
 #include "notifications/Notifier.h"
 
 namespace {
@@ -40,10 +41,10 @@ void CertificateAlerts::onCheck(const Host &host, const HttpResult &result) {
         return;
     toldAt_[host.address()] = now;
     Notice notice;
-    notice.summary = host.string();
+    notice.summary = NoticeText::name(host.string());
     notice.body =
         CertificateNotice::toolTipLine(result.certificateExpiry, now).value_or(QString()) +
-        QStringLiteral("\n") + displayAddress(host.address());
+        QStringLiteral("\n") + NoticeText::address(displayAddress(host.address()));
     notice.down = false;
     notice.action = HostAlerts::clickAction(1);
     const int handle = notifier_.show(notice);

@@ -3,6 +3,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QVariantMap>
 
 namespace {
@@ -22,6 +23,16 @@ DesktopNotifier::DesktopNotifier(const QDBusConnection &bus, QObject *parent)
                  SLOT(onClosed(uint, uint)));
     bus_.connect(QString(), path, interfaceName, QStringLiteral("ActionInvoked"), this,
                  SLOT(onAction(uint, QString)));
+    // A server that starts later (or replaces the one there) may offer other things.
+    serverWatch_ = new QDBusServiceWatcher(interfaceName, bus_,
+                                           QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(serverWatch_, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] {
+        ++serverGeneration_;
+        if (capabilities_ == Capabilities::Known) {
+            capabilities_ = Capabilities::Unknown;
+            serverCapabilities_.clear();
+        }
+    });
 }
 
 DesktopNotifier::~DesktopNotifier() = default;
@@ -32,17 +43,26 @@ void DesktopNotifier::whenCapabilitiesKnown(std::function<void()> step) {
         return;
     }
     waitingForCapabilities_.push_back(std::move(step));
-    if (capabilities_ == Capabilities::Asking)
-        return;
+    if (capabilities_ != Capabilities::Asking)
+        askCapabilities();
+}
+
+void DesktopNotifier::askCapabilities() {
     capabilities_ = Capabilities::Asking;
+    const int generation = serverGeneration_;
     auto *watcher = new QDBusPendingCallWatcher(
         bus_.asyncCall(call(QStringLiteral("GetCapabilities")), callTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, generation] {
         watcher->deleteLater();
+        if (generation != serverGeneration_) {
+            // Answered by a server that has been replaced meanwhile: ask the one there now.
+            askCapabilities();
+            return;
+        }
         const QDBusPendingReply<QStringList> reply = *watcher;
-        // Without an answer nothing is assumed; the Notify call that follows finds out again.
+        // Without an answer nothing is assumed, and nothing is kept: the next notice asks again.
         serverCapabilities_ = reply.isError() ? QStringList() : reply.value();
-        capabilities_ = Capabilities::Known;
+        capabilities_ = reply.isError() ? Capabilities::Unknown : Capabilities::Known;
         const auto steps = std::exchange(waitingForCapabilities_, {});
         for (const auto &step : steps)
             step();

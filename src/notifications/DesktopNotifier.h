@@ -10,6 +10,7 @@
 #include <vector>
 
 class QDBusPendingCall;
+class QDBusServiceWatcher;
 
 // Notices through the desktop's notification server (org.freedesktop.Notifications on the
 // session bus). Every call is asynchronous: the loop never waits for the server. Where no server
@@ -41,6 +42,7 @@ private:
     };
 
     void whenCapabilitiesKnown(std::function<void()> step);
+    void askCapabilities();
     void send(int handle, const Notice &notice);
 
 private Q_SLOTS:
@@ -54,7 +56,11 @@ private:
     std::map<int, Entry> entries_;
     std::map<uint, int> handles_; // server id -> handle
     int lastHandle_ = 0;
+    // What the server offers is asked once per server: again whenever another one takes the
+    // name (the bus says so), and again after a question nobody answered.
     enum class Capabilities { Unknown, Asking, Known } capabilities_ = Capabilities::Unknown;
+    int serverGeneration_ = 0; // counts changes of the name's owner
+    QDBusServiceWatcher *serverWatch_ = nullptr;
     QStringList serverCapabilities_;
     std::vector<std::function<void()>> waitingForCapabilities_;
 };

@@ -5,6 +5,7 @@
 #include "monitoring/Clock.h"
 #include "monitoring/Host.h"
 #include "monitoring/TRHostController.h"
+#include "notifications/NoticeText.h"
 #include "notifications/Notifier.h"
 
 #include <QStringList>
@@ -172,20 +173,21 @@ void HostAlerts::tellDown(const std::vector<Change> &changes) {
     QStringList names, lines;
     for (const Change &change : changes) {
         const auto host = change.host.lock();
-        names << host->string();
-        lines << host->string() + QStringLiteral(": ") + change.reason + QStringLiteral(" (") +
-                     displayAddress(host->address()) + QStringLiteral(")");
+        names << NoticeText::name(host->string());
+        lines << names.back() + QStringLiteral(": ") + NoticeText::reason(change.reason) +
+                     QStringLiteral(" (") + NoticeText::address(displayAddress(host->address())) +
+                     QStringLiteral(")");
     }
     if (changes.size() == 1) {
         const auto host = changes.front().host.lock();
-        notice.summary = host->string() + QStringLiteral(" is down");
-        notice.body =
-            changes.front().reason + QStringLiteral("\n") + displayAddress(host->address());
+        notice.summary = names.front() + QStringLiteral(" is down");
+        notice.body = NoticeText::reason(changes.front().reason) + QStringLiteral("\n") +
+                      NoticeText::address(displayAddress(host->address()));
     } else {
         notice.summary = QStringLiteral("%1 hosts are down: %2")
                              .arg(changes.size())
-                             .arg(names.join(QStringLiteral(", ")));
-        notice.body = lines.join(u'\n');
+                             .arg(NoticeText::list(names));
+        notice.body = NoticeText::lines(lines);
     }
     notice.action = clickAction(changes.size());
     const int handle = notifier_.show(notice);
@@ -203,16 +205,16 @@ void HostAlerts::tellUp(const std::vector<Change> &changes) {
     const QDateTime now = clock_.now();
     QStringList names;
     for (const Change &change : changes)
-        names << change.host.lock()->string();
+        names << NoticeText::name(change.host.lock()->string());
     if (changes.size() == 1) {
         const auto host = changes.front().host.lock();
-        notice.summary = host->string() + QStringLiteral(" is back up ") +
+        notice.summary = names.front() + QStringLiteral(" is back up ") +
                          downtime(changes.front().downSince.secsTo(now));
-        notice.body = displayAddress(host->address());
+        notice.body = NoticeText::address(displayAddress(host->address()));
     } else {
         notice.summary = QStringLiteral("%1 hosts are back up: %2")
                              .arg(changes.size())
-                             .arg(names.join(QStringLiteral(", ")));
+                             .arg(NoticeText::list(names));
     }
     notice.action = clickAction(changes.size());
     // The recovery takes the place of the notice that said "down", once that notice speaks of
