@@ -336,6 +336,10 @@ void HttpClient::collectFinished() {
             result.error =
                 QStringLiteral("the response is larger than %1 bytes").arg(transfer->maxBodyBytes);
             result.failure = HttpFailure::ResponseTooLarge;
+        } else if (code == CURLE_OUT_OF_MEMORY && result.status) {
+            // libcurl says "out of memory" when an answer's header line outgrows its limit.
+            result.error = QStringLiteral("a response header is too large");
+            result.failure = HttpFailure::HeaderTooLarge;
         } else if (code != CURLE_OK) {
             result.error = QString::fromUtf8(transfer->errorText[0] ? transfer->errorText
                                                                     : curl_easy_strerror(code));

@@ -33,6 +33,8 @@ QString failureReason(const HttpResult &result) {
         return QStringLiteral("not an http or https address");
     case HttpFailure::ResponseTooLarge:
         return QStringLiteral("response too large");
+    case HttpFailure::HeaderTooLarge:
+        return QStringLiteral("response header too large");
     case HttpFailure::Other:
         break;
     }

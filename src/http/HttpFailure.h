@@ -20,6 +20,7 @@ enum class HttpFailure {
     TooManyRedirects,
     NotWebAddress, // the address (or a redirect) is not http or https
     ResponseTooLarge,
+    HeaderTooLarge, // an answer began, but one of its header lines is beyond what is kept
     Other,
 };
 

@@ -97,6 +97,8 @@ void TestHttpServer::answer(QTcpSocket *socket, const QString &path) {
     } else if (verb == u"to") {
         sendAndClose(socket, response(302, "Location: " + arg.toLatin1() + "://127.0.0.1:" +
                                                QByteArray::number(port()) + "/ok\r\n"));
+    } else if (verb == u"big-header") {
+        sendAndClose(socket, response(200, "X-Big: " + QByteArray(arg.toInt(), 'a') + "\r\n"));
     } else if ((verb == u"body" || verb == u"unsized") && bodies_.contains(arg)) {
         const QByteArray body = bodies_.value(arg);
         const QByteArray length =

@@ -22,6 +22,7 @@ class QTcpSocket;
 //   /body/NAME               200 with the body served as NAME, with its Content-Length
 //   /unsized/NAME            200 with the same body, no Content-Length: it ends when the
 //                            connection closes
+//   /big-header/N            200 with one header line of N bytes
 // Anything else is 404.
 class TestHttpServer : public QObject {
     Q_OBJECT
