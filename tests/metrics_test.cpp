@@ -5,17 +5,26 @@
 #include "metrics/MetricsText.h"
 #include "metrics/ProbeMetrics.h"
 #include "monitoring/TRHostController.h"
+#include "support/ProcessLimits.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 // A sample line split up: its metric name, its labels unescaped the way Prometheus reads them,
@@ -163,6 +172,27 @@ TEST(MetricsTextTest, LabelValuesSurviveEscapingWhateverTheyHold) {
     EXPECT_FALSE(text.contains("\ntarvik_round_timestamp_seconds ")) << "no round yet, no sample";
 }
 
+TEST(MetricsTextTest, IdenticalHostsKeepSeriesOfTheirOwn) {
+    const QString target = QStringLiteral("http://a.example/");
+    const QByteArray text = MetricsText::render(
+        {probe(QStringLiteral("a"), target, true), probe(QStringLiteral("a"), target, false),
+         probe(QStringLiteral("b"), target, true), probe(QStringLiteral("a"), target, true)},
+        std::nullopt);
+    std::map<QByteArray, std::vector<std::map<QByteArray, QString>>> series;
+    for (const Sample &s : samplesOf(text))
+        series[s.name].push_back(s.labels);
+    for (const auto &[name, labelSets] : series) {
+        std::set<std::map<QByteArray, QString>> distinct(labelSets.begin(), labelSets.end());
+        EXPECT_EQ(distinct.size(), labelSets.size()) << "duplicate series of " << name.constData();
+    }
+    const auto &success = series["probe_success"];
+    ASSERT_EQ(success.size(), 4u);
+    EXPECT_EQ(success[0].count("index"), 0u) << "the first of them is labelled as before";
+    EXPECT_EQ(success[1].at("index"), QStringLiteral("2"));
+    EXPECT_EQ(success[2].count("index"), 0u) << "a host alike in target only needs none";
+    EXPECT_EQ(success[3].at("index"), QStringLiteral("3"));
+}
+
 TEST(ListenAddressTest, LoopbackUnlessAnAddressIsGiven) {
     QString error;
     const auto at = [&](const char *text) {
@@ -176,8 +206,12 @@ TEST(ListenAddressTest, LoopbackUnlessAnAddressIsGiven) {
     EXPECT_EQ(at("0.0.0.0:9100")->address, QHostAddress(QStringLiteral("0.0.0.0")));
     EXPECT_EQ(at("[::1]:9100")->address, QHostAddress(QHostAddress::LocalHostIPv6));
     EXPECT_EQ(at("192.168.1.5:65535")->port, 65535);
+    EXPECT_EQ(at("[::]:9100")->address, QHostAddress(QHostAddress::Any)) << "both families";
+    EXPECT_EQ(at("0.0.0.0:9100")->address.protocol(), QAbstractSocket::IPv4Protocol);
+    // Leading zeros and hex would be read as octal or hex: "127.0.0.010" is 127.0.0.8.
     for (const char *bad : {"", ":", "0", "65536", "-1", "+80", "9100x", "host.example:9100",
-                            "::1:9100", "[::1]9100", "[::1", "1.2.3:80", "[nope]:80"}) {
+                            "::1:9100", "[::1]9100", "[::1", "1.2.3:80", "[nope]:80",
+                            "127.0.0.010:80", "0x7f.0.0.1:80", "127.0.0.01:80", "0177.0.0.1:80"}) {
         error.clear();
         EXPECT_FALSE(at(bad)) << bad;
         EXPECT_FALSE(error.isEmpty()) << bad;
@@ -311,6 +345,78 @@ TEST_F(MetricsServerTest, ConnectionsBeyondTheLimitAreTurnedAwayAtOnce) {
     idle[1]->abort();
     ASSERT_TRUE(waitUntil([&] { return server.openConnections() == 1; }));
     EXPECT_EQ(send("GET /metrics HTTP/1.1\r\n\r\n").status, "HTTP/1.1 200 OK");
+}
+
+TEST_F(MetricsServerTest, AClientThatSendsNoWholeRequestGivesWayWhenEverySlotIsTaken) {
+    server.setMaxConnections(3);
+    server.setIdleGrace(std::chrono::milliseconds(300));
+    std::vector<std::unique_ptr<QTcpSocket>> slow;
+    for (int i = 0; i < 3; ++i) {
+        slow.push_back(connectClient());
+        slow.back()->write("G");
+    }
+    ASSERT_TRUE(waitUntil([&] { return server.openConnections() == 3; }));
+    EXPECT_EQ(send("GET /metrics HTTP/1.1\r\n\r\n").status, "HTTP/1.1 503 Service Unavailable")
+        << "within their grace they keep their slots";
+    // Past it, a scraper takes the slot of the one that waited longest.
+    ASSERT_TRUE(waitUntil(
+        [&] { return send("GET /metrics HTTP/1.1\r\n\r\n").status == "HTTP/1.1 200 OK"; }));
+    EXPECT_TRUE(waitUntil([&] { return slow[0]->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(slow[1]->state(), QAbstractSocket::ConnectedState);
+    // One that sent its request whole is never pushed out.
+    slow[1]->write("ET /metrics HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(finish(*slow[1]).status, "HTTP/1.1 200 OK");
+}
+
+TEST_F(MetricsServerTest, AcceptingResumesAfterTheProcessRanOutOfDescriptors) {
+    const QByteArray request = "GET /metrics HTTP/1.1\r\n\r\n";
+    std::vector<int> clients;
+    QSignalSpy failures(server.findChild<QTcpServer *>(), &QTcpServer::acceptError);
+    {
+        // Clients take every descriptor left, so the server's accept fails as in a flood.
+        ProcessLimit few(RLIMIT_NOFILE, rlim_t(QDir(QStringLiteral("/proc/self/fd")).count()) + 8);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(server.port());
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (;;) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            if (fd < 0)
+                break;
+            clients.push_back(fd);
+            ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to), 0);
+        }
+        ASSERT_FALSE(clients.empty());
+        ASSERT_TRUE(waitUntil([&] { return failures.count() > 0; }));
+    }
+    for (int fd : clients)
+        ::close(fd);
+    EXPECT_EQ(send(request).status, "HTTP/1.1 200 OK") << "the listener stopped for good";
+}
+
+TEST(MetricsListenTest, EveryAddressMeansBothFamilies) {
+    MetricsServer server([] { return QByteArrayLiteral("x 1\n"); });
+    QString error;
+    const std::optional<ListenAddress> at =
+        ListenAddress::parse(QStringLiteral("[::]:9477"), &error);
+    ASSERT_TRUE(at);
+    ASSERT_TRUE(server.listen(at->address, 0, &error)) << error.toStdString();
+    QList<QHostAddress> addresses{QHostAddress(QHostAddress::LocalHost)};
+    // Where the machine has IPv6 at all.
+    if (QTcpServer probe; probe.listen(QHostAddress(QHostAddress::LocalHostIPv6)))
+        addresses.append(QHostAddress(QHostAddress::LocalHostIPv6));
+    for (const QHostAddress &address : addresses) {
+        QTcpSocket socket;
+        socket.connectToHost(address, server.port());
+        ASSERT_TRUE(waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }))
+            << address.toString().toStdString();
+        socket.write("GET /metrics HTTP/1.1\r\n\r\n");
+        QByteArray answer;
+        EXPECT_TRUE(waitUntil([&] {
+            answer += socket.readAll();
+            return answer.startsWith("HTTP/1.1 200 OK");
+        })) << address.toString().toStdString();
+    }
 }
 
 // The engine's real checks, against a real server, as the exposition reports them.

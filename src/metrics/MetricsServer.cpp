@@ -14,7 +14,14 @@ MetricsServer::MetricsServer(Document document, QObject *parent)
     : QObject(parent)
     , document_(std::move(document))
     , server_(new QTcpServer(this)) {
+    clock_.start();
     connect(server_, &QTcpServer::newConnection, this, &MetricsServer::onConnection);
+    // Qt stops accepting after any failed accept but "try again". Out of descriptors (a burst of
+    // connections) the listen queue would then fill and stay full for good while the checks go
+    // on; so accepting resumes a moment later, by when descriptors have usually been freed.
+    connect(server_, &QTcpServer::acceptError, this, [this] {
+        QTimer::singleShot(acceptRetryDelay, this, [this] { server_->resumeAccepting(); });
+    });
 }
 
 MetricsServer::~MetricsServer() = default;
@@ -33,16 +40,16 @@ quint16 MetricsServer::port() const {
 
 void MetricsServer::onConnection() {
     while (QTcpSocket *socket = server_->nextPendingConnection()) {
-        ++open_;
-        connect(socket, &QObject::destroyed, this, [this] { --open_; });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        if (open_ > maxConnections_) {
+        if (int(slots_.size()) >= maxConnections_ && !freeIdleSlot()) {
             // Refused at once and cheaply: a flood of connections costs a short answer each and
             // never holds more than the limit open waiting for requests.
             answer(socket, QByteArrayLiteral("503 Service Unavailable"),
                    QByteArrayLiteral("too many connections\n"), true);
             continue;
         }
+        slots_[socket] = Slot{clock_.elapsed(), false};
+        connect(socket, &QObject::destroyed, this, [this, socket] { slots_.erase(socket); });
         // Qt stops reading from the network once this much waits unread, so a client pouring
         // bytes in holds no more than this in memory before it is answered.
         socket->setReadBufferSize(2 * maxRequestBytes);
@@ -52,49 +59,60 @@ void MetricsServer::onConnection() {
     }
 }
 
+bool MetricsServer::freeIdleSlot() {
+    const qint64 now = clock_.elapsed();
+    auto oldest = slots_.end();
+    for (auto it = slots_.begin(); it != slots_.end(); ++it)
+        if (!it->second.requestRead && now - it->second.since >= idleGrace_.count() &&
+            (oldest == slots_.end() || it->second.since < oldest->second.since))
+            oldest = it;
+    if (oldest == slots_.end())
+        return false;
+    QTcpSocket *idle = oldest->first;
+    slots_.erase(oldest);
+    idle->abort(); // disconnects, and so deletes itself
+    return true;
+}
+
 void MetricsServer::onReadable(QTcpSocket *socket) {
     if (socket->property(answeredProperty).toBool()) {
         socket->readAll(); // whatever follows the request is ignored
         return;
     }
-    const QByteArray buffered = socket->peek(maxRequestBytes + 1);
-    const qsizetype headEnd = buffered.indexOf("\r\n\r\n");
-    if (headEnd < 0) {
-        if (buffered.size() > maxRequestBytes)
-            answer(socket, QByteArrayLiteral("431 Request Header Fields Too Large"),
-                   QByteArrayLiteral("request too large\n"), true);
+    const MetricsRequest::Reading reading =
+        MetricsRequest::read(socket->peek(MetricsRequest::maxBytes + 1));
+    if (reading.verdict == MetricsRequest::Verdict::Incomplete)
         return; // wait for the rest of the head
-    }
-    socket->read(headEnd + 4);
-    const QByteArray requestLine = buffered.left(buffered.indexOf("\r\n"));
-    const QList<QByteArray> parts = requestLine.split(' ');
-    if (parts.size() != 3 || !parts[2].startsWith("HTTP/1.")) {
-        answer(socket, QByteArrayLiteral("400 Bad Request"), QByteArrayLiteral("bad request\n"),
-               true);
-        return;
-    }
-    const QByteArray &method = parts[0];
-    const bool head = method == "HEAD";
-    if (method != "GET" && !head) {
-        answer(socket, QByteArrayLiteral("405 Method Not Allowed"),
-               QByteArrayLiteral("only GET and HEAD\n"), true,
+    socket->read(reading.headBytes);
+    const QByteArray status = MetricsRequest::statusLine(reading.verdict);
+    switch (reading.verdict) {
+    case MetricsRequest::Verdict::Incomplete:
+        break;
+    case MetricsRequest::Verdict::Serve:
+        answer(socket, status, document_(), !reading.head,
+               QByteArrayLiteral("Content-Type: ") + MetricsText::contentType + "\r\n");
+        break;
+    case MetricsRequest::Verdict::NotFound:
+        answer(socket, status, QByteArrayLiteral("not found\n"), !reading.head);
+        break;
+    case MetricsRequest::Verdict::NotAllowed:
+        answer(socket, status, QByteArrayLiteral("only GET and HEAD\n"), true,
                QByteArrayLiteral("Allow: GET, HEAD\r\n"));
-        return;
+        break;
+    case MetricsRequest::Verdict::BadRequest:
+        answer(socket, status, QByteArrayLiteral("bad request\n"), true);
+        break;
+    case MetricsRequest::Verdict::TooLarge:
+        answer(socket, status, QByteArrayLiteral("request too large\n"), true);
+        break;
     }
-    QByteArray path = parts[1];
-    if (const qsizetype query = path.indexOf('?'); query >= 0)
-        path.truncate(query);
-    if (path != "/metrics") {
-        answer(socket, QByteArrayLiteral("404 Not Found"), QByteArrayLiteral("not found\n"), !head);
-        return;
-    }
-    answer(socket, QByteArrayLiteral("200 OK"), document_(), !head,
-           QByteArrayLiteral("Content-Type: ") + MetricsText::contentType + "\r\n");
 }
 
 void MetricsServer::answer(QTcpSocket *socket, const QByteArray &status, const QByteArray &body,
                            bool withBody, const QByteArray &extraHeaders) {
     socket->setProperty(answeredProperty, true);
+    if (const auto slot = slots_.find(socket); slot != slots_.end())
+        slot->second.requestRead = true;
     QByteArray response = QByteArrayLiteral("HTTP/1.1 ") + status + "\r\n" + extraHeaders;
     if (!extraHeaders.contains("Content-Type:"))
         response += "Content-Type: text/plain; charset=utf-8\r\n";

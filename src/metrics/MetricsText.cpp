@@ -1,5 +1,6 @@
 #include "metrics/MetricsText.h"
 
+#include <QHash>
 #include <QLocale>
 
 #include <array>
@@ -85,9 +86,17 @@ QByteArray MetricsText::render(const std::vector<Probe> &probes,
                                const std::optional<QDateTime> &roundStarted) {
     std::vector<QByteArray> labels;
     labels.reserve(probes.size());
-    for (const Probe &p : probes)
-        labels.push_back(QByteArrayLiteral("name=\"") + escapeLabelValue(p.name) +
-                         QByteArrayLiteral("\",target=\"") + escapeLabelValue(p.target) + '"');
+    // Two hosts alike in name and shown address would make one series twice, and Prometheus
+    // keeps only one of them; the second and later ones carry index="2", "3"... in list order.
+    QHash<QByteArray, int> seen;
+    seen.reserve(qsizetype(probes.size()));
+    for (const Probe &p : probes) {
+        QByteArray label = QByteArrayLiteral("name=\"") + escapeLabelValue(p.name) +
+                           QByteArrayLiteral("\",target=\"") + escapeLabelValue(p.target) + '"';
+        if (const int occurrence = ++seen[label]; occurrence > 1)
+            label += ",index=\"" + QByteArray::number(occurrence) + '"';
+        labels.push_back(std::move(label));
+    }
 
     QByteArray out;
     // About 870 bytes per host with loopback addresses; one allocation for a thousand hosts

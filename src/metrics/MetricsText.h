@@ -11,7 +11,8 @@
 
 // The Prometheus text exposition format (version 0.0.4) for the last check of every host, under
 // the names server-side probers use, so dashboards and alert rules written for those fit as they
-// are. Every sample carries the labels name (the host's display name) and target (its address).
+// are. Every sample carries the labels name (the host's display name) and target (its address),
+// and, only where two hosts share both, index to tell their series apart.
 class MetricsText {
 public:
     static constexpr char contentType[] = "text/plain; version=0.0.4; charset=utf-8";
