@@ -12,7 +12,8 @@ seconds=${1:-25}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
-  targets=(desktopentry desktopexec hoststore instance updatefeed url version)
+  targets=(desktopentry desktopexec historyfile hoststore instance metricsrequest updatefeed url
+           version)
 jobs=${FUZZ_JOBS:-$(nproc)}
 
 scripts/deps.sh fuzz
