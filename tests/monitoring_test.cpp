@@ -1191,6 +1191,7 @@ TEST_F(OutcomeTest, SleepDropsRequestsInFlightAndWakingRunsOneRound) {
     EXPECT_EQ(checks.count(), 0) << "the time spent asleep is in no result";
     EXPECT_EQ(rounds.count(), 1);
 
+    clock.advanceMs(3600 * 1000);
     engine.setAsleep(false);
     // The hour asleep is long past the frequency, yet the timer waits for the resume round.
     engine.tick();
