@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QIODevice>
 
 #include <limits>
 

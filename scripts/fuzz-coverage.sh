@@ -9,12 +9,15 @@ cd "$(dirname "$0")/.."
 
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
-  targets=(desktopentry desktopexec hoststore instance updatefeed url version)
+  targets=(desktopentry desktopexec historyfile hoststore instance metricsrequest updatefeed url
+           version)
 declare -A sources=(
   [desktopentry]="src/login/DesktopEntry.cpp"
   [desktopexec]="src/login/DesktopExec.cpp"
+  [historyfile]="src/history/HistoryFile.cpp"
   [hoststore]="src/monitoring/HostStore.cpp"
   [instance]="src/instance/InstanceProtocol.cpp"
+  [metricsrequest]="src/metrics/MetricsRequest.cpp"
   [updatefeed]="src/updates/UpdateFeed.cpp"
   [url]="src/http/UrlParser.cpp"
   [version]="src/updates/Version.cpp"

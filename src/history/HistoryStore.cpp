@@ -91,11 +91,11 @@ std::unique_ptr<HistoryStore::Entry> HistoryStore::load(const HistoryFile::Ident
         entry->readOnly = true;
         say(QStringLiteral("the history of \"%1\" in %2 cannot be read (%3) nor moved aside; "
                            "it is left as it is and this run's history is not saved")
-                .arg(printable(identity.name), path, why));
+                .arg(printable(identity.name), printable(path), why));
     } else {
         say(QStringLiteral("the history of \"%1\" in %2 cannot be read (%3); it was kept as %4 "
                            "and the history starts afresh")
-                .arg(printable(identity.name), path, why, kept));
+                .arg(printable(identity.name), printable(path), why, printable(kept)));
     }
     return entry;
 }
@@ -176,7 +176,7 @@ bool HistoryStore::writeEntry(const QString &key, Entry &entry) {
     QString error;
     if (!HistoryFile::write(pathOf(key), entry.identity, entry.history, &error)) {
         say(QStringLiteral("could not write the history of \"%1\" to %2: %3")
-                .arg(printable(entry.identity.name), pathOf(key), error));
+                .arg(printable(entry.identity.name), printable(pathOf(key)), error));
         return false;
     }
     entry.changed = false;

@@ -27,11 +27,13 @@ struct HttpResult;
 // Hosts carry no id, so a history belongs to a host by its address and name (and which of
 // several identical hosts it is). The position in the list would not do: dragging a row would
 // hand every history to another host. While the program runs a history also follows its host
-// object through edits, so renaming a host or changing its address keeps its history.
+// object through edits, so renaming a host or changing its address keeps its history; it is
+// written under its new name at once, since a crash would otherwise leave only the old name.
 //
 // Writes are gathered: a check marks its host's history changed and the files are written at
 // most once per flush delay, a few per event-loop turn so a thousand hosts never hold up the
-// checks, and all at once when the program quits or the store goes away.
+// checks, and all at once when the program quits or the store goes away. A write that fails
+// (a full disk) leaves the old file, says why on stderr and is tried at the next flush.
 class HistoryStore : public QObject {
     Q_OBJECT
 public:
