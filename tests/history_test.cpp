@@ -481,6 +481,39 @@ TEST_F(HistoryStoreTest, OnlyARegularFileNoLargerThanAFullRingIsRead) {
     }
 }
 
+// A file that can neither be read nor moved aside is never written over; nor is it removed when
+// its host is renamed, since then the only copy of those bytes would be gone.
+TEST_F(HistoryStoreTest, AFileThatCannotBeMovedAsideOutlivesARenameOfItsHost) {
+    // A folder so deep that the set-aside name is longer than a path may be.
+    QString deep = folder.path();
+    while (deep.size() < 4040)
+        deep += u'/' + QString(std::min<qsizetype>(200, 4040 - deep.size() - 1), u'd');
+    ASSERT_TRUE(QDir().mkpath(deep));
+    auto host = addHost(QStringLiteral("a"), QStringLiteral("/ok"));
+    QString path;
+    {
+        HistoryStore store(&engine, deep, clock);
+        checkAll();
+        ASSERT_TRUE(store.flush());
+        path = store.fileName(*host);
+    }
+    ASSERT_LE(path.size(), 4095);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.resize(file.size() - 5));
+    file.close();
+    const QByteArray unreadable = contentsOf(path);
+
+    testing::internal::CaptureStderr();
+    HistoryStore store(&engine, deep, clock);
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_NE(said.find("nor moved aside"), std::string::npos) << said;
+    host->setString(QStringLiteral("renamed"));
+    engine.save();
+    checkAll();
+    ASSERT_TRUE(store.flush());
+    EXPECT_EQ(contentsOf(path), unreadable) << "the only copy of those bytes was removed";
+}
+
 // The real tray, started under a file size limit that its last flush runs into: it says why
 // and ends normally, and the history it could not replace is still there.
 TEST_F(HistoryStoreTest, TheTraySurvivesAFileSizeLimitAtItsLastFlush) {
