@@ -371,7 +371,11 @@ TEST_F(MetricsServerTest, AClientThatSendsNoWholeRequestGivesWayWhenEverySlotIsT
 TEST_F(MetricsServerTest, AcceptingResumesAfterTheProcessRanOutOfDescriptors) {
     const QByteArray request = "GET /metrics HTTP/1.1\r\n\r\n";
     std::vector<int> clients;
-    QSignalSpy failures(server.findChild<QTcpServer *>(), &QTcpServer::acceptError);
+    // Counted by a plain function: while no descriptor is left, the sanitizers' own check of a
+    // virtual call (which opens a pipe) would fail.
+    int failures = 0;
+    QObject::connect(server.findChild<QTcpServer *>(), &QTcpServer::acceptError,
+                     [&failures] { ++failures; });
     {
         // Clients take every descriptor left, so the server's accept fails as in a flood.
         ProcessLimit few(RLIMIT_NOFILE, rlim_t(QDir(QStringLiteral("/proc/self/fd")).count()) + 8);
@@ -387,7 +391,7 @@ TEST_F(MetricsServerTest, AcceptingResumesAfterTheProcessRanOutOfDescriptors) {
             ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to), 0);
         }
         ASSERT_FALSE(clients.empty());
-        ASSERT_TRUE(waitUntil([&] { return failures.count() > 0; }));
+        ASSERT_TRUE(waitUntil([&] { return failures > 0; }));
     }
     for (int fd : clients)
         ::close(fd);
