@@ -230,7 +230,7 @@ TEST_F(AlertsTest, MarkupIsEscapedForWhicheverServerIsThereNow) {
     std::vector<Notice> fallen;
     notifier.setFallback([&](const Notice &notice) { fallen.push_back(notice); });
     const Notice notice{QStringLiteral("2 hosts are down: <b>x</b>, y"),
-                        QStringLiteral("<b>x</b>: HTTP 503"), true};
+                        QStringLiteral("<b>x</b>: HTTP 503"), true, QString()};
     notifier.show(notice);
     ASSERT_TRUE(waitUntil([&] { return fallen.size() == 1; })) << "no server yet";
 
