@@ -859,6 +859,7 @@ TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevis
         return layout && !layout->second.find(QStringLiteral("Start"));
     }));
     EXPECT_TRUE(HostStore::readStoredHosts()->at(1)->isActive());
+    const uint revisionBefore = layout->first;
     bus.click(menuItem, before.value(QStringLiteral("/up/Remove")));
     ASSERT_TRUE(waitUntil([&] {
         layout = bus.layout(menuItem);
@@ -866,7 +867,7 @@ TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevis
     }));
     // The structure changed: the desktop is told with a newer revision.
     ASSERT_TRUE(waitUntil([&] { return !bus.layoutUpdates().isEmpty(); }));
-    EXPECT_GT(bus.layoutUpdates().last(), layout->first);
+    EXPECT_GT(bus.layoutUpdates().last(), revisionBefore);
     const QMap<QString, int> left = idsOf(layout->second);
     EXPECT_EQ(left.value(QStringLiteral("/down/Pause")),
               before.value(QStringLiteral("/down/Pause")));

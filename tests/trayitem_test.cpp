@@ -1,12 +1,22 @@
-// The tray item layer: what reaches the tray, and how a click's keys are read.
+// The tray item layer: what reaches the tray, as a desktop's D-Bus tray reads it on a private
+// bus, and how a click's keys are read.
 #include "monitoring/HostStatusItemFace.h"
+#include "support/DesktopTrayBus.h"
 #include "support/PrivateDisplay.h"
 #include "support/TestSupport.h"
+#include "trayitem/ExportedMenu.h"
 #include "trayitem/ModifierFlags.h"
 #include "trayitem/StatusItem.h"
+#include "trayitem/StatusNotifierItem.h"
+#include "trayitem/StatusNotifierWatch.h"
 
+#include <QActionGroup>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QMenu>
-#include <QSystemTrayIcon>
+#include <QPainter>
+#include <QSignalSpy>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
@@ -15,6 +25,8 @@
 #include <X11/XKBlib.h>
 
 namespace {
+using Entry = DesktopTrayBus::MenuEntry;
+
 // What Qt's XEmbed tray shows for a tooltip: a Qt tooltip reads text that looks like markup as
 // markup.
 QString shownTooltip(const QString &tip) {
@@ -25,38 +37,245 @@ QString shownTooltip(const QString &tip) {
     return document.toPlainText();
 }
 
-TEST(StatusItemTest, AToolTipShowsAsTypedWithItsLineBreaks) {
-    StatusItem item(20);
+// Items of the test's own on a private bus whose watcher has a tray host, read over the bus.
+class ExportedItemTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString(); }
+
+    // The bus name and path the watcher lists for `item`, once it has registered.
+    QString registered(const StatusItem &item) {
+        const QString name = item.statusNotifierItem()->serviceName() +
+                             QString::fromLatin1(StatusNotifierItem::itemPath);
+        EXPECT_TRUE(waitUntil([&] { return bus.registeredItems().contains(name); }))
+            << name.toStdString();
+        return name;
+    }
+    std::pair<uint, Entry> layoutOf(const QString &item) {
+        std::optional<std::pair<uint, Entry>> layout = bus.layout(item);
+        EXPECT_TRUE(layout.has_value());
+        return layout.value_or(std::pair<uint, Entry>());
+    }
+
+    DesktopTrayBus bus;
+    StatusNotifierWatch watch{bus.address()};
+};
+
+TEST_F(ExportedItemTest, AToolTipShowsAsTypedWithItsLineBreaks) {
+    StatusItem item(20, watch);
     const QString typed = QStringLiteral("<b>x</b> & R&D\nAddress: http://a/?q=<i>\n\n  Click");
     item.button()->setToolTip(typed);
-    const auto *tray = item.findChild<QSystemTrayIcon *>();
-    ASSERT_TRUE(tray);
-    EXPECT_EQ(shownTooltip(tray->toolTip()), typed);
+    const QString name = registered(item);
+    EXPECT_EQ(bus.toolTip(name), typed) << "a D-Bus tray takes plain text";
+    EXPECT_TRUE(waitUntil([&] { return item.isExported(); }));
 
-    // Trays that draw tooltips themselves take them as plain text.
+    // Qt's XEmbed tray reads markup, so there the text is escaped to show as typed.
+    EXPECT_EQ(shownTooltip(StatusItem::toolTipForTray(typed, false)), typed);
     EXPECT_EQ(StatusItem::toolTipForTray(typed, true), typed);
     EXPECT_EQ(StatusItem::toolTipForTray(QString(), false), QString());
 }
 
-TEST(StatusItemTest, AClickRunsTheActionEvenWithAContextMenu) {
-    StatusItem item(20);
+TEST_F(ExportedItemTest, AClickRunsTheActionAndTheMenuComesOnTheRightClick) {
+    StatusItem item(20, watch);
     int clicks = 0;
     item.button()->setAction([&] { ++clicks; });
     QMenu context;
+    context.addAction(QStringLiteral("Pause"));
     item.setContextMenu(&context);
-    const auto *tray = item.findChild<QSystemTrayIcon *>();
-    ASSERT_TRUE(tray);
-    EXPECT_EQ(tray->contextMenu(), &context);
-    Q_EMIT const_cast<QSystemTrayIcon *>(tray)->activated(QSystemTrayIcon::Trigger);
-    EXPECT_EQ(clicks, 1);
+    const QString name = registered(item);
+    const auto [service, path] =
+        std::make_pair(name.section(u'/', 0, 0), u'/' + name.section(u'/', 1));
+    bus.call(service, path, QStringLiteral("org.kde.StatusNotifierItem"),
+             QStringLiteral("Activate"), {0, 0});
+    EXPECT_TRUE(waitUntil([&] { return clicks == 1; }));
     EXPECT_FALSE(context.isVisible());
+    EXPECT_TRUE(layoutOf(name).second.find(QStringLiteral("Pause")));
 
-    // A menu that opens on click takes over the tray's context menu too.
+    // A menu that opens on click takes over the exported menu too, and a click opens it.
     QMenu menu;
+    menu.addAction(QStringLiteral("Manage"));
     item.setMenu(&menu);
-    EXPECT_EQ(tray->contextMenu(), &menu);
+    QSignalSpy popUps(&item, &StatusItem::menuWillPopUp);
+    bus.call(service, path, QStringLiteral("org.kde.StatusNotifierItem"),
+             QStringLiteral("Activate"), {0, 0});
+    EXPECT_TRUE(waitUntil([&] { return popUps.count() == 1; }));
+    EXPECT_EQ(clicks, 1);
+    menu.hide();
+    EXPECT_TRUE(layoutOf(name).second.find(QStringLiteral("Manage")));
     item.setMenu(nullptr);
-    EXPECT_EQ(tray->contextMenu(), &context);
+    EXPECT_TRUE(waitUntil([&] { return layoutOf(name).second.find(QStringLiteral("Pause")); }));
+}
+
+TEST_F(ExportedItemTest, TheIconGoesOutInEverySizeAsNetworkOrderARGB) {
+    StatusItem item(20, watch);
+    QPixmap red(64, 64);
+    red.fill(QColor(255, 0, 0));
+    item.button()->setImage(QIcon(red));
+    item.button()->setImagePosition(StatusItemButton::ImagePosition::ImageOnly);
+    const QString name = registered(item);
+    const QDBusArgument images =
+        bus.property(name, QStringLiteral("IconPixmap")).value<QDBusArgument>();
+    QList<StatusNotifierItem::Image> sizes;
+    images >> sizes;
+    ASSERT_EQ(sizes.size(), qsizetype(std::size(StatusNotifierItem::iconSizes)));
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        const StatusNotifierItem::Image &image = sizes[i];
+        EXPECT_EQ(image.width, StatusNotifierItem::iconSizes[i]);
+        EXPECT_EQ(image.pixels.size(), qsizetype(image.width) * image.height * 4);
+        // The middle pixel: opaque red, alpha first.
+        const qsizetype middle = (qsizetype(image.height / 2) * image.width + image.width / 2) * 4;
+        EXPECT_EQ(image.pixels.mid(middle, 4), QByteArray::fromHex("ffff0000"))
+            << image.width << " px";
+    }
+}
+
+TEST_F(ExportedItemTest, AnItemLeavesTheBusWithItsObject) {
+    auto item = std::make_unique<StatusItem>(20, watch);
+    registered(*item);
+    const QString service = item->statusNotifierItem()->serviceName();
+    const QDBusConnection client =
+        QDBusConnection::connectToBus(bus.address(), QStringLiteral("probe"));
+    EXPECT_TRUE(client.interface()->isServiceRegistered(service).value());
+    item.reset();
+    EXPECT_TRUE(waitUntil([&] {
+        return !client.interface()->isServiceRegistered(service).value();
+    })) << "the watcher drops an item whose name is gone";
+    QDBusConnection::disconnectFromBus(QStringLiteral("probe"));
+}
+
+// The menu as the desktop reads it: every kind of entry with its properties, ids that last as
+// long as their actions, and word of each change, as properties or as a new layout.
+TEST_F(ExportedItemTest, TheMenuReadsAsItIsAndEachChangeIsSent) {
+    QMenu menu;
+    QAction *manage = menu.addAction(QStringLiteral("&Manage"));
+    menu.addSeparator();
+    QMenu frequencies(QStringLiteral("Ping Frequency"));
+    QActionGroup group(&frequencies);
+    for (const char *title : {"1 minute", "5 minutes"}) {
+        QAction *choice = frequencies.addAction(QString::fromLatin1(title));
+        choice->setCheckable(true);
+        group.addAction(choice);
+    }
+    frequencies.actions().first()->setChecked(true);
+    menu.addMenu(&frequencies);
+    QAction *login = menu.addAction(QStringLiteral("Launch at Login"));
+    login->setCheckable(true);
+    QAction *off = menu.addAction(QStringLiteral("Support"));
+    off->setEnabled(false);
+    QAction *hidden = menu.addAction(QStringLiteral("Hidden"));
+    hidden->setVisible(false);
+    int manageClicks = 0;
+    QObject::connect(manage, &QAction::triggered, [&] { ++manageClicks; });
+
+    StatusItem item(20, watch);
+    item.setMenu(&menu);
+    const QString name = registered(item);
+    auto [revision, root] = layoutOf(name);
+    ASSERT_EQ(root.children.size(), 6u);
+    // Each entry's label and some of its properties.
+    const QString label = QStringLiteral("label");
+    const std::vector<std::vector<std::pair<QString, QVariant>>> expected = {
+        {{label, QStringLiteral("_Manage")},
+         {QStringLiteral("enabled"), true},
+         {QStringLiteral("visible"), true}},
+        {{QStringLiteral("type"), QStringLiteral("separator")}, {QStringLiteral("visible"), true}},
+        {{label, QStringLiteral("Ping Frequency")},
+         {QStringLiteral("children-display"), QStringLiteral("submenu")}},
+        {{label, QStringLiteral("Launch at Login")},
+         {QStringLiteral("toggle-type"), QStringLiteral("checkmark")},
+         {QStringLiteral("toggle-state"), 0}},
+        {{label, QStringLiteral("Support")}, {QStringLiteral("enabled"), false}},
+        {{label, QStringLiteral("Hidden")}, {QStringLiteral("visible"), false}},
+    };
+    for (size_t i = 0; i < expected.size(); ++i)
+        for (const auto &[key, value] : expected[i])
+            EXPECT_EQ(root.children[i].properties.value(key), value)
+                << "entry " << i << ": " << key.toStdString() << " is "
+                << root.children[i].properties.value(key).toString().toStdString();
+    const Entry &submenu = root.children[2];
+    ASSERT_EQ(submenu.children.size(), 2u);
+    EXPECT_EQ(submenu.children[0].properties.value(QStringLiteral("toggle-type")),
+              QStringLiteral("radio"));
+    EXPECT_EQ(submenu.children[0].properties.value(QStringLiteral("toggle-state")), 1);
+    EXPECT_EQ(submenu.children[1].properties.value(QStringLiteral("toggle-state")), 0);
+
+    // A click from the desktop runs the action, after the answer.
+    bus.click(name, root.children[0].id);
+    EXPECT_TRUE(waitUntil([&] { return manageClicks == 1; }));
+
+    // A change of text or state is new properties of the same items, not a new layout.
+    bus.watchLayoutUpdates(name);
+    manage->setText(QStringLiteral("Manage Hosts"));
+    login->setChecked(true);
+    std::pair<uint, Entry> now;
+    ASSERT_TRUE(waitUntil([&] {
+        now = layoutOf(name);
+        return now.second.find(QStringLiteral("Manage Hosts"));
+    }));
+    EXPECT_EQ(now.second.children[0].id, root.children[0].id);
+    EXPECT_EQ(now.second.children[3].properties.value(QStringLiteral("toggle-state")), 1);
+    EXPECT_EQ(now.first, revision);
+    spin(100);
+    EXPECT_TRUE(bus.layoutUpdates().isEmpty());
+
+    // An action coming or going is a new layout, with a newer revision; the rest keep their ids.
+    QAction *quit = menu.addAction(QStringLiteral("Quit"));
+    ASSERT_TRUE(waitUntil([&] { return !bus.layoutUpdates().isEmpty(); }));
+    EXPECT_GT(bus.layoutUpdates().last(), revision);
+    now = layoutOf(name);
+    EXPECT_EQ(now.first, bus.layoutUpdates().last());
+    ASSERT_TRUE(now.second.find(QStringLiteral("Quit")));
+    EXPECT_EQ(now.second.children[2].id, root.children[2].id);
+    EXPECT_EQ(now.second.children[2].children[1].id, root.children[2].children[1].id);
+    delete quit;
+    ASSERT_TRUE(waitUntil([&] { return bus.layoutUpdates().size() >= 2; }));
+    EXPECT_FALSE(layoutOf(name).second.find(QStringLiteral("Quit")));
+}
+
+TEST_F(ExportedItemTest, TheDesktopOpeningAndClosingTheMenuIsTheMenusOwnShowAndHide) {
+    QMenu menu;
+    menu.addAction(QStringLiteral("Manage"));
+    QMenu more(QStringLiteral("More"));
+    more.addAction(QStringLiteral("Support"));
+    QAction *moreItem = menu.addMenu(&more);
+    QSignalSpy shown(&menu, &QMenu::aboutToShow);
+    QSignalSpy hidden(&menu, &QMenu::aboutToHide);
+    QSignalSpy moreShown(&more, &QMenu::aboutToShow);
+    // A row made when the menu is about to show is in the layout the desktop reads next.
+    QObject::connect(&menu, &QMenu::aboutToShow, [&] {
+        menu.insertAction(menu.actions().first(), new QAction(QStringLiteral("Row"), &menu));
+    });
+    StatusItem item(20, watch);
+    item.setMenu(&menu);
+    const QString name = registered(item);
+    const QString service = name.section(u'/', 0, 0);
+    const QString path = QString::fromLatin1(StatusNotifierItem::menuObjectPath);
+    const QString interface = QStringLiteral("com.canonical.dbusmenu");
+
+    const QDBusMessage reply =
+        bus.call(service, path, interface, QStringLiteral("AboutToShow"), {0});
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(shown.count(), 1);
+    EXPECT_TRUE(reply.arguments().value(0).toBool()) << "the layout changed on the way";
+    EXPECT_TRUE(layoutOf(name).second.find(QStringLiteral("Row")));
+
+    const int moreId = layoutOf(name).second.find(QStringLiteral("More"))->id;
+    bus.call(service, path, interface, QStringLiteral("AboutToShow"), {moreId});
+    EXPECT_EQ(moreShown.count(), 1);
+    bus.call(service, path, interface, QStringLiteral("Event"),
+             {0, QStringLiteral("closed"), QVariant::fromValue(QDBusVariant(0)), uint(0)});
+    EXPECT_EQ(hidden.count(), 1);
+    EXPECT_EQ(moreItem->menu(), &more);
+}
+
+// Labels as Qt's own export wrote them: the first "&" is the mnemonic and becomes "_".
+TEST(ExportedMenuTest, LabelsTakeTheMnemonicAsTheDesktopWritesIt) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"Manage", "Manage"}, {"&Quit", "_Quit"}, {"R&&D", "R_&D"},
+        {"a_b", "a_b"},       {"end&", "end&"},
+    };
+    for (const auto &[text, label] : cases)
+        EXPECT_EQ(ExportedMenu::labelFor(QString::fromLatin1(text)), QString::fromLatin1(label))
+            << text;
 }
 
 // Qt's modifiers leave Caps Lock out; the X server's keyboard extension tells it. The lock is

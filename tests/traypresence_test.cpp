@@ -1,20 +1,34 @@
 // Whether a tray shows Tarvik, followed on a private session bus with a small StatusNotifierWatcher
-// of the test's own, and the window Tarvik opens while there is none.
+// of the test's own and on a private X server, the window Tarvik opens while there is none, and
+// that no tray, however slow or stuck, ever holds up Tarvik's event loop.
 #include "app/TRAppDelegate.h"
+#include "instance/InstanceClient.h"
+#include "instance/InstanceProtocol.h"
+#include "monitoring/HostStore.h"
 #include "statusmenu/TRMenuBarController.h"
+#include "support/DesktopTrayBus.h"
 #include "support/FakeStatusNotifierWatcher.h"
+#include "support/PrivateDisplay.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestSupport.h"
+#include "support/TrayAppProcess.h"
+#include "trayitem/StatusItem.h"
+#include "trayitem/StatusNotifierWatch.h"
 #include "traypresence/NoTrayWindow.h"
 #include "traypresence/TrayPresence.h"
 #include "windows/TRHostsWindow.h"
 #include "windows/TRHostsWindowController.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+// Xlib last: its macros would clash with the names above.
+#include <X11/Xlib.h>
 
 namespace {
 using FakeWatcher = FakeStatusNotifierWatcher;
@@ -23,8 +37,8 @@ class TrayPresenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
-        presence = std::make_unique<TrayPresence>([this] { return embeddedTray; },
-                                                  bus.connect(QStringLiteral("presence")));
+        watch = std::make_unique<StatusNotifierWatch>(bus.address());
+        presence = std::make_unique<TrayPresence>([this] { return embeddedTray; }, *watch);
         QObject::connect(presence.get(), &TrayPresence::trayShownChanged,
                          [this](bool shown) { answers.push_back(shown); });
     }
@@ -36,6 +50,7 @@ protected:
     PrivateSessionBus bus;
     bool embeddedTray = false;
     FakeWatcher watcher{bus.connect(QStringLiteral("watcher"))};
+    std::unique_ptr<StatusNotifierWatch> watch;
     std::unique_ptr<TrayPresence> presence;
     std::vector<bool> answers;
 };
@@ -74,6 +89,132 @@ TEST_F(TrayPresenceTest, AnEmbeddedTrayComingAndGoingIsNoticedWithoutAWatcher) {
     ASSERT_TRUE(shownBecomes(true, 3 * TrayPresence::embeddedTrayPollMs));
     embeddedTray = false;
     ASSERT_TRUE(shownBecomes(false, 3 * TrayPresence::embeddedTrayPollMs));
+}
+
+// An XEmbed tray is whoever holds the X server's tray selection; no panel is asked.
+TEST(EmbeddedTrayTest, TheTraySelectionOfTheXServerTells) {
+    PrivateDisplay x;
+    ASSERT_TRUE(x.isRunning()) << x.error().toStdString();
+    Display *display = XOpenDisplay(x.name().toLocal8Bit().constData());
+    ASSERT_TRUE(display);
+    EXPECT_FALSE(TrayPresence::embeddedTrayOn(display));
+    const Atom selection = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
+    const Window tray =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(display, selection, tray, CurrentTime);
+    XSync(display, False);
+    EXPECT_TRUE(TrayPresence::embeddedTrayOn(display));
+    XSetSelectionOwner(display, selection, None, CurrentTime);
+    XSync(display, False);
+    EXPECT_FALSE(TrayPresence::embeddedTrayOn(display)) << "the tray went away";
+    XDestroyWindow(display, tray);
+    XCloseDisplay(display);
+    EXPECT_FALSE(TrayPresence::embeddedTrayOn(nullptr)) << "no X server, no XEmbed tray";
+}
+
+// The longest gap between the ticks of a 10 ms timer while `work` runs and the loop then turns
+// for `ms`: how long the event loop was held up.
+qint64 longestStall(const std::function<void()> &work, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer ticks;
+    ticks.setInterval(10);
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    ticks.start();
+    work();
+    spin(ms);
+    return std::max(longest, clock.elapsed() - last);
+}
+
+// A panel that is stuck (its thread busy elsewhere) and answers only much later: Tarvik asks it
+// whether a host is there and registers three items with it meanwhile, and its loop turns on.
+TEST(StuckTrayTest, APanelThatDoesNotAnswerNeverHoldsUpTheLoop) {
+    DesktopTrayBus bus;
+    ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
+    StatusNotifierWatch watch(bus.address());
+    bus.hang();
+    TrayPresence presence([] { return false; }, watch);
+    std::vector<std::unique_ptr<StatusItem>> items;
+    QMenu menu;
+    menu.addAction(QStringLiteral("Manage"));
+    const qint64 stall = longestStall(
+        [&] {
+            presence.start();
+            for (int i = 0; i < 3; ++i) {
+                items.push_back(std::make_unique<StatusItem>(20, watch));
+                items.back()->setMenu(&menu);
+                items.back()->button()->setToolTip(QStringLiteral("item %1").arg(i));
+            }
+            presence.reevaluate();
+        },
+        1500);
+    EXPECT_LT(stall, 1000) << "the loop stood still for " << stall << " ms";
+    EXPECT_FALSE(presence.isTrayShown().has_value()) << "no answer yet";
+    EXPECT_TRUE(bus.registeredItems().isEmpty());
+
+    // The late answers arrive and count.
+    bus.release();
+    EXPECT_TRUE(waitUntil([&] { return presence.isTrayShown() == true; }));
+    EXPECT_TRUE(waitUntil([&] { return bus.registeredItems().size() == 3; }))
+        << bus.registeredItems().join(u' ').toStdString();
+    EXPECT_TRUE(waitUntil([&] { return items.front()->isExported(); }));
+}
+
+// The real Tarvik (its main icon and two host icons) on an X display, with a panel that, like
+// LXQt's, calls every item back with blocking calls as it registers, and that is stuck when
+// Tarvik starts. Tarvik keeps answering meanwhile, registers every item once the panel wakes,
+// answers each call back, and registers them all again when the panel restarts.
+TEST(StuckTrayTest, ThePanelCallingBackWhileTarvikRegistersDoesNotDeadlock) {
+    PrivateDisplay x;
+    ASSERT_TRUE(x.isRunning()) << x.error().toStdString();
+    DesktopTrayBus bus;
+    ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
+    resetSettings();
+    auto first = makeHost(QStringLiteral("first"), QStringLiteral("http://127.0.0.1:9/"));
+    auto second = makeHost(QStringLiteral("second"), QStringLiteral("http://127.0.0.1:9/"));
+    first->setHasMenuBarItem(true);
+    second->setHasMenuBarItem(true);
+    ASSERT_TRUE(HostStore::write({first, second}));
+    // Far longer than an answer takes, far shorter than D-Bus's own 25 s timeout.
+    bus.callBackOnRegistration(8000);
+    bus.hang();
+
+    TrayAppProcess tarvik(QStringLiteral(TARVIK_BINARY), x.name());
+    const QString socket = InstanceProtocol::socketPath(QStringLiteral("com.morvane.Tarvik"));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return InstanceClient::request(socket, InstanceProtocol::query, {}, 1000).outcome ==
+                   InstanceClient::Outcome::Answered;
+        },
+        10000))
+        << tarvik.output().toStdString();
+    // While the panel is stuck, Tarvik answers as quickly as ever.
+    for (int i = 0; i < 5; ++i) {
+        const auto answer = InstanceClient::request(socket, InstanceProtocol::query, {}, 3000);
+        EXPECT_EQ(answer.outcome, InstanceClient::Outcome::Answered)
+            << "question " << i << " while the panel is stuck: " << answer.error.toStdString();
+        spin(200);
+    }
+
+    bus.release();
+    ASSERT_TRUE(waitUntil([&] { return bus.callBacks().size() >= 3; }, 20000))
+        << bus.callBacks().size() << " call backs; " << tarvik.output().toStdString();
+    for (const DesktopTrayBus::CallBack &back : bus.callBacks())
+        EXPECT_TRUE(back.answered) << back.item.toStdString() << " after " << back.ms << " ms";
+    EXPECT_EQ(bus.registeredItems().size(), 3) << bus.registeredItems().join(u' ').toStdString();
+
+    // The panel restarts: a new watcher, which knows no items yet.
+    bus.restart();
+    ASSERT_TRUE(waitUntil([&] { return bus.callBacks().size() >= 6; }, 20000))
+        << bus.callBacks().size() << " call backs after the restart";
+    for (const DesktopTrayBus::CallBack &back : bus.callBacks())
+        EXPECT_TRUE(back.answered) << back.item.toStdString() << " after " << back.ms << " ms";
+    EXPECT_EQ(bus.registeredItems().size(), 3) << "every item registered again";
 }
 
 // The application as it starts on a desktop without a tray.

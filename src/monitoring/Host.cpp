@@ -43,9 +43,9 @@ std::unique_ptr<StatusItem> Host::makeStatusItem() {
         if (const auto target = host.lock())
             target->edit(ModifierFlags::current());
     });
-    // Where the tray shows menus itself a click carries no keys; the menu offers the rest.
-    if (StatusItem::menusAreExported())
-        new HostIconMenu(weak_from_this(), item.get()); // owned by the item
+    // Where the tray shows menus itself a click carries no keys; the menu offers the rest. The
+    // item shows it only on such a tray.
+    new HostIconMenu(weak_from_this(), item.get()); // owned by the item
     return item;
 }
 

@@ -361,7 +361,11 @@ void TRHostController::addStatusItems(const HostList &hosts) {
     for (const std::shared_ptr<Host> &host : hosts) {
         if (!host->hasMenuBarItem())
             continue;
-        statusItems_[host.get()] = host->makeStatusItem();
+        auto item = host->makeStatusItem();
+        // The tooltip leaves the click gestures out where the tray's clicks carry no keys.
+        connect(item.get(), &StatusItem::exportedChanged, this,
+                [this, target = host.get()] { updateStatusItem(*target); });
+        statusItems_[host.get()] = std::move(item);
         updateStatusItem(*host);
     }
 }
@@ -371,7 +375,7 @@ void TRHostController::updateStatusItem(Host &host) {
     if (!item)
         return;
     const AttributedText title = HostStatusItemFace::title(host);
-    item->button()->setToolTip(HostStatusItemFace::toolTip(host, !StatusItem::menusAreExported()));
+    item->button()->setToolTip(HostStatusItemFace::toolTip(host, !item->isExported()));
     item->button()->setAttributedTitle(title);
     item->setLength(HostStatusItemFace::length(title));
 }

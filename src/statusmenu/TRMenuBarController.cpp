@@ -43,9 +43,16 @@ TRMenuBarController::TRMenuBarController(QObject *parent)
     , menu_(std::make_unique<QMenu>())
     , pingFrequencyMenu_(std::make_unique<QMenu>())
     , moreMenu_(std::make_unique<QMenu>())
-    , menuIsExported_(StatusItem::menusAreExported()) {
+    , menuIsExported_(statusItem_->isExported()) {
     statusItem_->button()->setImage(NamedImages::icon(QStringLiteral("menubarIcon")));
     statusItem_->setMenu(menu_.get());
+    // The tray is known a moment after the start, and may change kind while Tarvik runs (a
+    // panel started later): the rows take the form that tray reads.
+    connect(statusItem_.get(), &StatusItem::exportedChanged, this, [this](bool exported) {
+        menuIsExported_ = exported;
+        if (!menu_->isVisible())
+            setRowsExported(exported);
+    });
     // Tarvik's own pop-up can show widgets even where the desktop shows an exported copy.
     connect(statusItem_.get(), &StatusItem::menuWillPopUp, this,
             [this] { setRowsExported(false); });

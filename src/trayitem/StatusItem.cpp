@@ -1,37 +1,85 @@
 #include "trayitem/StatusItem.h"
 
 #include "drawing/PaintedIcon.h"
+#include "trayitem/EmbeddedTrayRoute.h"
 #include "trayitem/StatusItemRenderer.h"
+#include "trayitem/StatusNotifierItem.h"
+#include "trayitem/StatusNotifierWatch.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
 #include <QMenu>
 #include <QPalette>
 #include <QSystemTrayIcon>
 
 StatusItem::StatusItem(qreal length, QObject *parent)
+    : StatusItem(length, StatusNotifierWatch::session(), parent) {}
+
+StatusItem::StatusItem(qreal length, StatusNotifierWatch &watch, QObject *parent)
     : QObject(parent)
     , length_(length)
     , button_(this)
-    , tray_(new QSystemTrayIcon(this)) {
+    , watch_(watch) {
     button_.setWindowFrameSource([this]() -> std::optional<QRect> {
+        if (!tray_ || !tray_->isVisible())
+            return std::nullopt;
         const QRect geometry = tray_->geometry();
-        if (!tray_->isVisible() || geometry.isEmpty())
+        if (geometry.isEmpty())
             return std::nullopt;
         return geometry;
     });
     connect(&button_, &StatusItemButton::changed, this, &StatusItem::refresh);
-    connect(tray_, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) { onActivated(int(reason)); });
+    if (watch_.isConnected()) {
+        statusNotifierItem_ = std::make_unique<StatusNotifierItem>(watch_);
+        statusNotifierItem_->setActivationHandler(
+            [this](StatusNotifierItem::Activation activation) {
+                if (activation == StatusNotifierItem::Activation::Primary)
+                    onActivated(QSystemTrayIcon::Trigger);
+            });
+    }
+    connect(&watch_, &StatusNotifierWatch::hostRegisteredChanged, this, &StatusItem::follow);
+    connect(&EmbeddedTrayRoute::instance(), &EmbeddedTrayRoute::decided, this, &StatusItem::follow);
     refresh();
-    tray_->show();
+    follow();
 }
 
 StatusItem::~StatusItem() {
-    tray_->hide();
+    showEmbedded(false);
+}
+
+void StatusItem::follow() {
+    const std::optional<bool> host = watch_.hostRegistered();
+    // While the tray is not known yet, nothing is shown rather than the wrong kind of icon.
+    const bool exported = host.value_or(false) && statusNotifierItem_;
+    if (host == false) {
+        EmbeddedTrayRoute &route = EmbeddedTrayRoute::instance();
+        if (!route.isOpen())
+            route.ask();
+        showEmbedded(route.isOpen().value_or(false));
+    } else {
+        showEmbedded(false);
+    }
+    if (exported != exported_) {
+        exported_ = exported;
+        Q_EMIT exportedChanged(exported);
+    }
+}
+
+void StatusItem::showEmbedded(bool shown) {
+    if (!shown) {
+        if (tray_)
+            tray_->hide();
+        return;
+    }
+    if (!tray_) {
+        tray_ = new QSystemTrayIcon(this);
+        connect(tray_, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) { onActivated(int(reason)); });
+        // Qt pops the menu up itself on a right click.
+        tray_->setContextMenu(menu_);
+        refresh();
+    }
+    tray_->show();
 }
 
 void StatusItem::setLength(qreal length) {
@@ -41,15 +89,16 @@ void StatusItem::setLength(qreal length) {
 
 void StatusItem::setMenu(QMenu *menu) {
     menu_ = menu;
-    // Exporting trays read the menu from here; elsewhere Tarvik pops it up itself on a left
-    // click, and Qt does so on a right click.
-    tray_->setContextMenu(menu ? menu : contextMenu_.data());
+    if (statusNotifierItem_)
+        statusNotifierItem_->setMenu(menu ? menu : contextMenu_.data());
+    if (tray_)
+        tray_->setContextMenu(menu);
 }
 
 void StatusItem::setContextMenu(QMenu *menu) {
     contextMenu_ = menu;
-    if (!menu_)
-        tray_->setContextMenu(menu);
+    if (!menu_ && statusNotifierItem_)
+        statusNotifierItem_->setMenu(menu);
 }
 
 QString StatusItem::toolTipForTray(const QString &text, bool exported) {
@@ -73,8 +122,15 @@ QIcon StatusItem::renderedIcon() const {
 }
 
 void StatusItem::refresh() {
-    tray_->setIcon(renderedIcon());
-    tray_->setToolTip(toolTipForTray(button_.toolTip(), menusAreExported()));
+    const QIcon icon = renderedIcon();
+    if (statusNotifierItem_) {
+        statusNotifierItem_->setIcon(icon);
+        statusNotifierItem_->setToolTip(toolTipForTray(button_.toolTip(), true));
+    }
+    if (tray_) {
+        tray_->setIcon(icon);
+        tray_->setToolTip(toolTipForTray(button_.toolTip(), false));
+    }
 }
 
 void StatusItem::popUpMenu() {
@@ -96,20 +152,11 @@ void StatusItem::onActivated(int reason) {
 }
 
 void StatusItem::showMessage(const QString &title, const QString &body, bool critical) {
-    tray_->showMessage(title, body,
-                       critical ? QSystemTrayIcon::Critical : QSystemTrayIcon::Information);
+    if (tray_ && tray_->isVisible())
+        tray_->showMessage(title, body,
+                           critical ? QSystemTrayIcon::Critical : QSystemTrayIcon::Information);
 }
 
 bool StatusItem::menusAreExported() {
-    // The same test Qt makes when it chooses between the D-Bus tray and the XEmbed one.
-    static const bool exported = [] {
-        const QDBusConnection bus = QDBusConnection::sessionBus();
-        const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-        if (!bus.isConnected() || !bus.interface() ||
-            !bus.interface()->isServiceRegistered(watcher))
-            return false;
-        QDBusInterface probe(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
-        return probe.property("IsStatusNotifierHostRegistered").toBool();
-    }();
-    return exported;
+    return StatusNotifierWatch::session().hostRegistered().value_or(false);
 }

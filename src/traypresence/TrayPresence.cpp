@@ -1,79 +1,66 @@
 #include "traypresence/TrayPresence.h"
 
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDBusServiceWatcher>
-#include <QDBusVariant>
-#include <QSystemTrayIcon>
+#include "trayitem/StatusNotifierWatch.h"
 
-namespace {
-QString watcherName() {
-    return QString::fromLatin1(TrayPresence::watcherService);
-}
-} // namespace
+#include <QGuiApplication>
 
-TrayPresence::TrayPresence(EmbeddedTrayProbe embeddedTray, const QDBusConnection &bus,
+// Xlib last: its macros (None, Bool, Status...) would clash with Qt's names.
+#include <X11/Xlib.h>
+
+TrayPresence::TrayPresence(EmbeddedTrayProbe embeddedTray, StatusNotifierWatch &watch,
                            QObject *parent)
     : QObject(parent)
     , embeddedTray_(std::move(embeddedTray))
-    , bus_(bus) {
+    , watch_(watch) {
     poll_.setInterval(embeddedTrayPollMs);
     connect(&poll_, &QTimer::timeout, this, &TrayPresence::pollEmbeddedTray);
 }
 
 TrayPresence::TrayPresence(QObject *parent)
-    : TrayPresence(&QSystemTrayIcon::isSystemTrayAvailable, QDBusConnection::sessionBus(), parent) {
-}
+    : TrayPresence(&TrayPresence::embeddedTrayPresent, StatusNotifierWatch::session(), parent) {}
 
 TrayPresence::~TrayPresence() = default;
+
+bool TrayPresence::embeddedTrayOn(_XDisplay *display) {
+    if (!display)
+        return false;
+    // Asked of the X server, which answers at once: never of a panel, which may be busy
+    // calling Tarvik.
+    const QByteArray selection = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(display));
+    const Atom atom = XInternAtom(display, selection.constData(), False);
+    return atom != None && XGetSelectionOwner(display, atom) != None;
+}
+
+bool TrayPresence::embeddedTrayPresent() {
+    const auto *x11 =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 && embeddedTrayOn(x11->display());
+}
 
 void TrayPresence::start() {
     if (started_)
         return;
     started_ = true;
-    if (bus_.isConnected()) {
-        // A watcher that starts, restarts or goes away changes the answer; so does a host
-        // registering with it or leaving it.
-        serviceWatcher_ = new QDBusServiceWatcher(watcherName(), bus_,
-                                                  QDBusServiceWatcher::WatchForOwnerChange, this);
-        connect(serviceWatcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
-                &TrayPresence::reevaluate);
-        for (const char *signal :
-             {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
-            bus_.connect(watcherName(), QString::fromLatin1(watcherPath), watcherName(),
-                         QString::fromLatin1(signal), this, SLOT(reevaluate()));
-    }
+    connect(&watch_, &StatusNotifierWatch::hostRegisteredChanged, this, &TrayPresence::settle);
     poll_.start();
-    // From the event loop, so whoever started it has connected to the answer.
-    QMetaObject::invokeMethod(this, &TrayPresence::reevaluate, Qt::QueuedConnection);
+    embeddedSeen_ = embeddedTray_ && embeddedTray_();
+    // From the event loop, so whoever started it has connected to the answer; the watch may
+    // have answered already for the tray items.
+    QMetaObject::invokeMethod(this, &TrayPresence::settle, Qt::QueuedConnection);
 }
 
 void TrayPresence::reevaluate() {
-    const quint64 question = ++question_;
     embeddedSeen_ = embeddedTray_ && embeddedTray_();
-    if (!bus_.isConnected()) {
-        settle(false);
-        return;
-    }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        watcherName(), QString::fromLatin1(watcherPath),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    call << watcherName() << QStringLiteral("IsStatusNotifierHostRegistered");
-    auto *pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [this, question](QDBusPendingCallWatcher *finished) {
-                finished->deleteLater();
-                if (question != question_)
-                    return;
-                // No watcher, or one that cannot say, means no host to show the icon.
-                const QDBusPendingReply<QDBusVariant> reply = *finished;
-                settle(!reply.isError() && reply.value().variant().toBool());
-            });
+    settle();
+    watch_.reevaluate();
 }
 
-void TrayPresence::settle(bool statusNotifierHost) {
-    const bool shown = embeddedSeen_ || statusNotifierHost;
+void TrayPresence::settle() {
+    const std::optional<bool> host = watch_.hostRegistered();
+    // Until the watcher has answered, an XEmbed tray alone can already say yes.
+    if (!host && !embeddedSeen_)
+        return;
+    const bool shown = embeddedSeen_ || host.value_or(false);
     if (shown_ == shown)
         return;
     shown_ = shown;
@@ -81,6 +68,9 @@ void TrayPresence::settle(bool statusNotifierHost) {
 }
 
 void TrayPresence::pollEmbeddedTray() {
-    if (embeddedTray_ && embeddedTray_() != embeddedSeen_)
-        reevaluate();
+    const bool seen = embeddedTray_ && embeddedTray_();
+    if (seen == embeddedSeen_)
+        return;
+    embeddedSeen_ = seen;
+    settle();
 }

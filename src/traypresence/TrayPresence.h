@@ -1,33 +1,32 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
 #include <optional>
 
-class QDBusServiceWatcher;
+class StatusNotifierWatch;
+struct _XDisplay; // Xlib's Display
 
 // Whether this desktop has a tray that can show Tarvik's icon: an XEmbed tray, or a
 // StatusNotifierItem host registered with the session bus's StatusNotifierWatcher. It follows
-// both as they come and go and says so when the answer changes. The watcher is only ever asked
-// asynchronously, so a slow or stuck bus never holds up the event loop.
+// both as they come and go and says so when the answer changes. Neither question ever waits on
+// another program's D-Bus answer: the watcher is asked asynchronously, and an XEmbed tray is the
+// X server's own record of who holds the tray selection.
 class TrayPresence : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char *watcherService = "org.kde.StatusNotifierWatcher";
-    static constexpr const char *watcherPath = "/StatusNotifierWatcher";
     // Qt tells of no XEmbed tray coming or going, so that one is looked at this often.
     static constexpr int embeddedTrayPollMs = 2000;
 
     using EmbeddedTrayProbe = std::function<bool()>;
 
-    // `embeddedTray` answers whether an XEmbed tray is there now; `bus` is where the watcher
-    // lives. Nothing is decided until start().
-    TrayPresence(EmbeddedTrayProbe embeddedTray, const QDBusConnection &bus,
+    // `embeddedTray` answers whether an XEmbed tray is there now; `watch` follows the bus's
+    // watcher. Nothing is decided until start().
+    TrayPresence(EmbeddedTrayProbe embeddedTray, StatusNotifierWatch &watch,
                  QObject *parent = nullptr);
-    // The application's: Qt's own tray detection and the session bus.
+    // The application's: the tray selection on Qt's X display, and the session bus.
     explicit TrayPresence(QObject *parent = nullptr);
     ~TrayPresence() override;
 
@@ -37,8 +36,14 @@ public:
     // Starts following the tray; the first answer arrives from the event loop.
     void start();
 
+    // Whether an XEmbed tray holds the tray selection (_NET_SYSTEM_TRAY_S<screen>) of the X
+    // server behind `display`; false without one.
+    static bool embeddedTrayOn(_XDisplay *display);
+    // The same for Qt's own X display; false on other window systems.
+    static bool embeddedTrayPresent();
+
 public Q_SLOTS:
-    // Asks again (the watcher's answer arrives later).
+    // Looks again (the watcher's answer arrives later).
     void reevaluate();
 
 Q_SIGNALS:
@@ -46,16 +51,13 @@ Q_SIGNALS:
     void trayShownChanged(bool shown);
 
 private:
-    void settle(bool statusNotifierHost);
+    void settle();
     void pollEmbeddedTray();
 
     EmbeddedTrayProbe embeddedTray_;
-    QDBusConnection bus_;
-    QDBusServiceWatcher *serviceWatcher_ = nullptr;
+    StatusNotifierWatch &watch_;
     QTimer poll_;
     bool started_ = false;
     bool embeddedSeen_ = false;
-    // Answers to older questions are dropped: only the latest describes the bus now.
-    quint64 question_ = 0;
     std::optional<bool> shown_;
 };

@@ -6,8 +6,10 @@
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSemaphore>
 
 namespace {
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
@@ -46,26 +48,83 @@ public:
         QMutexLocker lock(&mutex_);
         return items_;
     }
+    void forgetItems() {
+        QMutexLocker lock(&mutex_);
+        items_.clear();
+    }
+    void setCallBackTimeout(int ms) {
+        QMutexLocker lock(&mutex_);
+        callBackTimeoutMs_ = ms;
+    }
+    QList<DesktopTrayBus::CallBack> callBacks() const {
+        QMutexLocker lock(&mutex_);
+        return callBacks_;
+    }
+    QSemaphore hung;
 
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString &service, const QDBusMessage &message) {
         const QString item = service.startsWith(u'/')
                                  ? message.service() + service
                                  : service + QStringLiteral("/StatusNotifierItem");
+        int timeout = 0;
         {
             QMutexLocker lock(&mutex_);
             items_ << item;
+            timeout = callBackTimeoutMs_;
         }
         Q_EMIT StatusNotifierItemRegistered(item);
+        if (timeout > 0)
+            callBack(item, timeout);
     }
     void RegisterStatusNotifierHost(const QString &) {}
+    // Blocks this thread, as a panel stuck elsewhere would be, until released.
+    void hangUntilReleased() { hung.acquire(); }
 
 Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString &item);
 
 private:
+    // What LXQt's panel does on a registration, all from its main thread: read the item, build
+    // an importer for its menu (whose interface introspects the menu) and read the layout.
+    void callBack(const QString &item, int timeoutMs) {
+        const qsizetype slash = item.indexOf(u'/');
+        const QString service = item.left(slash);
+        const QDBusConnection bus(watcherConnection);
+        QElapsedTimer clock;
+        clock.start();
+        auto ask = [&](const QString &path, const QString &interface, const QString &method,
+                       const QVariantList &arguments) {
+            QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
+            call.setArguments(arguments);
+            return bus.call(call, QDBus::Block, timeoutMs);
+        };
+        const QDBusMessage menu =
+            ask(item.mid(slash), QStringLiteral("org.freedesktop.DBus.Properties"),
+                QStringLiteral("Get"), {itemInterface, QStringLiteral("Menu")});
+        bool answered = menu.type() == QDBusMessage::ReplyMessage && !menu.arguments().isEmpty();
+        if (answered) {
+            const QString menuPath = menu.arguments()
+                                         .first()
+                                         .value<QDBusVariant>()
+                                         .variant()
+                                         .value<QDBusObjectPath>()
+                                         .path();
+            answered =
+                ask(menuPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                    QStringLiteral("Introspect"), {})
+                        .type() == QDBusMessage::ReplyMessage &&
+                ask(menuPath, menuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()})
+                        .type() == QDBusMessage::ReplyMessage;
+        }
+        QMutexLocker lock(&mutex_);
+        callBacks_.append({item, answered, clock.elapsed()});
+    }
+
     mutable QMutex mutex_;
     QStringList items_;
+    int callBackTimeoutMs_ = 0;
+    QList<DesktopTrayBus::CallBack> callBacks_;
 };
 
 // Receives an exported menu's LayoutUpdated signals.
@@ -120,6 +179,7 @@ DesktopTrayBus::DesktopTrayBus() {
 }
 
 DesktopTrayBus::~DesktopTrayBus() {
+    release();
     QDBusConnection::disconnectFromBus(clientConnection);
     QDBusConnection::disconnectFromBus(watcherConnection);
     watcherThread_.quit();
@@ -132,6 +192,35 @@ DesktopTrayBus::~DesktopTrayBus() {
 
 QStringList DesktopTrayBus::registeredItems() const {
     return watcher_ ? watcher_->items() : QStringList();
+}
+
+void DesktopTrayBus::callBackOnRegistration(int timeoutMs) {
+    if (watcher_)
+        watcher_->setCallBackTimeout(timeoutMs);
+}
+
+QList<DesktopTrayBus::CallBack> DesktopTrayBus::callBacks() const {
+    return watcher_ ? watcher_->callBacks() : QList<CallBack>();
+}
+
+void DesktopTrayBus::hang() {
+    if (watcher_)
+        QMetaObject::invokeMethod(watcher_, &ThreadedStatusNotifierWatcher::hangUntilReleased,
+                                  Qt::QueuedConnection);
+}
+
+void DesktopTrayBus::release() {
+    if (watcher_)
+        watcher_->hung.release();
+}
+
+void DesktopTrayBus::restart() {
+    if (!watcher_)
+        return;
+    QDBusConnection bus(watcherConnection);
+    bus.unregisterService(watcherService);
+    watcher_->forgetItems();
+    bus.registerService(watcherService);
 }
 
 std::pair<QString, QString> DesktopTrayBus::split(const QString &item) {

@@ -15,20 +15,42 @@
 class ThreadedStatusNotifierWatcher;
 
 // A private session bus for one test process: its own dbus-daemon, with a small stand-in for the
-// desktop's StatusNotifierWatcher (on a thread of its own, since Qt asks it questions with
-// blocking calls), so Qt picks its D-Bus tray the way it does under KDE or GNOME's extension.
-// Start it before anything in the process touches the session bus.
+// desktop's StatusNotifierWatcher and tray host, on a thread of its own like a panel's, so a
+// program sees a D-Bus tray the way it does under KDE, LXQt or GNOME's extension. Start it before
+// anything in the process touches the session bus.
+//
+// Like LXQt's panel it can call each item back as it registers, with blocking calls from the
+// watcher's own thread (its menu importer does so), and it can hang or restart.
 class DesktopTrayBus {
 public:
+    // What the panel's blocking calls back to one item met.
+    struct CallBack {
+        QString item;
+        bool answered = false;
+        qint64 ms = 0;
+    };
+
     DesktopTrayBus();
     ~DesktopTrayBus();
 
     // Empty when the daemon did not start; then why.
     bool isRunning() const { return !address_.isEmpty(); }
     QString error() const { return error_; }
+    QString address() const { return address_; }
 
     // The items registered with the watcher, as "busname/path".
     QStringList registeredItems() const;
+
+    // From now on each item that registers is read back at once with blocking calls (its
+    // properties, its menu's introspection and layout), each given `timeoutMs`.
+    void callBackOnRegistration(int timeoutMs);
+    QList<CallBack> callBacks() const;
+    // The panel stops answering anything until release().
+    void hang();
+    void release();
+    // The panel goes away and comes back: the watcher's name is dropped and taken again, and the
+    // new watcher knows no items.
+    void restart();
 
     // Calls a method on another connection of this process (Tarvik's tray) without blocking
     // its loop, and waits for the answer.
