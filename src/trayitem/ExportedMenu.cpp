@@ -65,6 +65,10 @@ void ExportedMenu::setMenu(QMenu *menu) {
         return;
     unwatchAll();
     root_ = menu;
+    // Until a desktop first reads the menu nothing is followed (where no D-Bus tray runs, none
+    // ever does); it reads the menu as it is then.
+    if (!read_)
+        return;
     if (root_)
         watch(root_, 0);
     layoutChanged(0);
@@ -150,6 +154,14 @@ void ExportedMenu::watch(QMenu *menu, int parentId) {
     }
 }
 
+void ExportedMenu::follow() {
+    if (read_)
+        return;
+    read_ = true;
+    if (root_)
+        watch(root_, 0);
+}
+
 void ExportedMenu::unwatch(QMenu *menu) {
     menu->removeEventFilter(this);
     disconnect(menu, &QObject::destroyed, this, nullptr);
@@ -215,7 +227,7 @@ bool ExportedMenu::flush() {
         for (QMenu *menu : std::as_const(stale))
             unwatch(menu);
         submenus_.clear();
-        if (root_)
+        if (root_ && read_)
             watch(root_, 0);
         ++revision_;
         const int parent = changedLayouts_.size() == 1 ? *changedLayouts_.constBegin() : 0;
@@ -277,6 +289,7 @@ ExportedMenu::LayoutItem ExportedMenu::layoutOf(QMenu *menu, int id, int depth,
 
 uint ExportedMenu::GetLayout(int parentId, int recursionDepth, const QStringList &propertyNames,
                              LayoutItem &layout) {
+    follow();
     // Pending changes go out first, so the revision answered matches what is described.
     flush();
     layout = layoutOf(menuOf(parentId), parentId, recursionDepth, propertyNames);
@@ -285,6 +298,7 @@ uint ExportedMenu::GetLayout(int parentId, int recursionDepth, const QStringList
 
 QList<ExportedMenu::Item> ExportedMenu::GetGroupProperties(const QList<int> &ids,
                                                            const QStringList &propertyNames) {
+    follow();
     QList<Item> items;
     const QList<int> wanted = ids.isEmpty() ? actions_.keys() : ids;
     for (const int id : wanted)
@@ -294,6 +308,7 @@ QList<ExportedMenu::Item> ExportedMenu::GetGroupProperties(const QList<int> &ids
 }
 
 QDBusVariant ExportedMenu::GetProperty(int id, const QString &name) {
+    follow();
     QVariantMap properties;
     if (id == 0)
         properties.insert(childrenDisplay, QStringLiteral("submenu"));
@@ -304,6 +319,7 @@ QDBusVariant ExportedMenu::GetProperty(int id, const QString &name) {
 }
 
 void ExportedMenu::Event(int id, const QString &eventId, const QDBusVariant &, uint) {
+    follow();
     if (eventId == QLatin1String("clicked")) {
         QAction *action = actionOf(id);
         // After the answer has gone: what the action does may take a while, or remove the
@@ -332,6 +348,7 @@ QList<int> ExportedMenu::EventGroup(const QList<MenuEvent> &events) {
 }
 
 bool ExportedMenu::AboutToShow(int id) {
+    follow();
     QMenu *menu = menuOf(id);
     if (!menu)
         return false;

@@ -106,6 +106,8 @@ private:
     QAction *actionOf(int id) const;
     // The menu an id opens: the root for 0, else the submenu of that item's action.
     QMenu *menuOf(int id) const;
+    // From the desktop's first call on: follows the menu's changes to tell it of them.
+    void follow();
     void watch(QMenu *menu, int parentId);
     void unwatch(QMenu *menu);
     void unwatchAll();
@@ -131,6 +133,8 @@ private:
     QSet<int> changedItems_;
     QSet<int> changedLayouts_;
     bool flushQueued_ = false;
+    // Whether a desktop has read the menu: only then are its changes followed.
+    bool read_ = false;
 };
 
 Q_DECLARE_METATYPE(ExportedMenu::Item)

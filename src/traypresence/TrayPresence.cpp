@@ -1,5 +1,6 @@
 #include "traypresence/TrayPresence.h"
 
+#include "trayitem/EmbeddedTrayRoute.h"
 #include "trayitem/StatusNotifierWatch.h"
 
 #include <QGuiApplication>
@@ -17,7 +18,15 @@ TrayPresence::TrayPresence(EmbeddedTrayProbe embeddedTray, StatusNotifierWatch &
 }
 
 TrayPresence::TrayPresence(QObject *parent)
-    : TrayPresence(&TrayPresence::embeddedTrayPresent, StatusNotifierWatch::session(), parent) {}
+    : TrayPresence(
+          [] {
+              // An XEmbed tray shows Tarvik only where Qt's tray icon is an XEmbed one.
+              return embeddedTrayPresent() && EmbeddedTrayRoute::instance().isOpen() != false;
+          },
+          StatusNotifierWatch::session(), parent) {
+    connect(&EmbeddedTrayRoute::instance(), &EmbeddedTrayRoute::decided, this,
+            &TrayPresence::pollEmbeddedTray);
+}
 
 TrayPresence::~TrayPresence() = default;
 
