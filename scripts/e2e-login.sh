@@ -14,22 +14,10 @@ if [ "$build" = build/ci ]; then
   cmake --build --preset ci -j "$(nproc)" >/dev/null
 fi
 
-work=$(mktemp -d /tmp/tarvik-e2e.XXXXXX)
+e2e=login
+. scripts/e2e-helpers.sh
 root="$work/a session"
 prefix="$root/prefix"
-xvfb_pid=
-tray_pid=
-checks=0
-
-say() { echo "e2e-login: $*"; }
-ok() { checks=$((checks + 1)); say "ok - $*"; }
-fail() {
-  say "FAIL - $*" >&2
-  for log in "$work"/*.log; do
-    [ -s "$log" ] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }
-  done
-  exit 1
-}
 
 # The Tarvik processes of this prefix: ours alone, whatever else runs on the machine.
 tarvik_pids() {
@@ -40,39 +28,19 @@ tarvik_pids() {
   return 0
 }
 count() { tarvik_pids | wc -l; }
-
-# Waits up to $1 seconds for "$2" (a command) to succeed.
-wait_for() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.2
-  done
-}
 exactly_one() { [ "$(count)" -eq 1 ]; }
 # A function, so that every try of wait_for reads the process list afresh.
 none_left() { [ -z "$(tarvik_pids)" ]; }
 
-cleanup() {
-  local pids
-  pids=$(tarvik_pids)
-  if [ -n "$pids" ]; then
-    kill -TERM $pids 2>/dev/null || true
+# Started through the desktop's autostart, these Tarvik processes are no children of this script.
+e2e_stop() {
+  local running
+  running=$(tarvik_pids)
+  if [ -n "$running" ]; then
+    kill -TERM $running 2>/dev/null || true
     wait_for 5 none_left || kill -KILL $(tarvik_pids) 2>/dev/null || true
   fi
-  if [ -n "$tray_pid" ]; then
-    kill -TERM "$tray_pid" 2>/dev/null || true
-    wait "$tray_pid" 2>/dev/null || true
-  fi
-  if [ -n "$xvfb_pid" ]; then
-    kill -TERM "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
 }
-trap cleanup EXIT
 
 # --- install, as a package would lay it out
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
@@ -100,15 +68,12 @@ chmod 700 "$XDG_RUNTIME_DIR"
 unset XDG_CURRENT_DESKTOP DESKTOP_SESSION
 
 # --- a display, as at login
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb
+start_xvfb
 # A tray, as a desktop has: without one Tarvik opens a window of its own to say so, and that
 # window would be in front.
 trayer --edge top --align right --widthtype pixel --width 100 --height 24 --heighttype pixel \
   --SetDockType true >/dev/null 2>&1 &
-tray_pid=$!
+pids+=($!)
 
 # Tarvik brings the login registration in line with the stored choice at every start, so "turning
 # it on" is storing the choice and starting Tarvik once; SIGTERM ends it cleanly.

@@ -8,77 +8,16 @@
 # Usage: scripts/e2e-notify.sh [TARVIK]   (or TARVIK=...; default build/ci/src/tarvik, built if needed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-ROOT=$PWD
-PY=/usr/bin/python3 # Debian's, which has the dbus and gi modules
+e2e=notify
+. scripts/e2e-helpers.sh
+find_tarvik "${1:-}"
+fail_files+=("$work/notifications.tsv")
 
-tarvik=${1:-${TARVIK:-}}
-if [ -z "$tarvik" ]; then
-  cmake --preset ci >/dev/null
-  cmake --build --preset ci -j "$(nproc)" --target tarvik >/dev/null
-  tarvik=$ROOT/build/ci/src/tarvik
-fi
-[ -x "$tarvik" ] || { echo "e2e-notify: no Tarvik at $tarvik" >&2; exit 1; }
-
-work=$(mktemp -d /tmp/tarvik-notify.XXXXXX)
-pids=()
-checks=0
-say() { echo "e2e-notify: $*"; }
-ok() { checks=$((checks + 1)); say "ok - $*"; }
-fail() {
-  say "FAIL - $*" >&2
-  for log in "$work"/*.log "$work"/notifications.tsv; do
-    [ -s "$log" ] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }
-  done
-  exit 1
-}
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill -TERM "${pids[i]}" 2>/dev/null || true; done
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do wait "${pids[i]}" 2>/dev/null || true; done
-  [ -n "${KEEP:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Waits up to $1 seconds for "$2" (a command) to succeed.
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.2
-  done
-}
-
-# --- a private session: home, config, runtime folder
-export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
-export XDG_STATE_HOME=$work/state XDG_DATA_HOME=$work/data
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset XDG_CURRENT_DESKTOP DESKTOP_SESSION
-
-# --- two private buses: a session one, and one of type system for NetworkManager
-bus() {
-  cat >"$work/$1.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>$1</type>
-  <listen>unix:dir=$work</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/><allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/>
-  </policy>
-</busconfig>
-CONF
-  dbus-daemon --config-file="$work/$1.conf" --nofork --print-address=3 3>"$work/$1.address" \
-    2>"$work/$1-bus.log" &
-  pids+=($!)
-  wait_for 10 test -s "$work/$1.address" || fail "the private $1 bus did not start"
-}
-bus session
-bus system
-DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/session.address")
-DBUS_SYSTEM_BUS_ADDRESS=$(head -n1 "$work/system.address")
-export DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS
+# --- a private session, and two private buses: a session one, and one of type system for
+# NetworkManager
+xdg_session "$work"
+start_bus session
+start_bus system
 
 "$PY" scripts/fakes/notification_server.py "$work/notifications.tsv" >"$work/notify-ready" \
   2>"$work/notification-server.log" &
@@ -134,10 +73,7 @@ JSON
 "$tarvik" --import "$work/hosts.json" >"$work/import.log" 2>&1 || fail "--import failed"
 
 # --- a display with a tray
-Xvfb -displayfd 3 -nolisten tcp -screen 0 800x600x24 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb
+start_xvfb 800x600x24
 trayer --edge top --align right --widthtype pixel --width 100 --height 24 --heighttype pixel \
   --transparent false --tint 0xdddddd --SetDockType true >/dev/null 2>&1 &
 pids+=($!)

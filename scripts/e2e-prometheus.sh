@@ -8,6 +8,7 @@
 # Usage: scripts/e2e-prometheus.sh [BUILD_FOLDER]   (default build/ci, built if needed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+e2e=prometheus
 
 build=${1:-build/ci}
 if [ "$build" = build/ci ]; then
@@ -15,38 +16,7 @@ if [ "$build" = build/ci ]; then
   cmake --build --preset ci -j "$(nproc)" --target tarvik >/dev/null
 fi
 tarvik="$PWD/$build/src/tarvik"
-
-work=$(mktemp -d /tmp/tarvik-prometheus.XXXXXX)
-pids=()
-say() { echo "e2e-prometheus: $*"; }
-fail() {
-  say "FAIL - $*" >&2
-  for log in "$work"/*.log; do
-    [ -s "$log" ] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }
-  done
-  exit 1
-}
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Runs "$@" until it succeeds or $1 seconds pass.
-wait_for() {
-  local seconds=$1
-  shift
-  local until=$((SECONDS + seconds))
-  while ! "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -lt "$until" ] || return 1
-    sleep 0.2
-  done
-}
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
+. scripts/e2e-helpers.sh
 
 up_port=$(free_port)
 down_port=$(free_port) # nothing will listen there: connections are refused

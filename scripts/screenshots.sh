@@ -404,4 +404,9 @@ tray_shot "$WORK/notify/offline.png"
 convert "$WORK/notify/online.png" "$WORK/notify/offline.png" -background '#dddddd' -splice 8x0 \
   +append "$OUT/offline.png"
 
+# Each real panel (LXQt's, Xfce's) with Tarvik's icons and the panel's own menu of the main icon,
+# taken on the way through their end-to-end check.
+SHOTS=$OUT bash scripts/e2e-panels.sh "$TARVIK" >"$WORK/panels.log" 2>&1 ||
+  fail "the real panels' run failed: $(tail -n 20 "$WORK/panels.log")"
+
 echo "screenshots in $OUT"

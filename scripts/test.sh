@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds Tarvik and runs every test: once with warnings as errors, once more under
 # AddressSanitizer and UndefinedBehaviorSanitizer, plus the formatting check; then builds and
-# checks the Debian package, runs the launch-at-login, Prometheus and notification end-to-end
-# scripts and fuzzes the parsers for a short while.
+# checks the Debian package, runs the launch-at-login, Prometheus, notification, real-panel and
+# Wayland end-to-end scripts and fuzzes the parsers for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,6 +36,12 @@ bash scripts/e2e-prometheus.sh
 
 echo "== notifications and the offline look, end to end"
 bash scripts/e2e-notify.sh
+
+echo "== real panels (LXQt's and Xfce's), end to end"
+bash scripts/e2e-panels.sh
+
+echo "== Wayland (weston), end to end"
+bash scripts/e2e-wayland.sh
 
 echo "== fuzz every parser (a short run each)"
 bash scripts/fuzz.sh
