@@ -10,6 +10,9 @@
 #include <QSystemTrayIcon>
 #include <QThread>
 
+#include <atomic>
+#include <memory>
+
 namespace {
 // Qt's own question, asked the same way (on this worker thread only): is a host registered?
 bool statusNotifierHostSeenByQt() {
@@ -37,24 +40,27 @@ EmbeddedTrayRoute::~EmbeddedTrayRoute() {
 }
 
 void EmbeddedTrayRoute::ask() {
-    if (open_ || worker_)
+    if (asked_)
         return;
+    asked_ = true;
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         QMetaObject::invokeMethod(
             this, [this] { settle(false); }, Qt::QueuedConnection);
         return;
     }
-    worker_.reset(QThread::create([this] {
+    // The answer travels through `finished`, never through `this`: a worker still waiting on a
+    // panel that never answers may outlive this object.
+    auto open = std::make_shared<std::atomic<bool>>(false);
+    worker_.reset(QThread::create([open] {
         // Qt's choice is made while the icon is constructed, between two identical questions;
         // it is known for sure only when both give the same answer. In doubt, Qt's icon stays
         // unused: no icon is better than a frozen one.
         const bool before = statusNotifierHostSeenByQt();
         { const QSystemTrayIcon choosing; }
         const bool after = statusNotifierHostSeenByQt();
-        const bool open = !before && !after;
-        QMetaObject::invokeMethod(
-            this, [this, open] { settle(open); }, Qt::QueuedConnection);
+        open->store(!before && !after);
     }));
+    connect(worker_.get(), &QThread::finished, this, [this, open] { settle(open->load()); });
     worker_->start();
 }
 

@@ -34,5 +34,6 @@ private:
     void settle(bool open);
 
     std::unique_ptr<QThread> worker_;
+    bool asked_ = false;
     std::optional<bool> open_;
 };
