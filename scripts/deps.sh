@@ -6,7 +6,7 @@ set -euo pipefail
 build=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcurl4-openssl-dev libx11-dev)
 # Real panels and a real Wayland compositor for the end-to-end checks: LXQt's and Xfce's panels
 # with openbox and dunst, weston with Qt's Wayland platform.
-desktops=(lxqt-panel xfce4-panel xfconf dunst openbox dbus-x11 dbus-daemon bc x11-xserver-utils weston
+desktops=(lxqt-panel xfce4-panel xfconf dunst openbox dbus-x11 dbus-daemon x11-xserver-utils weston
           qt6-wayland)
 test=("${build[@]}" libgtest-dev clang-format curl desktop-file-utils appstream dpkg-dev file
       xvfb xauth x11-utils dex openssl prometheus python3 dbus trayer python3-dbus python3-gi
