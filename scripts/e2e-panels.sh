@@ -29,8 +29,9 @@ esac
 # Icons on the panel, as "X KIND" lines left to right (KIND: main, green or red).
 icons_file=$work/icons.txt
 
-# --- a private session, its panel configured by file
+# --- a private session, its panel configured by file; the machine's own system bus
 xdg_session "$work"
+unset DBUS_SYSTEM_BUS_ADDRESS
 if [ "$kind" = lxqt ]; then
   mkdir -p "$XDG_CONFIG_HOME/lxqt"
   printf '[General]\ntheme=light\nicon_theme=hicolor\n' >"$XDG_CONFIG_HOME/lxqt/lxqt.conf"
