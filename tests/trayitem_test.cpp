@@ -1,9 +1,13 @@
 // The tray item layer: what reaches the tray, as a desktop's D-Bus tray reads it on a private
 // bus, and how a click's keys are read.
+#include "instance/InstanceClient.h"
+#include "instance/InstanceProtocol.h"
 #include "monitoring/HostStatusItemFace.h"
+#include "monitoring/HostStore.h"
 #include "support/DesktopTrayBus.h"
 #include "support/PrivateDisplay.h"
 #include "support/TestSupport.h"
+#include "support/TrayAppProcess.h"
 #include "trayitem/ExportedMenu.h"
 #include "trayitem/ModifierFlags.h"
 #include "trayitem/StatusItem.h"
@@ -265,6 +269,47 @@ TEST_F(ExportedItemTest, TheDesktopOpeningAndClosingTheMenuIsTheMenusOwnShowAndH
              {0, QStringLiteral("closed"), QVariant::fromValue(QDBusVariant(0)), uint(0)});
     EXPECT_EQ(hidden.count(), 1);
     EXPECT_EQ(moreItem->menu(), &more);
+}
+
+// The real Tarvik started before the desktop's panel, as at a login where it is started first:
+// it runs without a tray, and once the panel comes its icons are there, with menus in the form a
+// desktop reads (the host rows' commands as plain items).
+TEST(LatePanelTest, APanelStartedAfterTarvikGetsEveryIcon) {
+    PrivateDisplay x;
+    ASSERT_TRUE(x.isRunning()) << x.error().toStdString();
+    DesktopTrayBus bus;
+    ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
+    bus.disappear();
+    resetSettings();
+    auto host = makeHost(QStringLiteral("api"), QStringLiteral("http://127.0.0.1:9/"));
+    host->setHasMenuBarItem(true);
+    ASSERT_TRUE(HostStore::write({host}));
+
+    TrayAppProcess tarvik(QStringLiteral(TARVIK_BINARY), x.name());
+    const QString socket = InstanceProtocol::socketPath(QStringLiteral("com.morvane.Tarvik"));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return InstanceClient::request(socket, InstanceProtocol::query, {}, 1000).outcome ==
+                   InstanceClient::Outcome::Answered;
+        },
+        10000))
+        << tarvik.output().toStdString();
+    spin(500);
+    EXPECT_TRUE(bus.registeredItems().isEmpty());
+
+    bus.appear();
+    ASSERT_TRUE(waitUntil([&] { return bus.registeredItems().size() == 2; }, 10000))
+        << bus.registeredItems().join(u' ').toStdString() << tarvik.output().toStdString();
+    bool rowsPlain = false;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const QString &item : bus.registeredItems())
+            if (const auto layout = bus.layout(item);
+                layout && layout->second.find(QStringLiteral("Manage")))
+                if (const Entry *row = layout->second.find(QStringLiteral("api")))
+                    if (const Entry *pause = row->find(QStringLiteral("Pause")))
+                        rowsPlain = pause->visible();
+        return rowsPlain;
+    })) << "the main menu's host row offers Pause as a plain item";
 }
 
 // Labels as Qt's own export wrote them: the first "&" is the mnemonic and becomes "_".

@@ -214,13 +214,21 @@ void DesktopTrayBus::release() {
         watcher_->hung.release();
 }
 
-void DesktopTrayBus::restart() {
+void DesktopTrayBus::disappear() {
     if (!watcher_)
         return;
-    QDBusConnection bus(watcherConnection);
-    bus.unregisterService(watcherService);
+    QDBusConnection(watcherConnection).unregisterService(watcherService);
     watcher_->forgetItems();
-    bus.registerService(watcherService);
+}
+
+void DesktopTrayBus::appear() {
+    if (watcher_)
+        QDBusConnection(watcherConnection).registerService(watcherService);
+}
+
+void DesktopTrayBus::restart() {
+    disappear();
+    appear();
 }
 
 std::pair<QString, QString> DesktopTrayBus::split(const QString &item) {

@@ -48,8 +48,10 @@ public:
     // The panel stops answering anything until release().
     void hang();
     void release();
-    // The panel goes away and comes back: the watcher's name is dropped and taken again, and the
-    // new watcher knows no items.
+    // The panel goes away (the watcher's name is dropped), and comes back, as a new watcher that
+    // knows no items; restart() is both.
+    void disappear();
+    void appear();
     void restart();
 
     // Calls a method on another connection of this process (Tarvik's tray) without blocking
