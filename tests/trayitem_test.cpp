@@ -312,11 +312,12 @@ TEST(LatePanelTest, APanelStartedAfterTarvikGetsEveryIcon) {
     })) << "the main menu's host row offers Pause as a plain item";
 }
 
-// Labels as Qt's own export wrote them: the first "&" is the mnemonic and becomes "_".
+// Qt's "&" mnemonic and "&&" escape become the menu protocol's "_" and literal "&"; a literal
+// "_" is doubled so it is not read as a mnemonic.
 TEST(ExportedMenuTest, LabelsTakeTheMnemonicAsTheDesktopWritesIt) {
     const std::pair<const char *, const char *> cases[] = {
-        {"Manage", "Manage"}, {"&Quit", "_Quit"}, {"R&&D", "R_&D"},
-        {"a_b", "a_b"},       {"end&", "end&"},
+        {"Manage", "Manage"}, {"&Quit", "_Quit"}, {"R&&D", "R&D"},   {"a_b", "a__b"},
+        {"end&", "end&"},     {"&a&b", "_ab"},    {"x&&&y", "x&_y"},
     };
     for (const auto &[text, label] : cases)
         EXPECT_EQ(ExportedMenu::labelFor(QString::fromLatin1(text)), QString::fromLatin1(label))

@@ -130,7 +130,7 @@ void LMMenuItem::showFormInSubmenu() {
 void LMMenuItem::refresh() {
     const QString title = modelObject_->string();
     const QString shown = MenuText::elided(title, longestTitle);
-    const QString text = exported_ ? MenuText::forExportedMenu(shown) : MenuText::forMenu(shown);
+    const QString text = MenuText::forMenu(shown);
     // Only what changed is set: each change of an exported item is sent to the desktop.
     if (QAction::text() != text)
         setText(text);

@@ -5,19 +5,6 @@ QString MenuText::forMenu(const QString &text) {
     return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
-QString MenuText::forExportedMenu(const QString &text) {
-    QString escaped = text;
-    escaped.replace(QLatin1Char('_'), QStringLiteral("__"));
-    // Qt turns the first "&" into "_" and leaves any other alone; no escape gets past that. So
-    // a text holding an "&" starts with one of its own, before an invisible word joiner: that
-    // first "_" marks a character no key types and nobody sees, and every "&" of the text is
-    // shown as it is. (Doubling the "&" instead would make "&" itself the shortcut, which some
-    // desktops show by underlining the letter after it.)
-    if (escaped.contains(QLatin1Char('&')))
-        escaped.prepend(QStringLiteral("&\u2060"));
-    return escaped;
-}
-
 QString MenuText::elided(const QString &text, int length) {
     if (length < 1)
         return QString();

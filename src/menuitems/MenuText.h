@@ -8,9 +8,6 @@
 class MenuText {
 public:
     static QString forMenu(const QString &text);
-    // The action text that Qt exports as a label showing `text` as typed, with no shortcut a key
-    // could reach.
-    static QString forExportedMenu(const QString &text);
     // `text` cut to at most `length` characters, the last of them "…", so one long name cannot
     // widen a menu or list past the screen. Characters are whole code points.
     static QString elided(const QString &text, int length);

@@ -75,11 +75,24 @@ void ExportedMenu::setMenu(QMenu *menu) {
 }
 
 QString ExportedMenu::labelFor(const QString &text) {
-    const qsizetype mnemonic = text.indexOf(u'&');
-    if (mnemonic < 0 || mnemonic == text.size() - 1)
-        return text;
-    QString label = text;
-    label[mnemonic] = u'_';
+    QString label;
+    label.reserve(text.size() + 1);
+    bool marked = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'_') {
+            label += QStringLiteral("__");
+        } else if (c != u'&' || i + 1 == text.size()) {
+            label += c;
+        } else if (text[i + 1] == u'&') {
+            label += u'&';
+            ++i;
+        } else if (!marked) {
+            // Only one mnemonic per item; any later "&" is dropped, as Qt shows it.
+            marked = true;
+            label += u'_';
+        }
+    }
     return label;
 }
 

@@ -66,8 +66,9 @@ public:
     // The id the desktop knows `action` by, or -1 while it has none.
     int idOf(const QAction *action) const { return ids_.value(action, -1); }
 
-    // A QAction's text as a label: "&" marks the mnemonic there, "_" here. Only the first "&"
-    // becomes "_", as Qt's own export did; names reach the menu already escaped for that.
+    // A QAction's text as a label: "&" marks the mnemonic there and "&&" is a literal "&"; here
+    // "_" marks it and "__" is a literal "_". So a name escaped for Qt's own menus reads the
+    // same in the desktop's, with no key bound to it.
     static QString labelFor(const QString &text);
     // The properties the desktop is given for `action`.
     static QVariantMap propertiesOf(const QAction *action);
