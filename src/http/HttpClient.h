@@ -2,78 +2,50 @@
 
 #include "http/HttpFailure.h"
 #include "http/HttpPhases.h"
+#include "http/HttpRequestOptions.h"
+#include "http/HttpResult.h"
+#include "http/TransferThread.h"
+#include "http/TrustStore.h"
 
-#include <QByteArray>
-#include <QDateTime>
 #include <QObject>
-#include <QString>
-#include <QTimer>
 
 #include <chrono>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <unordered_map>
+#include <vector>
 
-typedef void CURL;
-typedef void CURLM;
-
-// The outcome of one GET.
-struct HttpResult {
-    bool ok = false;           // no transport error and a status from 200 to 299
-    double seconds = 0.0;      // libcurl's total time for the transfer
-    std::optional<int> status; // the final HTTP status, when a response arrived
-    QString error;             // why it failed; empty when ok
-    QByteArray body;           // the body of a successful response, when the request kept it
-    // Where the time went; present once an answer began to arrive.
-    std::optional<HttpPhases> phases;
-    // When the server's own (leaf) certificate runs out, for https answers.
-    std::optional<QDateTime> certificateExpiry;
-    HttpFailure failure = HttpFailure::None; // why it failed, sorted; None when ok
-};
-
-// What a request may ask beyond a host check. The defaults are exactly a host check: the body is
-// read and thrown away, and http and https are both allowed.
-struct HttpRequestOptions {
-    // Enough for any document the program fetches; a longer answer is someone else's mistake or a
-    // hostile server, and memory stays bounded either way.
-    static constexpr qsizetype defaultMaxBodyBytes = 1024 * 1024;
-
-    bool keepBody = false;
-    // With keepBody, a body longer than this fails the request and nothing of it is kept.
-    qsizetype maxBodyBytes = defaultMaxBodyBytes;
-    // Refuses plain http for the request and for every redirect it follows.
-    bool httpsOnly = false;
-    // A PEM file of certificate authorities to trust instead of the system's; empty for the
-    // system's.
-    QByteArray caFile;
-};
-
-// One-shot GET requests on libcurl's multi interface, driven by the Qt event loop: socket
-// notifiers and a single precise timer stand in for curl's own poll loop, so every completion
-// runs on the thread that owns the client. Each request uses a fresh connection and a fresh name
-// lookup, follows at most 10 redirects (http and https only) and ends by its deadline. Requests
-// name the program ("Tarvik/<version>"), accept anything and offer compression: many sites refuse
-// a request without a User-Agent.
+// One-shot GET requests. The transfers themselves run on the process's transfer thread (see
+// TransferThread), so no handshake, name lookup or trust store reading ever holds up the thread
+// that owns the client; every completion runs on that thread, from its event loop. Each request
+// uses a fresh connection and a fresh name lookup, follows at most 10 redirects (http and https
+// only) and ends by its deadline. Requests name the program ("Tarvik/<version>"), accept anything
+// and offer compression: many sites refuse a request without a User-Agent.
 class HttpClient : public QObject {
     Q_OBJECT
 public:
     using Completion = std::function<void(const HttpResult &)>;
     static constexpr std::chrono::milliseconds defaultDeadline{30000};
-    // Handles added in one loop turn; adding a thousand at once stalled the loop for ~60 ms.
+    // Transfers started in one turn of the transfer thread; adding a thousand at once kept ready
+    // answers waiting for ~60 ms.
     static constexpr int batchSize = 50;
 
     explicit HttpClient(QObject *parent = nullptr);
     ~HttpClient() override;
 
     // Starts a GET for `url`; `done` runs exactly once, from the event loop, unless the client is
-    // destroyed first.
+    // destroyed or abortAll() is called first. Requests made in one turn of the loop leave
+    // together when it next runs.
     void get(const QByteArray &url, Completion done);
     void get(const QByteArray &url, const HttpRequestOptions &options, Completion done);
 
     void setDeadline(std::chrono::milliseconds deadline) { deadline_ = deadline; }
     std::chrono::milliseconds deadline() const { return deadline_; }
+
+    // The authorities requests trust unless they name a bundle of their own; the system's, as
+    // TrustStore chose them, unless replaced.
+    void setTrust(const TrustStore &trust) { trust_ = trust; }
+    const TrustStore &trust() const { return trust_; }
 
     // Transfers on the wire at once, from the descriptor limit in force: beyond it sockets
     // cannot be opened and healthy hosts would fail. Later requests wait in the queue.
@@ -82,29 +54,21 @@ public:
     static int transferLimit();
 
     // Requests started and not yet completed (queued or on the wire).
-    int inFlight() const { return int(queued_.size() + running_.size()); }
+    int inFlight() const { return int(pending_.size()); }
     // Drops every request without running its completion (the machine is going to sleep and
     // their times would be wrong).
     void abortAll();
     static QByteArray userAgent();
 
 private:
-    struct Transfer;
-    struct Socket;
+    void send();
+    void deliver();
 
-    static int socketCallback(CURL *easy, int fd, int what, void *client, void *socketData);
-    static int timerCallback(CURLM *multi, long timeoutMs, void *client);
-    static size_t keepBody(char *data, size_t size, size_t count, void *transfer);
-
-    void watchSocket(int fd, int what, Socket *socket);
-    void socketAction(int fd, int events);
-    void startQueued();
-    void collectFinished();
-
-    CURLM *multi_ = nullptr;
-    QTimer curlTimer_;
-    QTimer feedTimer_;
+    std::shared_ptr<TransferThread> thread_;
+    std::shared_ptr<TransferResults> results_;
+    std::unordered_map<quint64, Completion> pending_;
+    std::vector<TransferThread::Request> outgoing_;
+    quint64 lastNumber_ = 0;
     std::chrono::milliseconds deadline_ = defaultDeadline;
-    std::deque<std::unique_ptr<Transfer>> queued_;
-    std::unordered_map<CURL *, std::unique_ptr<Transfer>> running_;
+    TrustStore trust_;
 };

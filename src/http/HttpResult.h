@@ -1,0 +1,24 @@
+#pragma once
+
+#include "http/HttpFailure.h"
+#include "http/HttpPhases.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+// The outcome of one GET.
+struct HttpResult {
+    bool ok = false;           // no transport error and a status from 200 to 299
+    double seconds = 0.0;      // libcurl's total time for the transfer
+    std::optional<int> status; // the final HTTP status, when a response arrived
+    QString error;             // why it failed; empty when ok
+    QByteArray body;           // the body of a successful response, when the request kept it
+    // Where the time went; present once an answer began to arrive.
+    std::optional<HttpPhases> phases;
+    // When the server's own (leaf) certificate runs out, for https answers.
+    std::optional<QDateTime> certificateExpiry;
+    HttpFailure failure = HttpFailure::None; // why it failed, sorted; None when ok
+};

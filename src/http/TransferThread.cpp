@@ -1,0 +1,478 @@
+#include "http/TransferThread.h"
+
+#include "http/CertificateDate.h"
+#include "http/HttpClient.h"
+
+#include <curl/curl.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+struct TransferThread::Transfer {
+    CURL *easy = nullptr;
+    quint64 number = 0;
+    bool https = false;
+    TrustStore trust;
+    std::shared_ptr<TransferResults> results;
+    char errorText[CURL_ERROR_SIZE] = {};
+    QByteArray body;
+    qsizetype maxBodyBytes = 0;
+    bool bodyTooLarge = false;
+    curl_slist *headers = nullptr;
+
+    ~Transfer() {
+        if (easy)
+            curl_easy_cleanup(easy);
+        curl_slist_free_all(headers);
+    }
+};
+
+namespace {
+// Transfers added in one turn of the thread's loop: sockets that are ready meanwhile are served
+// between batches, so a thousand new requests never keep answers waiting.
+constexpr int batchSize = HttpClient::batchSize;
+
+// The marks libcurl took for this transfer; a mark it cannot give stays 0.
+HttpPhases phasesOf(CURL *easy) {
+    HttpPhases::Marks m;
+    const auto mark = [easy](CURLINFO info, std::int64_t &into) {
+        curl_off_t micros = 0;
+        if (curl_easy_getinfo(easy, info, &micros) == CURLE_OK)
+            into = micros;
+    };
+    mark(CURLINFO_NAMELOOKUP_TIME_T, m.nameLookup);
+    mark(CURLINFO_CONNECT_TIME_T, m.connect);
+    mark(CURLINFO_APPCONNECT_TIME_T, m.appConnect);
+    mark(CURLINFO_PRETRANSFER_TIME_T, m.preTransfer);
+    mark(CURLINFO_STARTTRANSFER_TIME_T, m.startTransfer);
+    mark(CURLINFO_TOTAL_TIME_T, m.total);
+    return HttpPhases::fromMarks(m);
+}
+
+// The "Expire date" of the first certificate the server sent, which is its own.
+std::optional<QDateTime> leafExpiry(CURL *easy) {
+    curl_certinfo *chain = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_CERTINFO, &chain) != CURLE_OK || !chain ||
+        chain->num_of_certs < 1)
+        return std::nullopt;
+    static constexpr char key[] = "Expire date:";
+    for (curl_slist *field = chain->certinfo[0]; field; field = field->next)
+        if (std::strncmp(field->data, key, sizeof key - 1) == 0)
+            return CertificateDate::parse(QString::fromLatin1(field->data + sizeof key - 1));
+    return std::nullopt;
+}
+
+size_t discardBody(char *, size_t size, size_t count, void *) {
+    return size * count;
+}
+
+HttpFailure classify(CURLcode code, long osErrno) {
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return HttpFailure::TimedOut;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return HttpFailure::NameNotResolved;
+    case CURLE_COULDNT_CONNECT:
+        switch (osErrno) {
+        case ECONNREFUSED:
+            return HttpFailure::ConnectionRefused;
+        case ENETUNREACH:
+        case ENETDOWN:
+            return HttpFailure::NetworkUnreachable;
+        case EHOSTUNREACH:
+        case EHOSTDOWN:
+            return HttpFailure::HostUnreachable;
+        default:
+            return HttpFailure::ConnectionFailed;
+        }
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+        return HttpFailure::CertificateNotTrusted;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return HttpFailure::TooManyRedirects;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return HttpFailure::NotWebAddress;
+    default:
+        return HttpFailure::Other;
+    }
+}
+} // namespace
+
+std::shared_ptr<TransferThread> TransferThread::shared() {
+    static std::mutex mutex;
+    static std::weak_ptr<TransferThread> current;
+    const std::lock_guard<std::mutex> lock(mutex);
+    std::shared_ptr<TransferThread> thread = current.lock();
+    if (!thread) {
+        thread.reset(new TransferThread);
+        current = thread;
+    }
+    return thread;
+}
+
+TransferThread::TransferThread() {
+    static std::once_flag globalInit;
+    std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    epoll_ = epoll_create1(EPOLL_CLOEXEC);
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (epoll_ >= 0 && wakeFd_ >= 0) {
+        epoll_event event = {};
+        event.events = EPOLLIN;
+        event.data.fd = wakeFd_;
+        epoll_ctl(epoll_, EPOLL_CTL_ADD, wakeFd_, &event);
+    }
+    multi_ = curl_multi_init();
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &TransferThread::socketCallback);
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &TransferThread::timerCallback);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+    thread_ = std::thread([this] { run(); });
+}
+
+TransferThread::~TransferThread() {
+    stopping_ = true;
+    wake();
+    if (thread_.joinable())
+        thread_.join();
+    warmUp_.stop();
+    for (auto &[easy, transfer] : running_)
+        curl_multi_remove_handle(multi_, easy);
+    running_.clear();
+    waiting_.clear();
+    curl_multi_cleanup(multi_);
+    if (wakeFd_ >= 0)
+        close(wakeFd_);
+    if (epoll_ >= 0)
+        close(epoll_);
+}
+
+void TransferThread::start(std::vector<Request> requests) {
+    {
+        const std::lock_guard<std::mutex> lock(inboxMutex_);
+        for (Request &request : requests)
+            inbox_.push_back(std::move(request));
+    }
+    wake();
+}
+
+void TransferThread::cancel(const std::shared_ptr<TransferResults> &results, quint64 last) {
+    {
+        const std::lock_guard<std::mutex> lock(inboxMutex_);
+        cancelled_.emplace_back(results, last);
+    }
+    wake();
+}
+
+void TransferThread::wake() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(wakeFd_, &one, sizeof one);
+}
+
+int TransferThread::timeoutMs() const {
+    if (!curlDue_)
+        return -1;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*curlDue_ - std::chrono::steady_clock::now());
+    return int(std::clamp<long long>(left.count(), 0, 60000));
+}
+
+void TransferThread::run() {
+    epoll_event events[64];
+    while (!stopping_) {
+        const int count = epoll_wait(epoll_, events, 64, timeoutMs());
+        if (count < 0 && errno != EINTR)
+            break;
+        for (int i = 0; i < count; ++i) {
+            const int fd = events[i].data.fd;
+            if (warmUp_.handle(fd)) {
+                if (!warmUp_.active())
+                    wake(); // what waited for the store can start
+                continue;
+            }
+            if (fd == wakeFd_) {
+                std::uint64_t counter = 0;
+                [[maybe_unused]] const ssize_t got = read(wakeFd_, &counter, sizeof counter);
+                continue;
+            }
+            int action = 0;
+            if (events[i].events & EPOLLIN)
+                action |= CURL_CSELECT_IN;
+            if (events[i].events & EPOLLOUT)
+                action |= CURL_CSELECT_OUT;
+            if (events[i].events & (EPOLLERR | EPOLLHUP))
+                action |= CURL_CSELECT_ERR;
+            int running = 0;
+            curl_multi_socket_action(multi_, fd, action, &running);
+        }
+        if (curlDue_ && *curlDue_ <= std::chrono::steady_clock::now()) {
+            curlDue_.reset();
+            int running = 0;
+            curl_multi_socket_action(multi_, CURL_SOCKET_TIMEOUT, 0, &running);
+        }
+        takeInbox();
+        startWaiting();
+        collectFinished();
+    }
+}
+
+void TransferThread::takeInbox() {
+    std::vector<Request> requests;
+    std::vector<std::pair<std::shared_ptr<TransferResults>, quint64>> cancelled;
+    {
+        const std::lock_guard<std::mutex> lock(inboxMutex_);
+        requests.swap(inbox_);
+        cancelled.swap(cancelled_);
+    }
+    for (Request &request : requests)
+        waiting_.push_back(prepare(std::move(request)));
+    for (const auto &[results, last] : cancelled)
+        drop(results.get(), last);
+}
+
+void TransferThread::drop(const TransferResults *results, quint64 last) {
+    const auto dropped = [results, last](const Transfer &t) {
+        return t.results.get() == results && t.number <= last;
+    };
+    std::erase_if(waiting_, [&](const auto &t) { return dropped(*t); });
+    for (auto it = running_.begin(); it != running_.end();) {
+        if (dropped(*it->second)) {
+            curl_multi_remove_handle(multi_, it->first);
+            it = running_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+std::unique_ptr<TransferThread::Transfer> TransferThread::prepare(Request request) const {
+    auto transfer = std::make_unique<Transfer>();
+    transfer->number = request.number;
+    transfer->results = std::move(request.results);
+    transfer->https = request.url.size() > 8 && request.url.first(8).toLower() == "https://";
+    CURL *easy = curl_easy_init();
+    transfer->easy = easy;
+    const HttpRequestOptions &options = request.options;
+    const char *protocols = options.httpsOnly ? "https" : "http,https";
+    curl_easy_setopt(easy, CURLOPT_URL, request.url.constData());
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, protocols);
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    // Nothing carried over from the last round: the duration is always the full cost, and no idle
+    // sockets are held between rounds.
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(request.deadline.count()));
+    // The chain's details are gathered during the handshake only, so plain http pays nothing.
+    curl_easy_setopt(easy, CURLOPT_CERTINFO, 1L);
+    // Both are always set: left alone, libcurl's default folder would sit beside the bundle and
+    // make every handshake parse the bundle again.
+    transfer->trust = options.caFile.isEmpty() ? request.trust : TrustStore::bundle(options.caFile);
+    const TrustStore &trust = transfer->trust;
+    curl_easy_setopt(easy, CURLOPT_CAINFO,
+                     trust.caFile.isEmpty() ? nullptr : trust.caFile.constData());
+    curl_easy_setopt(easy, CURLOPT_CAPATH,
+                     trust.caPath.isEmpty() ? nullptr : trust.caPath.constData());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, HttpClient::userAgent().constData());
+    transfer->headers = curl_slist_append(nullptr, "Accept: */*");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
+    // Every encoding this libcurl can read is offered; a body that is thrown away is not worth
+    // decoding, one that is kept is decoded before it is counted against its limit.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, options.keepBody ? 1L : 0L);
+    if (options.keepBody) {
+        // Counted as it arrives rather than trusted from Content-Length, which may be missing or
+        // wrong.
+        transfer->maxBodyBytes = std::max<qsizetype>(options.maxBodyBytes, 0);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TransferThread::keepBody);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+    } else {
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &discardBody);
+    }
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorText);
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
+    return transfer;
+}
+
+void TransferThread::startWaiting() {
+    // A transfer waits here, not inside curl, so its clock and its deadline start only when it
+    // really starts: queued hosts are neither charged for the wait nor timed out by it.
+    const std::size_t cap = std::size_t(HttpClient::transferLimit());
+    int added = 0;
+    for (auto it = waiting_.begin();
+         it != waiting_.end() && added < batchSize && running_.size() < cap;) {
+        if (waitsForStore(**it)) {
+            ++it;
+            continue;
+        }
+        std::unique_ptr<Transfer> transfer = std::move(*it);
+        it = waiting_.erase(it);
+        ++added;
+        CURL *easy = transfer->easy;
+        const CURLMcode code = curl_multi_add_handle(multi_, easy);
+        if (code != CURLM_OK) {
+            HttpResult result;
+            result.error = QString::fromUtf8(curl_multi_strerror(code));
+            result.failure = HttpFailure::Other;
+            TransferResults &results = *transfer->results;
+            const std::lock_guard<std::mutex> lock(results.mutex);
+            if (results.receiver) {
+                if (results.finished.empty())
+                    QMetaObject::invokeMethod(results.receiver, results.deliver,
+                                              Qt::QueuedConnection);
+                results.finished.emplace_back(transfer->number, std::move(result));
+            }
+            continue;
+        }
+        running_.emplace(easy, std::move(transfer));
+    }
+    // More to start: the next turn comes at once, after the sockets that are ready.
+    if (added == batchSize && running_.size() < cap)
+        wake();
+}
+
+bool TransferThread::waitsForStore(const Transfer &transfer) {
+    if (!transfer.https || !transfer.trust.isCached())
+        return false;
+    if (warmUp_.active())
+        return warmUp_.trust() == transfer.trust;
+    if (storeRead_ == transfer.trust)
+        return false;
+    // Read now; where the warm-up cannot start, the first handshake reads it as it always did.
+    storeRead_ = transfer.trust;
+    return warmUp_.start(multi_, epoll_, transfer.trust);
+}
+
+size_t TransferThread::keepBody(char *data, size_t size, size_t count, void *transfer) {
+    auto *t = static_cast<Transfer *>(transfer);
+    const size_t bytes = size * count;
+    if (bytes > size_t(t->maxBodyBytes - t->body.size())) {
+        t->bodyTooLarge = true;
+        return 0; // anything but `bytes` makes curl abort the transfer
+    }
+    t->body.append(data, qsizetype(bytes));
+    return bytes;
+}
+
+int TransferThread::socketCallback(CURL *, int fd, int what, void *thread, void *known) {
+    static_cast<TransferThread *>(thread)->watchSocket(fd, what, known != nullptr);
+    return 0;
+}
+
+int TransferThread::timerCallback(CURLM *, long timeoutMs, void *thread) {
+    // Never drive curl from inside its own callback: the loop acts when the time comes.
+    auto *self = static_cast<TransferThread *>(thread);
+    if (timeoutMs < 0)
+        self->curlDue_.reset();
+    else
+        self->curlDue_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    return 0;
+}
+
+void TransferThread::watchSocket(int fd, int what, bool known) {
+    if (what == CURL_POLL_REMOVE) {
+        // A socket curl already closed has left the set by itself.
+        epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+        curl_multi_assign(multi_, fd, nullptr);
+        return;
+    }
+    epoll_event event = {};
+    event.data.fd = fd;
+    if (what == CURL_POLL_IN || what == CURL_POLL_INOUT)
+        event.events |= EPOLLIN;
+    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT)
+        event.events |= EPOLLOUT;
+    // curl closes a socket and may reuse its number at once, so what it marks as known is what
+    // counts, and a number still in the set from a closed socket is simply taken over.
+    if (known) {
+        if (epoll_ctl(epoll_, EPOLL_CTL_MOD, fd, &event) != 0 && errno == ENOENT)
+            epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event);
+    } else {
+        if (epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event) != 0 && errno == EEXIST)
+            epoll_ctl(epoll_, EPOLL_CTL_MOD, fd, &event);
+        static char mark;
+        curl_multi_assign(multi_, fd, &mark);
+    }
+}
+
+// The one place every transfer ends: it is freed, classified and handed to its client here.
+void TransferThread::collectFinished() {
+    int pending = 0;
+    std::vector<std::unique_ptr<Transfer>> done;
+    std::vector<HttpResult> outcomes;
+    while (CURLMsg *message = curl_multi_info_read(multi_, &pending)) {
+        if (message->msg != CURLMSG_DONE)
+            continue;
+        CURL *easy = message->easy_handle;
+        const CURLcode code = message->data.result;
+        if (warmUp_.finished(easy)) {
+            wake();
+            continue;
+        }
+        auto it = running_.find(easy);
+        if (it == running_.end())
+            continue;
+        std::unique_ptr<Transfer> transfer = std::move(it->second);
+        running_.erase(it);
+
+        HttpResult result;
+        curl_off_t micros = 0;
+        if (curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &micros) == CURLE_OK)
+            result.seconds = double(micros) / 1e6;
+        long status = 0;
+        if (curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status > 0)
+            result.status = int(status);
+        if (result.status) {
+            result.phases = phasesOf(easy);
+            result.certificateExpiry = leafExpiry(easy);
+        }
+        long osErrno = 0;
+        curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+        if (transfer->bodyTooLarge) {
+            result.error =
+                QStringLiteral("the response is larger than %1 bytes").arg(transfer->maxBodyBytes);
+            result.failure = HttpFailure::ResponseTooLarge;
+        } else if (code == CURLE_OUT_OF_MEMORY && result.status) {
+            // libcurl says "out of memory" when an answer's header line outgrows its limit.
+            result.error = QStringLiteral("a response header is too large");
+            result.failure = HttpFailure::HeaderTooLarge;
+        } else if (code != CURLE_OK) {
+            result.error = QString::fromUtf8(transfer->errorText[0] ? transfer->errorText
+                                                                    : curl_easy_strerror(code));
+            result.failure = classify(code, osErrno);
+        } else if (status < 200 || status > 299) {
+            result.error = QStringLiteral("HTTP status %1").arg(status);
+            result.failure = HttpFailure::HttpStatus;
+        } else {
+            result.ok = true;
+        }
+        if (result.ok)
+            result.body = std::move(transfer->body);
+        curl_multi_remove_handle(multi_, easy);
+        outcomes.push_back(std::move(result));
+        done.push_back(std::move(transfer));
+    }
+    if (done.empty())
+        return;
+    // Room was made for waiting transfers.
+    if (!waiting_.empty())
+        wake();
+    // One post per client however many finished: the client takes them all in one go.
+    for (std::size_t i = 0; i < done.size(); ++i) {
+        TransferResults &results = *done[i]->results;
+        const std::lock_guard<std::mutex> lock(results.mutex);
+        if (!results.receiver)
+            continue;
+        if (results.finished.empty())
+            QMetaObject::invokeMethod(results.receiver, results.deliver, Qt::QueuedConnection);
+        results.finished.emplace_back(done[i]->number, std::move(outcomes[i]));
+    }
+}

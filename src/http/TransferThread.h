@@ -1,0 +1,98 @@
+#pragma once
+
+#include "http/HttpRequestOptions.h"
+#include "http/HttpResult.h"
+#include "http/StoreWarmUp.h"
+#include "http/TrustStore.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+typedef void CURL;
+typedef void CURLM;
+
+// Where a client's finished transfers go. The client owns it together with the thread and
+// clears `receiver` under the lock when it goes away, so nothing is posted to a dead object.
+struct TransferResults {
+    std::mutex mutex;
+    QObject *receiver = nullptr;   // the client, on its own thread
+    std::function<void()> deliver; // run on the receiver's thread to take `finished`
+    std::vector<std::pair<quint64, HttpResult>> finished; // by request number
+};
+
+// The one thread that runs every transfer of the process, on one libcurl multi handle driven by
+// epoll: handshakes (and the first reading of the trust store, which libcurl then keeps for
+// every later handshake of this multi handle) never hold up the thread that asked for them. It
+// starts with the first client and ends with the last. Before the first https transfer that
+// trusts a bundle, the bundle is read (StoreWarmUp), so no check's duration includes reading it.
+//
+// Requests come in batches from the clients' threads; results go back in batches, posted to
+// each client, so completions run on the client's own thread as before.
+class TransferThread {
+public:
+    struct Request {
+        quint64 number = 0;
+        QByteArray url;
+        HttpRequestOptions options;
+        std::chrono::milliseconds deadline{0};
+        TrustStore trust;
+        std::shared_ptr<TransferResults> results;
+    };
+
+    // The thread every client of this process shares; started on first use.
+    static std::shared_ptr<TransferThread> shared();
+    ~TransferThread();
+    TransferThread(const TransferThread &) = delete;
+    TransferThread &operator=(const TransferThread &) = delete;
+
+    void start(std::vector<Request> requests);
+    // Drops the requests of `results`' client numbered up to `last`, waiting or running; none of
+    // them reports. Later requests are not touched, even those already on their way.
+    void cancel(const std::shared_ptr<TransferResults> &results, quint64 last);
+
+private:
+    struct Transfer;
+
+    TransferThread();
+    void run();
+    void wake();
+    void takeInbox();
+    void startWaiting();
+    bool waitsForStore(const Transfer &transfer);
+    void collectFinished();
+    void drop(const TransferResults *results, quint64 last);
+    std::unique_ptr<Transfer> prepare(Request request) const;
+    void watchSocket(int fd, int what, bool known);
+    int timeoutMs() const;
+
+    static size_t keepBody(char *data, size_t size, size_t count, void *transfer);
+    static int socketCallback(CURL *easy, int fd, int what, void *thread, void *known);
+    static int timerCallback(CURLM *multi, long timeoutMs, void *thread);
+
+    // Shared with the clients' threads.
+    std::mutex inboxMutex_;
+    std::vector<Request> inbox_;
+    std::vector<std::pair<std::shared_ptr<TransferResults>, quint64>> cancelled_;
+    std::atomic<bool> stopping_{false};
+
+    // The thread's own.
+    int epoll_ = -1;
+    int wakeFd_ = -1;
+    CURLM *multi_ = nullptr;
+    std::optional<std::chrono::steady_clock::time_point> curlDue_;
+    std::deque<std::unique_ptr<Transfer>> waiting_;
+    StoreWarmUp warmUp_;
+    std::optional<TrustStore> storeRead_; // what the cache holds, or was tried
+    std::unordered_map<CURL *, std::unique_ptr<Transfer>> running_;
+    std::thread thread_;
+};
