@@ -4,6 +4,7 @@
 #include "http/DisplayAddress.h"
 #include "http/HttpClient.h"
 #include "http/HttpPhases.h"
+#include "http/TrustStore.h"
 #include "http/UrlParser.h"
 #include "monitoring/HostStore.h"
 #include "support/ProcessLimits.h"
@@ -11,6 +12,8 @@
 #include "support/TestSupport.h"
 #include "support/TestTlsServer.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSslCertificate>
 #include <QTimeZone>
@@ -19,7 +22,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <map>
+#include <set>
 
 namespace {
 TEST(UrlParserTest, ReportsTheSchemeAsWrittenOrNone) {
@@ -417,5 +424,131 @@ TEST_F(HttpsTest, AnUntrustedCertificateIsAFailureWithoutAnExpiry) {
     EXPECT_FALSE(r.error.isEmpty());
     EXPECT_FALSE(r.status);
     EXPECT_FALSE(r.certificateExpiry);
+    EXPECT_EQ(failureReason(r), QStringLiteral("certificate not trusted"));
+}
+
+TEST(TrustStoreTest, TheSystemsStoreIsOneBundleWhereThereIsOneElseTheFolder) {
+    const QByteArray file = "/lib/ssl/certs.pem";
+    const QByteArray folder = "/lib/ssl/certs";
+    const QByteArray known = TrustStore::knownBundles().last();
+    const QByteArray knownFolder = TrustStore::knownFolders().first();
+    struct Case {
+        const char *what;
+        TrustStore defaults;
+        std::set<QByteArray> files, folders; // what exists
+        TrustStore chosen;
+    };
+    const QList<Case> cases = {
+        {"both, as distributions build libcurl", {file, folder}, {file}, {folder}, {file, {}}},
+        {"a bundle alone", {file, {}}, {file}, {}, {file, {}}},
+        {"only a folder", {{}, folder}, {}, {folder}, {{}, folder}},
+        {"the bundle is missing", {file, folder}, {}, {folder}, {{}, folder}},
+        {"neither exists, a known bundle does", {file, folder}, {known}, {}, {known, {}}},
+        {"no defaults at all", {}, {known}, {knownFolder}, {known, {}}},
+        {"only a known folder", {}, {}, {knownFolder}, {{}, knownFolder}},
+        // Nothing to trust anywhere: the handshake still says which file is missing.
+        {"nothing exists", {file, folder}, {}, {}, {file, folder}},
+        // A bundle is never taken for a folder, nor a folder for a bundle.
+        {"kinds swapped", {file, folder}, {folder}, {file}, {file, folder}},
+    };
+    for (const Case &c : cases) {
+        const TrustStore chosen = TrustStore::choose(
+            c.defaults, [&](const QByteArray &path) { return c.files.contains(path); },
+            [&](const QByteArray &path) { return c.folders.contains(path); });
+        EXPECT_EQ(chosen.caFile, c.chosen.caFile) << c.what;
+        EXPECT_EQ(chosen.caPath, c.chosen.caPath) << c.what;
+    }
+
+    // This machine's libcurl names both, and the bundle exists: a store that is kept.
+    EXPECT_TRUE(TrustStore::system().isCached()) << TrustStore::system().caFile.constData() << " "
+                                                 << TrustStore::system().caPath.constData();
+    EXPECT_EQ(HttpClient().trust(), TrustStore::system()) << "every client starts with it";
+}
+
+// A folder of authorities named by their subject hashes, as `openssl rehash` makes them.
+QString hashedFolder(const QTemporaryDir &dir, const QString &caFile) {
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("x509"), QStringLiteral("-hash"), QStringLiteral("-noout"),
+                   QStringLiteral("-in"), caFile});
+    if (!openssl.waitForFinished(20000) || openssl.exitCode() != 0)
+        return QString();
+    const QString hash = QString::fromLatin1(openssl.readAllStandardOutput().trimmed());
+    const QString folder = dir.filePath(QStringLiteral("hashed"));
+    QDir().mkpath(folder);
+    return QFile::copy(caFile, folder + QStringLiteral("/") + hash + QStringLiteral(".0"))
+               ? folder
+               : QString();
+}
+
+TEST_F(HttpsTest, AStoreThatIsOnlyAFolderStillVerifies) {
+    QTemporaryDir dir;
+    const QString folder = hashedFolder(dir, certificates.caFile());
+    ASSERT_FALSE(folder.isEmpty());
+    client.setTrust(TrustStore::choose({{}, folder.toLocal8Bit()}));
+    ASSERT_EQ(client.trust().caPath, folder.toLocal8Bit());
+    const HttpResult trusted = fetch(HttpRequestOptions{});
+    EXPECT_TRUE(trusted.ok) << trusted.error.toStdString();
+
+    // The folder is what made it pass: without the authority in it the same server fails.
+    QFile::remove(QDir(folder).entryInfoList(QDir::Files).value(0).filePath());
+    EXPECT_FALSE(fetch(HttpRequestOptions{}).ok);
+}
+
+TEST_F(HttpsTest, TheBundleIsReadOnceForEveryCheckOfEveryClient) {
+    // A bundle like the system's: the test's authority and the system's, beside the default
+    // folder libcurl was built with.
+    QTemporaryDir dir;
+    const QString bundle = dir.filePath(QStringLiteral("bundle.pem"));
+    QFile out(bundle);
+    QFile authority(certificates.caFile());
+    QFile system(QString::fromLocal8Bit(TrustStore::system().caFile));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && authority.open(QIODevice::ReadOnly) &&
+                system.open(QIODevice::ReadOnly));
+    out.write(authority.readAll() + system.readAll());
+    out.close();
+    const TrustStore trust =
+        TrustStore::choose({bundle.toLocal8Bit(), TrustStore::libcurlDefaults().caPath});
+    ASSERT_TRUE(trust.isCached());
+
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    // Closes are watched too: the kernel folds an event into an identical one still unread, so
+    // opens alone would count as one however many there were.
+    ASSERT_GE(inotify_add_watch(watch, bundle.toLocal8Bit().constData(), IN_OPEN | IN_CLOSE), 0);
+    // Two clients, as the engine and the updater are: one process, one reading.
+    HttpClient other;
+    client.setTrust(trust);
+    other.setTrust(trust);
+    const int checks = 8;
+    int ok = 0;
+    int done = 0;
+    for (int i = 0; i < checks; ++i)
+        (i % 2 ? other : client)
+            .get(server.url(QStringLiteral("/")).toUtf8(), [&](const HttpResult &r) {
+                ok += r.ok;
+                ++done;
+            });
+    ASSERT_TRUE(waitUntil([&] { return done == checks; }, 20000));
+    EXPECT_EQ(ok, checks);
+    for (int i = 0; i < 2; ++i) {
+        std::optional<HttpResult> later;
+        client.get(server.url(QStringLiteral("/")).toUtf8(),
+                   [&](const HttpResult &r) { later = r; });
+        ASSERT_TRUE(waitUntil([&] { return later.has_value(); }, 10000));
+        EXPECT_TRUE(later->ok);
+    }
+
+    int opens = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;)
+        for (char *at = buffer; at < buffer + got;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(at);
+            opens += (event->mask & IN_OPEN) != 0;
+            at += sizeof(inotify_event) + event->len;
+        }
+    close(watch);
+    EXPECT_EQ(opens, 1) << "the bundle was read " << opens << " times for " << checks + 2
+                        << " checks";
 }
 } // namespace
