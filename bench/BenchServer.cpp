@@ -26,7 +26,7 @@ BenchServer::~BenchServer() {
 }
 
 void BenchServer::start(const std::string &program, int hosts, std::chrono::milliseconds slowDelay,
-                        std::chrono::seconds lifetime) {
+                        std::chrono::seconds lifetime, const std::string &caFile) {
     // Close-on-exec everywhere: a curl child holding the write end would keep the server alive.
     int input[2];
     int output[2];
@@ -40,9 +40,12 @@ void BenchServer::start(const std::string &program, int hosts, std::chrono::mill
     toServer_ = input[1];
     fromServer_ = output[0];
     try {
-        process_.start({program, std::to_string(hosts), std::to_string(slowDelay.count()),
-                        std::to_string(lifetime.count())},
-                       input[0], output[1], STDERR_FILENO);
+        std::vector<std::string> argv = {program, std::to_string(hosts),
+                                         std::to_string(slowDelay.count()),
+                                         std::to_string(lifetime.count())};
+        if (!caFile.empty())
+            argv.push_back(caFile);
+        process_.start(argv, input[0], output[1], STDERR_FILENO);
     } catch (...) {
         close(input[0]);
         close(output[1]);
@@ -51,7 +54,8 @@ void BenchServer::start(const std::string &program, int hosts, std::chrono::mill
     close(input[0]);
     close(output[1]);
 
-    // Binding a thousand listeners takes a few milliseconds; ten seconds means it is broken.
+    // Binding a thousand listeners (and signing their certificates) takes well under a second;
+    // ten seconds means it is broken.
     const std::string line = readLine(10s);
     int port = 0;
     if (std::sscanf(line.c_str(), "ready %d", &port) != 1 || port <= 0)

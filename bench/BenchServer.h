@@ -19,9 +19,10 @@ public:
     BenchServer(const BenchServer &) = delete;
     BenchServer &operator=(const BenchServer &) = delete;
 
-    // Starts the server and waits until it listens; throws BenchFailure otherwise.
+    // Starts the server and waits until it listens; throws BenchFailure otherwise. With
+    // `caFile`, the hosts speak https and the authority that signed them is written there.
     void start(const std::string &program, int hosts, std::chrono::milliseconds slowDelay,
-               std::chrono::seconds lifetime);
+               std::chrono::seconds lifetime, const std::string &caFile = {});
     int port() const { return port_; }
     Stats takeStats();
     // Ends the server through its stdin; true when it exited cleanly.

@@ -87,35 +87,36 @@ std::string CurlRunner::writeConfig(const std::string &name,
     return path;
 }
 
-RoundResult CurlRunner::run(const std::string &config, int expected,
-                            std::chrono::seconds limit) const {
+RoundResult CurlRunner::run(const std::string &config, int expected, std::chrono::seconds limit,
+                            const std::vector<std::string> &extra) const {
     const std::string out = config + ".out";
     const std::string err = config + ".err";
     // As close to the engine's requests as the tool allows: no ~/.curlrc, redirects followed
     // up to 10 times over http and https only, the same 30 s deadline, and no TCP keep-alive
     // probes (the tool turns them on, libcurl leaves them off). Connections are never reused
     // either way: every URL names a different address.
-    const std::vector<std::string> argv = {program_,
-                                           "--disable",
-                                           "--parallel",
-                                           "--parallel-max",
-                                           std::to_string(parallelMax),
-                                           "--silent",
-                                           "--show-error",
-                                           "--no-keepalive",
-                                           "--location",
-                                           "--max-redirs",
-                                           "10",
-                                           "--proto",
-                                           "=http,https",
-                                           "--proto-redir",
-                                           "=http,https",
-                                           "--max-time",
-                                           "30",
-                                           "--write-out",
-                                           "%{http_code} %{time_total}\\n",
-                                           "--config",
-                                           config};
+    std::vector<std::string> argv = {program_,
+                                     "--disable",
+                                     "--parallel",
+                                     "--parallel-max",
+                                     std::to_string(parallelMax),
+                                     "--silent",
+                                     "--show-error",
+                                     "--no-keepalive",
+                                     "--location",
+                                     "--max-redirs",
+                                     "10",
+                                     "--proto",
+                                     "=http,https",
+                                     "--proto-redir",
+                                     "=http,https",
+                                     "--max-time",
+                                     "30",
+                                     "--write-out",
+                                     "%{http_code} %{time_total}\\n",
+                                     "--config",
+                                     config};
+    argv.insert(argv.end(), extra.begin(), extra.end());
 
     ChildProcess child;
     RoundResult result;

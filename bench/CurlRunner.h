@@ -19,8 +19,10 @@ public:
     std::string versionLine() const;
     // Writes a config file naming every URL and sending each body to /dev/null; returns its path.
     std::string writeConfig(const std::string &name, const std::vector<std::string> &urls) const;
-    // One run over `config`; all `expected` transfers must answer 200, else BenchFailure.
-    RoundResult run(const std::string &config, int expected, std::chrono::seconds limit) const;
+    // One run over `config`, with `extra` arguments; all `expected` transfers must answer 200,
+    // else BenchFailure.
+    RoundResult run(const std::string &config, int expected, std::chrono::seconds limit,
+                    const std::vector<std::string> &extra = {}) const;
 
 private:
     std::string program_;

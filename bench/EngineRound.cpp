@@ -47,6 +47,7 @@ RoundResult runEngineRound(TRHostController &engine, bool probeStalls, std::chro
 
     const auto wallStart = std::chrono::steady_clock::now();
     const auto cpuStart = processCpuTime();
+    const auto threadStart = threadCpuTime();
     if (probe)
         probe->start();
     engine.ping();
@@ -59,14 +60,17 @@ RoundResult runEngineRound(TRHostController &engine, bool probeStalls, std::chro
     // part of what a round costs, so it is counted here rather than in the next round.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     result.cpu = processCpuTime() - cpuStart;
+    result.mainThreadCpu = threadCpuTime() - threadStart;
     result.wall = std::chrono::steady_clock::now() - wallStart;
 
     watchdog.stop();
     QObject::disconnect(started);
     QObject::disconnect(checked);
     QObject::disconnect(done);
-    if (probe)
+    if (probe) {
         result.longestStall = probe->longestStall();
+        result.longestBusy = probe->longestBusy();
+    }
 
     if (!finished)
         throw BenchFailure("an engine round overran " + std::to_string(limit.count()) + " s");

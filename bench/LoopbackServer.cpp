@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/timerfd.h>
@@ -41,9 +42,11 @@ timespec monotonicTimespec(std::chrono::steady_clock::time_point at) {
 }
 } // namespace
 
-LoopbackServer::LoopbackServer(int hostCount, std::chrono::milliseconds slowDelay)
+LoopbackServer::LoopbackServer(int hostCount, std::chrono::milliseconds slowDelay,
+                               std::unique_ptr<ServerTls> tls)
     : hostCount_(hostCount)
-    , slowDelay_(slowDelay) {
+    , slowDelay_(slowDelay)
+    , tls_(std::move(tls)) {
     epoll_ = epoll_create1(EPOLL_CLOEXEC);
     // std::chrono::steady_clock is CLOCK_MONOTONIC, so deadlines can be handed over as they are.
     timer_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
@@ -52,7 +55,7 @@ LoopbackServer::LoopbackServer(int hostCount, std::chrono::milliseconds slowDela
 LoopbackServer::~LoopbackServer() {
     for (int fd = 0; fd < int(slots_.size()); ++fd)
         if (slots_[fd] == Slot::Reading || slots_[fd] == Slot::Waiting)
-            close(fd);
+            closeConnection(fd);
     closeListeners();
     if (timer_ >= 0)
         close(timer_);
@@ -72,6 +75,9 @@ bool LoopbackServer::watch(int fd, Slot slot) {
     if (fd >= int(slots_.size())) {
         slots_.resize(fd + 1, Slot::Unused);
         requests_.resize(fd + 1);
+        hostOf_.resize(fd + 1, -1);
+        sessions_.resize(fd + 1, nullptr);
+        writing_.resize(fd + 1, false);
     }
     epoll_event event = {};
     event.events = EPOLLIN;
@@ -128,6 +134,7 @@ int LoopbackServer::listen(std::string &error) {
                 return 0;
             }
             listeners_.push_back(fd);
+            hostOf_[fd] = i;
         }
         if (!taken)
             return port;
@@ -172,6 +179,7 @@ bool LoopbackServer::run(std::chrono::seconds lifetime, std::string &error) {
                 if (!acceptFrom(fd, error))
                     return false;
             } else if (slots_[fd] == Slot::Reading) {
+                // Over TLS the handshake may wait for room to write as well as for data.
                 readFrom(fd);
             }
         }
@@ -193,16 +201,58 @@ bool LoopbackServer::acceptFrom(int listener, std::string &error) {
             return false;
         }
         ++open_;
+        if (tls_) {
+            sessions_[fd] = tls_->accept(fd, hostOf_[listener]);
+            if (!sessions_[fd]) {
+                closeConnection(fd);
+                continue;
+            }
+        }
         peak_ = std::max(peak_, open_);
     }
 }
 
+long LoopbackServer::receive(int fd, char *buffer, std::size_t size) {
+    SSL *session = sessions_[fd];
+    if (!session) {
+        const ssize_t got = recv(fd, buffer, size, 0);
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            return 0;
+        return got > 0 ? long(got) : -1;
+    }
+    const int got = SSL_read(session, buffer, int(size));
+    if (got > 0) {
+        wantWrite(fd, false);
+        return got;
+    }
+    switch (SSL_get_error(session, got)) {
+    case SSL_ERROR_WANT_READ:
+        wantWrite(fd, false);
+        return 0;
+    case SSL_ERROR_WANT_WRITE:
+        wantWrite(fd, true);
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+void LoopbackServer::wantWrite(int fd, bool want) {
+    if (writing_[fd] == want)
+        return;
+    epoll_event event = {};
+    event.events = want ? EPOLLIN | EPOLLOUT : EPOLLIN;
+    event.data.fd = fd;
+    epoll_ctl(epoll_, EPOLL_CTL_MOD, fd, &event);
+    writing_[fd] = want;
+}
+
 void LoopbackServer::readFrom(int fd) {
     char buffer[4096];
-    const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+    const long got = receive(fd, buffer, sizeof buffer);
+    if (got == 0)
         return;
-    if (got <= 0) {
+    if (got < 0) {
         closeConnection(fd);
         return;
     }
@@ -229,8 +279,14 @@ void LoopbackServer::readFrom(int fd) {
 
 void LoopbackServer::answer(int fd) {
     // A fresh socket's send buffer always takes the whole answer at once.
-    if (send(fd, response, responseLength, MSG_NOSIGNAL) == ssize_t(responseLength))
+    if (SSL *session = sessions_[fd]) {
+        if (SSL_write(session, response, int(responseLength)) == int(responseLength)) {
+            ++served_;
+            SSL_shutdown(session); // says the answer is complete; the reply is not awaited
+        }
+    } else if (send(fd, response, responseLength, MSG_NOSIGNAL) == ssize_t(responseLength)) {
         ++served_;
+    }
     closeConnection(fd);
 }
 
@@ -274,6 +330,9 @@ bool LoopbackServer::readControl() {
 }
 
 void LoopbackServer::closeConnection(int fd) {
+    SSL_free(sessions_[fd]);
+    sessions_[fd] = nullptr;
+    writing_[fd] = false;
     close(fd);
     slots_[fd] = Slot::Unused;
     requests_[fd].clear();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "ServerTls.h"
+
 #include <chrono>
 #include <deque>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,11 +14,16 @@
 // the configured delay, counted from the moment its headers arrived. One thread on epoll, so its
 // own cost stays small and it never competes with itself for the second core.
 //
+// With TLS every listener speaks https instead, each with a certificate for its own address (see
+// ServerTls); the rest is the same.
+//
 // It is steered through stdin: the line "stats" is answered on stdout with the requests served
 // and the most connections open at once since the last "stats"; end of input stops it.
 class LoopbackServer {
 public:
-    LoopbackServer(int hostCount, std::chrono::milliseconds slowDelay);
+    // `tls` (may be null) makes every listener speak https.
+    LoopbackServer(int hostCount, std::chrono::milliseconds slowDelay,
+                   std::unique_ptr<ServerTls> tls = nullptr);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer &) = delete;
     LoopbackServer &operator=(const LoopbackServer &) = delete;
@@ -34,6 +42,10 @@ private:
     bool watch(int fd, Slot slot);
     bool acceptFrom(int listener, std::string &error);
     void readFrom(int fd);
+    // How much of the request arrived: over TLS the handshake moves on too. Negative when the
+    // connection is over.
+    long receive(int fd, char *buffer, std::size_t size);
+    void wantWrite(int fd, bool want);
     void answer(int fd);
     void answerDue();
     void armTimer();
@@ -45,7 +57,11 @@ private:
     int epoll_ = -1;
     int timer_ = -1;
     std::vector<int> listeners_;
+    std::unique_ptr<ServerTls> tls_;
     std::vector<Slot> slots_;                               // by descriptor
+    std::vector<int> hostOf_;                               // by listener descriptor
+    std::vector<SSL *> sessions_;                           // by descriptor, with TLS
+    std::vector<bool> writing_;                             // by descriptor: EPOLLOUT asked
     std::vector<std::string> requests_;                     // by descriptor: bytes read so far
     std::deque<std::pair<Clock::time_point, int>> waiting_; // due in order: the delay is fixed
     std::string control_;

@@ -1,5 +1,7 @@
 #include "StallProbe.h"
 
+#include "ProcessCpu.h"
+
 #include <algorithm>
 
 StallProbe::StallProbe(std::chrono::milliseconds interval)
@@ -11,7 +13,9 @@ StallProbe::StallProbe(std::chrono::milliseconds interval)
 
 void StallProbe::start() {
     longestGap_ = {};
+    longestBusy_ = {};
     last_ = Clock::now();
+    lastCpu_ = threadCpuTime();
     timer_.start();
 }
 
@@ -22,8 +26,11 @@ void StallProbe::stop() {
 
 void StallProbe::note() {
     const Clock::time_point now = Clock::now();
+    const std::chrono::nanoseconds cpu = threadCpuTime();
     longestGap_ = std::max<std::chrono::nanoseconds>(longestGap_, now - last_);
+    longestBusy_ = std::max(longestBusy_, cpu - lastCpu_);
     last_ = now;
+    lastCpu_ = cpu;
 }
 
 std::chrono::nanoseconds StallProbe::longestStall() const {

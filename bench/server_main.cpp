@@ -1,9 +1,10 @@
 // The benchmark's loopback HTTP server; see LoopbackServer.h. Runs as its own process so that
 // its work is counted against neither client.
 //
-//   tarvik_bench_server HOSTS SLOW_DELAY_MS LIFETIME_SECONDS
+//   tarvik_bench_server HOSTS SLOW_DELAY_MS LIFETIME_SECONDS [CA_FILE]
 //
-// Prints "ready PORT" once every listener is bound.
+// With CA_FILE every host speaks https, and the authority that signed their certificates is
+// written there first. Prints "ready PORT" once every listener is bound.
 
 #include "LoopbackHosts.h"
 #include "LoopbackServer.h"
@@ -12,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace {
@@ -28,11 +30,13 @@ int main(int argc, char **argv) {
     const long descriptors = ResourceLimits::raiseDescriptorLimit();
     std::signal(SIGPIPE, SIG_IGN);
 
-    const int hosts = argc == 4 ? number(argv[1], 1, LoopbackHosts::maxHosts) : -1;
-    const int delayMs = argc == 4 ? number(argv[2], 0, 60000) : -1;
-    const int lifetime = argc == 4 ? number(argv[3], 1, 3600) : -1;
+    const bool valid = argc == 4 || argc == 5;
+    const int hosts = valid ? number(argv[1], 1, LoopbackHosts::maxHosts) : -1;
+    const int delayMs = valid ? number(argv[2], 0, 60000) : -1;
+    const int lifetime = valid ? number(argv[3], 1, 3600) : -1;
     if (hosts < 0 || delayMs < 0 || lifetime < 0) {
-        std::fprintf(stderr, "usage: tarvik_bench_server HOSTS SLOW_DELAY_MS LIFETIME_SECONDS\n");
+        std::fprintf(stderr,
+                     "usage: tarvik_bench_server HOSTS SLOW_DELAY_MS LIFETIME_SECONDS [CA_FILE]\n");
         return 2;
     }
     // A listener and a connection per host, plus a margin.
@@ -42,8 +46,16 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    LoopbackServer server(hosts, std::chrono::milliseconds(delayMs));
     std::string error;
+    std::unique_ptr<ServerTls> tls;
+    if (argc == 5) {
+        tls = std::make_unique<ServerTls>();
+        if (!tls->create(hosts, argv[4], error)) {
+            std::fprintf(stderr, "tarvik_bench_server: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    LoopbackServer server(hosts, std::chrono::milliseconds(delayMs), std::move(tls));
     const int port = server.listen(error);
     if (port == 0) {
         std::fprintf(stderr, "tarvik_bench_server: %s\n", error.c_str());

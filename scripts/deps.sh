@@ -10,11 +10,11 @@ desktops=(lxqt-panel xfce4-panel xfconf dunst openbox dbus-x11 dbus-daemon x11-x
           qt6-wayland)
 test=("${build[@]}" libgtest-dev clang-format curl desktop-file-utils appstream dpkg-dev file
       xvfb xauth x11-utils dex openssl prometheus python3 dbus trayer python3-dbus python3-gi
-      xdotool imagemagick "${desktops[@]}")
+      xdotool imagemagick libssl-dev "${desktops[@]}")
 shots=("${build[@]}" python3 xvfb trayer xdotool imagemagick x11-utils dbus
        dbus-user-session
        python3-dbus python3-gi fonts-dejavu-core "${desktops[@]}")
-bench=("${build[@]}" curl)
+bench=("${build[@]}" curl libssl-dev)
 # clang brings libFuzzer and the sanitizer runtimes come with libclang-rt; llvm for coverage.
 fuzz=("${build[@]}" clang-14 libclang-rt-14-dev llvm-14)
 
