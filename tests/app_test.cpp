@@ -108,12 +108,18 @@ TEST_F(CliTest, CheckExitsByTheWorstResult) {
     EXPECT_EQ(all.code, 0) << all.err.toStdString();
     EXPECT_EQ(all.out.count(QStringLiteral("up ")), 2) << all.out.toStdString();
 
-    store(hostList({QStringLiteral("/ok"), QStringLiteral("/status/500")}));
-    Outcome some = run({QStringLiteral("--check")});
-    EXPECT_EQ(some.code, 1);
-    EXPECT_TRUE(some.out.contains(QStringLiteral("down"))) << some.out.toStdString();
-    EXPECT_EQ(stored(), hostList({QStringLiteral("/ok"), QStringLiteral("/status/500")}))
-        << "a check does not write the store";
+    const QByteArray some = hostList({QStringLiteral("/ok"), QStringLiteral("/status/500"),
+                                      QStringLiteral("http://127.0.0.1:1/")});
+    store(some);
+    Outcome down = run({QStringLiteral("--check")});
+    EXPECT_EQ(down.code, 1);
+    // The reasons are the short ones the tray gives, never libcurl's own wording.
+    EXPECT_TRUE(down.out.contains(QStringLiteral("down  /status/500"))) << down.out.toStdString();
+    EXPECT_TRUE(down.out.contains(QStringLiteral("500  (HTTP 500)"))) << down.out.toStdString();
+    EXPECT_TRUE(down.out.contains(QStringLiteral("-  (connection refused)")))
+        << down.out.toStdString();
+    EXPECT_FALSE(down.out.contains(QStringLiteral("Couldn't"))) << down.out.toStdString();
+    EXPECT_EQ(stored(), some) << "a check does not write the store";
 }
 
 TEST_F(CliTest, CheckJsonPrintsOneObjectPerResultSayingWhereTheTimeWent) {
@@ -132,7 +138,11 @@ TEST_F(CliTest, CheckJsonPrintsOneObjectPerResultSayingWhereTheTimeWent) {
     EXPECT_TRUE(delayed.value(QStringLiteral("error")).isNull());
     EXPECT_EQ(byName[QStringLiteral("/status/404")].value(QStringLiteral("reachable")),
               QJsonValue(false));
+    EXPECT_EQ(byName[QStringLiteral("/status/404")].value(QStringLiteral("error")),
+              QJsonValue(QStringLiteral("HTTP 404")));
     const QJsonObject ftp = byName[QStringLiteral("ftp://x")];
+    EXPECT_EQ(ftp.value(QStringLiteral("error")),
+              QJsonValue(QStringLiteral("not an http or https address")));
     EXPECT_TRUE(ftp.value(QStringLiteral("status")).isNull());
     EXPECT_EQ(ftp.value(QStringLiteral("durationMs")).toDouble(), 0.0);
     EXPECT_TRUE(ftp.value(QStringLiteral("phases")).isNull()) << "no request, no phases";

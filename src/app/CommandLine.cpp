@@ -4,6 +4,7 @@
 #include "app/TerminalText.h"
 #include "app/UnixSignals.h"
 #include "http/DisplayAddress.h"
+#include "http/HttpFailure.h"
 #include "instance/InstanceProtocol.h"
 #include "metrics/ListenAddress.h"
 #include "metrics/MetricsServer.h"
@@ -49,7 +50,7 @@ QJsonObject resultObject(const Host &host, const HttpResult &result) {
     o.insert(QStringLiteral("reachable"), result.ok);
     o.insert(QStringLiteral("durationMs"), std::round(result.seconds * 1e6) / 1e3);
     o.insert(QStringLiteral("status"), result.status ? QJsonValue(*result.status) : QJsonValue());
-    o.insert(QStringLiteral("error"), result.ok ? QJsonValue() : QJsonValue(result.error));
+    o.insert(QStringLiteral("error"), result.ok ? QJsonValue() : QJsonValue(failureReason(result)));
     QJsonValue phases;
     if (const std::optional<HttpPhases> &p = result.phases) {
         const auto ms = [](double seconds) { return std::round(seconds * 1e6) / 1e3; };
@@ -74,8 +75,9 @@ QString resultLine(const Host &host, const HttpResult &result) {
                             printable(host.string()), printable(displayAddress(host.address())))
                        .arg(result.seconds * 1000.0, 0, 'f', 1)
                        .arg(status);
+    // The short reason the tray and notifications give, not libcurl's own wording.
     if (!result.ok)
-        line += QStringLiteral("  (") + printable(result.error) + QStringLiteral(")");
+        line += QStringLiteral("  (") + printable(failureReason(result)) + QStringLiteral(")");
     return line;
 }
 
