@@ -291,7 +291,11 @@ TEST_F(CliTest, AnImportTheTrayWouldRefuseIsRefusedBeforeAnythingIsWritten) {
 }
 
 TEST_F(CliTest, HeadlessReportsTakesImportedListsAndStopsCleanly) {
-    store(hostList({QStringLiteral("/status/503")}));
+    // Hosts with their own tray icon: there is no tray here, and none is made.
+    const auto withIcons = [](QByteArray list) {
+        return list.replace("\"hasMenuBarItem\":false", "\"hasMenuBarItem\":true");
+    };
+    store(withIcons(hostList({QStringLiteral("/status/503")})));
     QProcess headless;
     start(headless, {QStringLiteral("--headless"), QStringLiteral("--json")});
     QString out;
@@ -309,9 +313,9 @@ TEST_F(CliTest, HeadlessReportsTakesImportedListsAndStopsCleanly) {
     EXPECT_TRUE(out.contains(QStringLiteral("\"name\":\"/status/503\"")));
 
     // An imported list is taken as the tray takes it.
-    const Outcome imported =
-        run({QStringLiteral("--import"),
-             writeFile(QStringLiteral("new.json"), hostList({QStringLiteral("/redirect/1")}))});
+    const Outcome imported = run({QStringLiteral("--import"),
+                                  writeFile(QStringLiteral("new.json"),
+                                            withIcons(hostList({QStringLiteral("/redirect/1")})))});
     ASSERT_EQ(imported.code, 0) << imported.err.toStdString();
     EXPECT_TRUE(saw(QStringLiteral("\"name\":\"/redirect/1\""))) << out.toStdString();
     EXPECT_TRUE(QString::fromUtf8(headless.readAllStandardError())

@@ -10,6 +10,8 @@
 #include "settings/Settings.h"
 #include "trayitem/StatusItem.h"
 
+#include <QApplication>
+
 #include <algorithm>
 #include <cstdio>
 #include <utility>
@@ -358,6 +360,10 @@ void TRHostController::eraseHost(HostList::iterator it) {
 }
 
 void TRHostController::addStatusItems(const HostList &hosts) {
+    // A tray icon needs the tray application; the command line and a server have no tray, and
+    // the icon's first drawing would crash without one.
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
     for (const std::shared_ptr<Host> &host : hosts) {
         if (!host->hasMenuBarItem())
             continue;

@@ -109,7 +109,8 @@ public:
     void setRemembersOutcomes(bool remembers) { remembersOutcomes_ = remembers; }
 
     // Per-host tray icons. Each belongs to its host object, not to its name, so two hosts that
-    // share a name each keep their own icon and a click acts on the host it shows.
+    // share a name each keep their own icon and a click acts on the host it shows. Only the tray
+    // application (a QApplication) makes them.
     void addStatusItems(const HostList &hosts);
     void updateStatusItem(Host &host);
     StatusItem *statusItem(const Host &host) const;
