@@ -206,6 +206,15 @@ void TRHostController::countDown(int round) {
 
 void TRHostController::judgeRound(Round &round) {
     const bool wasOffline = isOffline();
+    const bool onlyNetworkFailures = round.remote > 0 && int(round.heldBack.size()) == round.remote;
+    if (reachability_ == Reachability::Unknown && onlyNetworkFailures && networkQuestion_) {
+        reachability_ = networkQuestion_();
+        if (reachability_ != Reachability::Unknown)
+            judgedOffline_ = false;
+        // The answer decides this round: offline, its failures say nothing about the hosts.
+        if (reachability_ == Reachability::Offline)
+            round.heldBack.clear();
+    }
     if (reachability_ == Reachability::Unknown) {
         // Two hosts are the least that can tell "the network is gone" from "one host is".
         const bool offline = round.remote >= 2 && int(round.heldBack.size()) == round.remote;

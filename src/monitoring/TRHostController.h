@@ -95,6 +95,13 @@ public:
     void setReachability(Reachability reachability);
     void setAsleep(bool asleep);
     Reachability reachability() const { return reachability_; }
+    // Asked, while the state is Unknown, at the end of a round in which every check that needed
+    // the network failed at the network level: whether this machine is online. Its answer counts
+    // for that round and after, as setReachability's would. Lets the command line load the
+    // network watch only when a round needs it.
+    void setNetworkQuestion(std::function<Reachability()> question) {
+        networkQuestion_ = std::move(question);
+    }
     bool isAsleep() const { return asleep_; }
     // Offline by the watch, by the engine's own judgement, or asleep: the tray's offline look.
     bool isOffline() const;
@@ -172,6 +179,7 @@ private:
     quint64 lastSerial_ = 0;
     std::map<int, Round> rounds_; // rounds with checks not yet completed
     Reachability reachability_ = Reachability::Unknown;
+    std::function<Reachability()> networkQuestion_;
     bool asleep_ = false;
     bool judgedOffline_ = false;
     bool remembersOutcomes_ = false;

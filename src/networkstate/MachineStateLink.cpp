@@ -26,6 +26,17 @@ MachineStateLink::MachineStateLink(TRHostController &engine, QObject *parent)
 
 void MachineStateLink::start() {
     network_.start();
+    networkStarted_ = true;
     engine_.setReachability(reachabilityOf(network_.state()));
     sleep_.start();
+}
+
+void MachineStateLink::askNetworkWhenNeeded() {
+    engine_.setNetworkQuestion([this] {
+        if (!networkStarted_) {
+            networkStarted_ = true;
+            network_.start();
+        }
+        return reachabilityOf(network_.state());
+    });
 }

@@ -16,11 +16,17 @@ public:
 
     // Starts both watches and hands the engine the state they start in.
     void start();
+    // Leaves the network watch unloaded (its backend may bring a D-Bus connection or GLib's GIO)
+    // until the engine asks, at the end of a round whose every check that needed the network
+    // failed at the network level; from then on it is followed as start() would. For the command
+    // line, where most rounds never need to ask.
+    void askNetworkWhenNeeded();
     NetworkWatch &network() { return network_; }
     SleepWatch &sleep() { return sleep_; }
 
 private:
     TRHostController &engine_;
     NetworkWatch network_;
+    bool networkStarted_ = false;
     SleepWatch sleep_;
 };
