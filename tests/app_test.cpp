@@ -3,6 +3,8 @@
 #include "app/TerminalText.h"
 #include "http/HttpClient.h"
 #include "instance/InstanceProtocol.h"
+#include "support/FakeNetworkManager.h"
+#include "support/PrivateBus.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -155,6 +157,32 @@ TEST_F(CliTest, CheckJsonPrintsOneObjectPerResultSayingWhereTheTimeWent) {
               delayed.value(QStringLiteral("durationMs")).toDouble());
     EXPECT_EQ(phases.value(QStringLiteral("tls")).toDouble(), 0.0);
     EXPECT_TRUE(delayed.value(QStringLiteral("certificateExpiry")).isNull());
+}
+
+TEST_F(CliTest, CheckAsksTheNetworkServiceOnlyWhenEveryCheckThatNeededItFailedThere) {
+    PrivateBus bus(PrivateBus::Kind::System);
+    ASSERT_TRUE(bus.isRunning());
+    FakeNetworkManager manager(bus.address(), FakeNetworkManager::disconnected);
+    ASSERT_TRUE(manager.isRegistered());
+
+    // A round that went well asks nothing: the service, asked up front, would have said offline.
+    store(hostList({QStringLiteral("/ok")}));
+    const Outcome up = run({QStringLiteral("--check")});
+    EXPECT_EQ(up.code, 0) << up.err.toStdString();
+    EXPECT_FALSE(up.err.contains(QStringLiteral("offline")));
+
+    // Every check that needed the network failed at the network level: it is asked, and offline
+    // means no host is reported down for it.
+    store(hostList({QStringLiteral("/ok"), QStringLiteral("http://tarvik-test.invalid/")}));
+    const Outcome away = run({QStringLiteral("--check")});
+    EXPECT_EQ(away.code, 2) << away.out.toStdString();
+    EXPECT_TRUE(away.err.contains(QStringLiteral("offline"))) << away.err.toStdString();
+    EXPECT_FALSE(away.out.contains(QStringLiteral("tarvik-test.invalid")));
+
+    manager.setState(FakeNetworkManager::connectedGlobal);
+    const Outcome down = run({QStringLiteral("--check")});
+    EXPECT_EQ(down.code, 1) << down.err.toStdString();
+    EXPECT_TRUE(down.out.contains(QStringLiteral("(name not resolved)"))) << down.out.toStdString();
 }
 
 TEST_F(CliTest, AnUnreadableStoreIsAnError) {

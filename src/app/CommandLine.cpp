@@ -25,10 +25,13 @@
 #include <cstdio>
 
 namespace {
-void out(const QString &line) {
+// A line for whoever reads as it comes (--headless); `flush` false leaves it to stdio's buffer,
+// for output that ends with the program (--check).
+void out(const QString &line, bool flush = true) {
     std::fputs(line.toLocal8Bit().constData(), stdout);
     std::fputc('\n', stdout);
-    std::fflush(stdout);
+    if (flush)
+        std::fflush(stdout);
 }
 
 void err(const QString &line) {
@@ -207,23 +210,24 @@ int CommandLine::check(bool json) {
         return Error;
     TRHostController engine;
     engine.hosts() = std::move(*stored);
-    // An offline machine would report every host down; it says so instead.
+    // An offline machine would report every host down; it says so instead. The network service
+    // is asked only when the round needs it, when every check that needed the network failed at
+    // the network level: a round that went well never loads it.
     MachineStateLink machine(engine);
-    machine.start();
-    bool offline = engine.isOffline();
+    machine.askNetworkWhenNeeded();
+    bool offline = false;
     QObject::connect(&engine, &TRHostController::offlineChanged,
                      [&](bool now) { offline = offline || now; });
     bool anyDown = false;
-    QObject::connect(&engine, &TRHostController::checkFinished,
-                     [&](const Host &host, const HttpResult &result) {
-                         anyDown = anyDown || !result.ok;
-                         out(json ? compact(resultObject(host, result)) : resultLine(host, result));
-                     });
+    QObject::connect(
+        &engine, &TRHostController::checkFinished, [&](const Host &host, const HttpResult &result) {
+            anyDown = anyDown || !result.ok;
+            out(json ? compact(resultObject(host, result)) : resultLine(host, result), false);
+        });
     QObject::connect(&engine, &TRHostController::roundFinished, qApp, &QCoreApplication::quit);
-    if (!offline) {
-        engine.ping();
-        QCoreApplication::exec();
-    }
+    engine.ping();
+    QCoreApplication::exec();
+    std::fflush(stdout);
     if (offline) {
         err(QStringLiteral("offline"));
         return Error;
@@ -258,7 +262,9 @@ int CommandLine::headless(bool json, const QString &metrics) {
         else
             out(QStringLiteral("online at %1").arg(at));
     });
-    machine.start();
+    // Sleep is watched from the start; the network service only once a round needs it.
+    machine.askNetworkWhenNeeded();
+    machine.sleep().start();
     QObject::connect(&engine, &TRHostController::roundStarted, [&](int round, int requests) {
         const QString at = engine.lastPingDate().toString(Qt::ISODateWithMs);
         if (json)
