@@ -2,6 +2,8 @@
 
 #include "monitoring/TRHostController.h"
 
+#include <memory>
+
 namespace {
 TRHostController::Reachability reachabilityOf(NetworkWatch::State state) {
     switch (state) {
@@ -26,17 +28,16 @@ MachineStateLink::MachineStateLink(TRHostController &engine, QObject *parent)
 
 void MachineStateLink::start() {
     network_.start();
-    networkStarted_ = true;
     engine_.setReachability(reachabilityOf(network_.state()));
     sleep_.start();
 }
 
-void MachineStateLink::askNetworkWhenNeeded() {
-    engine_.setNetworkQuestion([this] {
-        if (!networkStarted_) {
-            networkStarted_ = true;
-            network_.start();
+void MachineStateLink::askNetworkWhenNeeded(TRHostController &engine, NetworkWatch &network) {
+    engine.setNetworkQuestion([&network, started = std::make_shared<bool>(false)] {
+        if (!*started) {
+            *started = true;
+            network.start();
         }
-        return reachabilityOf(network_.state());
+        return reachabilityOf(network.state());
     });
 }

@@ -20,13 +20,15 @@ public:
     // until the engine asks, at the end of a round whose every check that needed the network
     // failed at the network level; from then on it is followed as start() would. For the command
     // line, where most rounds never need to ask.
-    void askNetworkWhenNeeded();
+    void askNetworkWhenNeeded() { askNetworkWhenNeeded(engine_, network_); }
+    // The question alone, on a watch of the caller's: for one round (--check), without a sleep
+    // watch and the system bus connection it makes.
+    static void askNetworkWhenNeeded(TRHostController &engine, NetworkWatch &network);
     NetworkWatch &network() { return network_; }
     SleepWatch &sleep() { return sleep_; }
 
 private:
     TRHostController &engine_;
     NetworkWatch network_;
-    bool networkStarted_ = false;
     SleepWatch sleep_;
 };
