@@ -213,8 +213,8 @@ int CommandLine::check(bool json) {
     // An offline machine would report every host down; it says so instead. The network service
     // is asked only when the round needs it, when every check that needed the network failed at
     // the network level: a round that went well never loads it.
-    MachineStateLink machine(engine);
-    machine.askNetworkWhenNeeded();
+    NetworkWatch network;
+    MachineStateLink::askNetworkWhenNeeded(engine, network);
     bool offline = false;
     QObject::connect(&engine, &TRHostController::offlineChanged,
                      [&](bool now) { offline = offline || now; });
