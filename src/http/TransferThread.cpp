@@ -35,6 +35,8 @@ namespace {
 // Transfers added in one turn of the thread's loop: sockets that are ready meanwhile are served
 // between batches, so a thousand new requests never keep answers waiting.
 constexpr int batchSize = HttpClient::batchSize;
+// The longest a finished transfer waits to be handed to its client.
+constexpr std::chrono::milliseconds postDelay{4};
 
 // The marks libcurl took for this transfer; a mark it cannot give stays 0.
 HttpPhases phasesOf(CURL *easy) {
@@ -174,10 +176,13 @@ void TransferThread::wake() {
 }
 
 int TransferThread::timeoutMs() const {
-    if (!curlDue_)
+    std::optional<std::chrono::steady_clock::time_point> due = curlDue_;
+    if (postDue_ && (!due || *postDue_ < *due))
+        due = postDue_;
+    if (!due)
         return -1;
     const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(*curlDue_ - std::chrono::steady_clock::now());
+        std::chrono::ceil<std::chrono::milliseconds>(*due - std::chrono::steady_clock::now());
     return int(std::clamp<long long>(left.count(), 0, 60000));
 }
 
@@ -217,6 +222,8 @@ void TransferThread::run() {
         takeInbox();
         startWaiting();
         collectFinished();
+        if (postDue_ && *postDue_ <= std::chrono::steady_clock::now())
+            postResults();
     }
 }
 
@@ -322,14 +329,7 @@ void TransferThread::startWaiting() {
             HttpResult result;
             result.error = QString::fromUtf8(curl_multi_strerror(code));
             result.failure = HttpFailure::Other;
-            TransferResults &results = *transfer->results;
-            const std::lock_guard<std::mutex> lock(results.mutex);
-            if (results.receiver) {
-                if (results.finished.empty())
-                    QMetaObject::invokeMethod(results.receiver, results.deliver,
-                                              Qt::QueuedConnection);
-                results.finished.emplace_back(transfer->number, std::move(result));
-            }
+            report(*transfer, std::move(result));
             continue;
         }
         running_.emplace(easy, std::move(transfer));
@@ -460,19 +460,29 @@ void TransferThread::collectFinished() {
         outcomes.push_back(std::move(result));
         done.push_back(std::move(transfer));
     }
-    if (done.empty())
-        return;
     // Room was made for waiting transfers.
-    if (!waiting_.empty())
+    if (!done.empty() && !waiting_.empty())
         wake();
+    for (std::size_t i = 0; i < done.size(); ++i)
+        report(*done[i], std::move(outcomes[i]));
+}
+
+void TransferThread::report(const Transfer &transfer, HttpResult result) {
+    unposted_.emplace_back(transfer.results, transfer.number, std::move(result));
+    if (!postDue_)
+        postDue_ = std::chrono::steady_clock::now() + postDelay;
+}
+
+void TransferThread::postResults() {
+    postDue_.reset();
     // One post per client however many finished: the client takes them all in one go.
-    for (std::size_t i = 0; i < done.size(); ++i) {
-        TransferResults &results = *done[i]->results;
-        const std::lock_guard<std::mutex> lock(results.mutex);
-        if (!results.receiver)
+    for (auto &[results, number, result] : unposted_) {
+        const std::lock_guard<std::mutex> lock(results->mutex);
+        if (!results->receiver)
             continue;
-        if (results.finished.empty())
-            QMetaObject::invokeMethod(results.receiver, results.deliver, Qt::QueuedConnection);
-        results.finished.emplace_back(done[i]->number, std::move(outcomes[i]));
+        if (results->finished.empty())
+            QMetaObject::invokeMethod(results->receiver, results->deliver, Qt::QueuedConnection);
+        results->finished.emplace_back(number, std::move(result));
     }
+    unposted_.clear();
 }

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -70,6 +71,8 @@ private:
     void startWaiting();
     bool waitsForStore(const Transfer &transfer);
     void collectFinished();
+    void report(const Transfer &transfer, HttpResult result);
+    void postResults();
     void drop(const TransferResults *results, quint64 last);
     std::unique_ptr<Transfer> prepare(Request request) const;
     void watchSocket(int fd, int what, bool known);
@@ -90,6 +93,11 @@ private:
     int wakeFd_ = -1;
     CURLM *multi_ = nullptr;
     std::optional<std::chrono::steady_clock::time_point> curlDue_;
+    // Results not yet handed over, and when they are due to be: a client hears of a burst of
+    // answers a few at a time, not with a wake-up each (every one taking a core from the
+    // transfers and the servers they talk to).
+    std::vector<std::tuple<std::shared_ptr<TransferResults>, quint64, HttpResult>> unposted_;
+    std::optional<std::chrono::steady_clock::time_point> postDue_;
     std::deque<std::unique_ptr<Transfer>> waiting_;
     StoreWarmUp warmUp_;
     std::optional<TrustStore> storeRead_; // what the cache holds, or was tried
