@@ -8,10 +8,6 @@
 #include <unistd.h>
 
 namespace {
-// Long enough for a loaded machine to read the store; short enough that a libcurl which reads it
-// elsewhere holds nothing up for long.
-constexpr long warmUpMs = 2000;
-
 size_t discard(char *, size_t size, size_t count, void *) {
     return size * count;
 }
@@ -34,6 +30,14 @@ void closeWatched(int epoll, int &fd) {
 
 StoreWarmUp::~StoreWarmUp() {
     stop();
+}
+
+void StoreWarmUp::keepStore(CURL *easy) {
+#if LIBCURL_VERSION_NUM >= 0x075700 // 7.87.0 keeps a store between handshakes
+    curl_easy_setopt(easy, CURLOPT_CA_CACHE_TIMEOUT, keptSeconds);
+#else
+    (void)easy;
+#endif
 }
 
 bool StoreWarmUp::start(CURLM *multi, int epoll, const TrustStore &trust) {
@@ -61,13 +65,14 @@ bool StoreWarmUp::start(CURLM *multi, int epoll, const TrustStore &trust) {
     curl_easy_setopt(easy_, CURLOPT_PROXY, ""); // straight to the listener, whatever the proxy
     curl_easy_setopt(easy_, CURLOPT_FRESH_CONNECT, 1L);
     curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, warmUpMs);
+    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, limitMs);
     // The same store as the checks', given the same way, or the cache would not serve them.
     curl_easy_setopt(easy_, CURLOPT_CAINFO,
                      trust.caFile.isEmpty() ? nullptr : trust.caFile.constData());
     curl_easy_setopt(easy_, CURLOPT_CAPATH,
                      trust.caPath.isEmpty() ? nullptr : trust.caPath.constData());
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &discard);
+    keepStore(easy_);
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
         stop();
         return false;

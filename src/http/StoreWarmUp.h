@@ -15,6 +15,15 @@ typedef void CURLM;
 // Runs on the transfer thread, inside its epoll loop.
 class StoreWarmUp {
 public:
+    // How long libcurl keeps a store it read (its default, set on every transfer so the two
+    // agree); after that the next handshake would read it again, so it is warmed again.
+    static constexpr long keptSeconds = 24 * 3600;
+    // Long enough for a loaded machine to read the store; short enough that a libcurl which
+    // reads it elsewhere holds nothing up for long.
+    static constexpr long limitMs = 2000;
+    // Sets the cache period on a transfer that trusts a store the warm-up may have read.
+    static void keepStore(CURL *easy);
+
     StoreWarmUp() = default;
     ~StoreWarmUp();
     StoreWarmUp(const StoreWarmUp &) = delete;

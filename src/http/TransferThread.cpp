@@ -288,6 +288,7 @@ std::unique_ptr<TransferThread::Transfer> TransferThread::prepare(Request reques
                      trust.caFile.isEmpty() ? nullptr : trust.caFile.constData());
     curl_easy_setopt(easy, CURLOPT_CAPATH,
                      trust.caPath.isEmpty() ? nullptr : trust.caPath.constData());
+    StoreWarmUp::keepStore(easy);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, HttpClient::userAgent().constData());
     transfer->headers = curl_slist_append(nullptr, "Accept: */*");
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
@@ -344,10 +345,16 @@ bool TransferThread::waitsForStore(const Transfer &transfer) {
         return false;
     if (warmUp_.active())
         return warmUp_.trust() == transfer.trust;
-    if (storeRead_ == transfer.trust)
+    // Read less than a cache period ago: still kept. libcurl's period starts during the warm-up,
+    // so it is surely over once the warm-up's own limit has passed too.
+    const auto now = std::chrono::steady_clock::now();
+    if (storeRead_ == transfer.trust &&
+        now - storeReadAt_ < std::chrono::seconds(StoreWarmUp::keptSeconds) +
+                                 std::chrono::milliseconds(StoreWarmUp::limitMs))
         return false;
     // Read now; where the warm-up cannot start, the first handshake reads it as it always did.
     storeRead_ = transfer.trust;
+    storeReadAt_ = now;
     return warmUp_.start(multi_, epoll_, transfer.trust);
 }
 

@@ -101,6 +101,7 @@ private:
     std::deque<std::unique_ptr<Transfer>> waiting_;
     StoreWarmUp warmUp_;
     std::optional<TrustStore> storeRead_; // what the cache holds, or was tried
+    std::chrono::steady_clock::time_point storeReadAt_;
     std::unordered_map<CURL *, std::unique_ptr<Transfer>> running_;
     std::thread thread_;
 };
