@@ -26,9 +26,11 @@ class HttpClient : public QObject {
 public:
     using Completion = std::function<void(const HttpResult &)>;
     static constexpr std::chrono::milliseconds defaultDeadline{30000};
-    // Transfers started in one turn of the transfer thread; adding a thousand at once kept ready
-    // answers waiting for ~60 ms.
-    static constexpr int batchSize = 50;
+    // Transfers start at most this many a millisecond (a thousand in 40 ms). Started all at once,
+    // a thousand connections and name lookups queue up in the kernel and at the servers: on
+    // loopback a round of 1000 hosts then took a third longer and a quarter more CPU, and each
+    // check read a few milliseconds slower.
+    static constexpr int batchSize = 25;
 
     explicit HttpClient(QObject *parent = nullptr);
     ~HttpClient() override;

@@ -32,9 +32,9 @@ struct TransferThread::Transfer {
 };
 
 namespace {
-// Transfers added in one turn of the thread's loop: sockets that are ready meanwhile are served
-// between batches, so a thousand new requests never keep answers waiting.
+// Transfers start at a steady pace, a batch a millisecond (see HttpClient::batchSize).
 constexpr int batchSize = HttpClient::batchSize;
+constexpr std::chrono::milliseconds batchInterval{1};
 // The longest a finished transfer waits to be handed to its client.
 constexpr std::chrono::milliseconds postDelay{4};
 
@@ -177,8 +177,9 @@ void TransferThread::wake() {
 
 int TransferThread::timeoutMs() const {
     std::optional<std::chrono::steady_clock::time_point> due = curlDue_;
-    if (postDue_ && (!due || *postDue_ < *due))
-        due = postDue_;
+    for (const auto &other : {postDue_, nextStarts_})
+        if (other && (!due || *other < *due))
+            due = other;
     if (!due)
         return -1;
     const auto left =
@@ -314,6 +315,10 @@ void TransferThread::startWaiting() {
     // A transfer waits here, not inside curl, so its clock and its deadline start only when it
     // really starts: queued hosts are neither charged for the wait nor timed out by it.
     const std::size_t cap = std::size_t(HttpClient::transferLimit());
+    const auto now = std::chrono::steady_clock::now();
+    if (nextStarts_ && now < *nextStarts_)
+        return;
+    nextStarts_.reset();
     int added = 0;
     for (auto it = waiting_.begin();
          it != waiting_.end() && added < batchSize && running_.size() < cap;) {
@@ -335,9 +340,9 @@ void TransferThread::startWaiting() {
         }
         running_.emplace(easy, std::move(transfer));
     }
-    // More to start: the next turn comes at once, after the sockets that are ready.
+    // More to start: the next batch in a millisecond, and what is ready is served meanwhile.
     if (added == batchSize && running_.size() < cap)
-        wake();
+        nextStarts_ = now + batchInterval;
 }
 
 bool TransferThread::waitsForStore(const Transfer &transfer) {

@@ -98,6 +98,7 @@ private:
     // transfers and the servers they talk to).
     std::vector<std::tuple<std::shared_ptr<TransferResults>, quint64, HttpResult>> unposted_;
     std::optional<std::chrono::steady_clock::time_point> postDue_;
+    std::optional<std::chrono::steady_clock::time_point> nextStarts_; // when more may start
     std::deque<std::unique_ptr<Transfer>> waiting_;
     StoreWarmUp warmUp_;
     std::optional<TrustStore> storeRead_; // what the cache holds, or was tried
