@@ -19,12 +19,14 @@
 #include "CheckCommandSection.h"
 #include "CurlRunner.h"
 #include "EngineRound.h"
+#include "FloorRunner.h"
 #include "HttpsSection.h"
 #include "LoopbackHosts.h"
 #include "MachineLoad.h"
 #include "MetricsScrape.h"
 #include "Stats.h"
 #include "app/ResourceLimits.h"
+#include "http/TrustStore.h"
 #include "metrics/ProbeMetrics.h"
 #include "monitoring/TRHostController.h"
 
@@ -111,7 +113,10 @@ void recordOverhead(Side &side, const RoundResult &round, const char *who) {
 // The engine against curl over plain http: one round of 1000 hosts, 100 delayed hosts, the stall
 // and the scrape.
 void httpSection(const Options &options, const CurlRunner &curl, BenchServer &server,
-                 const std::vector<std::string> &fastUrls, const std::string &fastConfig) {
+                 const std::vector<std::string> &fastUrls, const std::string &fastConfig,
+                 const std::string &workDir) {
+    FloorRunner floor(TARVIK_BENCH_FLOOR, workDir);
+    const std::string floorUrls = floor.writeUrls("fast", fastUrls);
     const int port = server.port();
     const std::vector<std::string> slowUrls = urls("http", slowHosts, port, "/slow");
     const std::string slowConfig = curl.writeConfig("slow", slowUrls);
@@ -136,6 +141,7 @@ void httpSection(const Options &options, const CurlRunner &curl, BenchServer &se
     std::vector<double> mainThreadMs;
     std::vector<double> startWallMs;
     std::vector<double> startCpuMs;
+    std::vector<double> floorCpuMs;
     for (int run = -1; run < options.runs; ++run) {
         const bool counted = run >= 0;
         const bool engineFirst = run % 2 == 0;
@@ -170,6 +176,10 @@ void httpSection(const Options &options, const CurlRunner &curl, BenchServer &se
             });
         const RoundResult start = curl.run(oneConfig, 1, roundLimit);
         expectServed(server, 1, "curl, one host");
+        // What libcurl itself costs for the same requests, without a program around it.
+        const RoundResult bare =
+            floor.run(floorUrls, TrustStore::system().caFile.toStdString(), fastHosts, roundLimit);
+        expectServed(server, fastHosts + 1, "the floor, 1000 hosts");
 
         std::printf("%-5s %17.1f / %6.1f   %8.1f / %6.1f   %8.2f\n",
                     counted ? std::to_string(run + 1).c_str() : "warm", ms(engineRound.wall),
@@ -192,6 +202,7 @@ void httpSection(const Options &options, const CurlRunner &curl, BenchServer &se
         recordOverhead(tool, curlSlow, "curl");
         startWallMs.push_back(ms(start.wall));
         startCpuMs.push_back(ms(start.cpu));
+        floorCpuMs.push_back(ms(bare.cpu));
     }
 
     using Stats::median;
@@ -218,6 +229,10 @@ void httpSection(const Options &options, const CurlRunner &curl, BenchServer &se
     const double curlCpuNet = std::max(median(tool.cpuMs) - median(startCpuMs), 1e-3);
     const double wallRatioNet = median(engine.wallMs) / curlWallNet;
     const double cpuRatioNet = median(engine.cpuMs) / curlCpuNet;
+    std::printf("  the floor program (libcurl alone, the same requests): %.1f ms cpu; Tarvik/floor "
+                "%.2f, curl without its start-up/floor %.2f\n",
+                median(floorCpuMs), median(engine.cpuMs) / median(floorCpuMs),
+                curlCpuNet / median(floorCpuMs));
     std::printf("  Tarvik/curl without curl's start-up (phases and certificate info on): "
                 "%.2f wall, %.2f cpu\n",
                 wallRatioNet, cpuRatioNet);
@@ -306,7 +321,7 @@ int measure(const Options &options, const std::string &workDir) {
         const std::vector<std::string> fastUrls = urls("http", fastHosts, server.port(), "/");
         const std::string fastConfig = curl.writeConfig("fast", fastUrls);
         if (options.wants("http"))
-            httpSection(options, curl, server, fastUrls, fastConfig);
+            httpSection(options, curl, server, fastUrls, fastConfig, workDir);
         if (options.wants("check"))
             CheckCommandSection(options, curl, workDir).run(fastUrls, fastConfig, server);
         if (!server.stop())
