@@ -3,14 +3,12 @@
 #include "http/HttpRequestOptions.h"
 #include "http/HttpResult.h"
 #include "http/StoreWarmUp.h"
+#include "http/TransferResults.h"
 #include "http/TrustStore.h"
-
-#include <QObject>
 
 #include <atomic>
 #include <chrono>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,15 +19,6 @@
 
 typedef void CURL;
 typedef void CURLM;
-
-// Where a client's finished transfers go. The client owns it together with the thread and
-// clears `receiver` under the lock when it goes away, so nothing is posted to a dead object.
-struct TransferResults {
-    std::mutex mutex;
-    QObject *receiver = nullptr;   // the client, on its own thread
-    std::function<void()> deliver; // run on the receiver's thread to take `finished`
-    std::vector<std::pair<quint64, HttpResult>> finished; // by request number
-};
 
 // The one thread that runs every transfer of the process, on one libcurl multi handle driven by
 // epoll: handshakes (and the first reading of the trust store, which libcurl then keeps for
