@@ -4,6 +4,7 @@
 #include "http/DisplayAddress.h"
 #include "http/HttpClient.h"
 #include "http/HttpPhases.h"
+#include "http/TransferThread.h"
 #include "http/TrustStore.h"
 #include "http/UrlParser.h"
 #include "monitoring/HostStore.h"
@@ -302,6 +303,30 @@ TEST(HttpClientDescriptorTest, RequestsBeyondTheDescriptorLimitWaitAndAreNotChar
     // Whoever waited in the queue is charged only for its own request.
     EXPECT_GE(longest, 0.2);
     EXPECT_LT(longest, elapsed / 2) << "longest " << longest << " s of " << elapsed << " s";
+}
+
+TEST(HttpClientDescriptorTest, WithoutDescriptorsForTheTransferLoopRequestsFailAndSaySo) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers look at memory through descriptors of their own";
+#endif
+    // The loop is made while the lowest free descriptor is the limit, so it cannot open its own;
+    // the client that shares it is made after.
+    const int lowest = ::dup(0);
+    ASSERT_GE(lowest, 0);
+    ::close(lowest);
+    std::shared_ptr<TransferThread> loop;
+    {
+        ProcessLimit none(RLIMIT_NOFILE, rlim_t(lowest));
+        loop = TransferThread::shared();
+    }
+    std::optional<HttpResult> result;
+    HttpClient client;
+    client.get("http://127.0.0.1:1/", [&](const HttpResult &r) { result = r; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, 3000))
+        << "a request that cannot run fails rather than waiting for ever";
+    EXPECT_FALSE(result->ok);
+    EXPECT_TRUE(result->error.contains(QStringLiteral("descriptors")))
+        << result->error.toStdString();
 }
 
 TEST(HttpClientLifetimeTest, DestroyingTheClientDropsRequestsInFlight) {

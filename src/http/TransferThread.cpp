@@ -133,7 +133,8 @@ TransferThread::TransferThread() {
     curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &TransferThread::timerCallback);
     curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
-    thread_ = std::thread([this] { run(); });
+    if (epoll_ >= 0 && wakeFd_ >= 0 && multi_)
+        thread_ = std::thread([this] { run(); });
 }
 
 TransferThread::~TransferThread() {
@@ -154,6 +155,23 @@ TransferThread::~TransferThread() {
 }
 
 void TransferThread::start(std::vector<Request> requests) {
+    if (!thread_.joinable()) {
+        // No descriptors were left for the loop itself: every request fails at once and says so,
+        // rather than waiting for ever.
+        for (Request &request : requests) {
+            HttpResult result;
+            result.error = QStringLiteral("cannot watch sockets: no file descriptors left");
+            result.failure = HttpFailure::Other;
+            TransferResults &results = *request.results;
+            const std::lock_guard<std::mutex> lock(results.mutex);
+            if (!results.receiver)
+                continue;
+            if (results.finished.empty())
+                QMetaObject::invokeMethod(results.receiver, results.deliver, Qt::QueuedConnection);
+            results.finished.emplace_back(request.number, std::move(result));
+        }
+        return;
+    }
     {
         const std::lock_guard<std::mutex> lock(inboxMutex_);
         for (Request &request : requests)
