@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 
 namespace {
 struct Outcome {
@@ -53,22 +54,50 @@ protected:
         return file.fileName();
     }
 
-    QByteArray hostList(const QStringList &paths) const {
+    QByteArray hostList(const QStringList &paths, bool ownIcons = false) const {
         QByteArray json = "[";
         for (const QString &path : paths)
             json += (json.size() > 1 ? "," : "") +
                     QStringLiteral(R"({"address":"%1","string":"%2","isFavorite":false,)"
-                                   R"("hasMenuBarItem":false,"categories":[],"isActive":true})")
-                        .arg(path.startsWith(u'/') ? server.url(path) : path, path)
+                                   R"("hasMenuBarItem":%3,"categories":[],"isActive":true})")
+                        .arg(path.startsWith(u'/') ? server.url(path) : path, path,
+                             ownIcons ? QStringLiteral("true") : QStringLiteral("false"))
                         .toUtf8();
         return json + "]";
     }
 
-    void start(QProcess &process, const QStringList &arguments, const QStringList &unset = {}) {
+    // A port that was free a moment ago; the program binds it itself.
+    static quint16 freePort() {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        return probe.serverPort();
+    }
+
+    // The metrics page once `done` holds for it; what it last said otherwise.
+    static QByteArray scrapeUntil(quint16 port,
+                                  const std::function<bool(const QByteArray &)> &done) {
+        HttpClient client;
+        HttpRequestOptions keep;
+        keep.keepBody = true;
+        const QByteArray url = QStringLiteral("http://127.0.0.1:%1/metrics").arg(port).toUtf8();
+        QByteArray page;
+        waitUntil(
+            [&] {
+                if (client.inFlight() == 0)
+                    client.get(url, keep, [&](const HttpResult &r) { page = r.body; });
+                return done(page);
+            },
+            15000);
+        return page;
+    }
+
+    // The command line never needs a desktop: every run here has no display and no platform
+    // plugin to load, as on a server.
+    void start(QProcess &process, const QStringList &arguments) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        for (const QString &name : unset)
-            env.remove(name);
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(TARVIK_BINARY), arguments);
     }
@@ -318,39 +347,6 @@ TEST_F(CliTest, AnImportTheTrayWouldRefuseIsRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(stored(), std::optional<QByteArray>("[]"));
 }
 
-TEST_F(CliTest, HeadlessReportsTakesImportedListsAndStopsCleanly) {
-    // Hosts with their own tray icon: there is no tray here, and none is made.
-    const auto withIcons = [](QByteArray list) {
-        return list.replace("\"hasMenuBarItem\":false", "\"hasMenuBarItem\":true");
-    };
-    store(withIcons(hostList({QStringLiteral("/status/503")})));
-    QProcess headless;
-    start(headless, {QStringLiteral("--headless"), QStringLiteral("--json")});
-    QString out;
-    const auto saw = [&](const QString &what) {
-        return waitUntil(
-            [&] {
-                out += QString::fromUtf8(headless.readAllStandardOutput());
-                return out.contains(what);
-            },
-            15000);
-    };
-    ASSERT_TRUE(saw(QStringLiteral("\"event\":\"state\""))) << out.toStdString();
-    EXPECT_TRUE(out.contains(QStringLiteral("\"event\":\"round\"")));
-    EXPECT_TRUE(out.contains(QStringLiteral("\"event\":\"result\"")));
-    EXPECT_TRUE(out.contains(QStringLiteral("\"name\":\"/status/503\"")));
-
-    // An imported list is taken as the tray takes it.
-    const Outcome imported = run({QStringLiteral("--import"),
-                                  writeFile(QStringLiteral("new.json"),
-                                            withIcons(hostList({QStringLiteral("/redirect/1")})))});
-    ASSERT_EQ(imported.code, 0) << imported.err.toStdString();
-    EXPECT_TRUE(saw(QStringLiteral("\"name\":\"/redirect/1\""))) << out.toStdString();
-    EXPECT_TRUE(QString::fromUtf8(headless.readAllStandardError())
-                    .contains(QStringLiteral("took 1 hosts")));
-    terminate(headless);
-}
-
 TEST_F(CliTest, BadArgumentsPrintUsageAndExitTwo) {
     for (const QStringList &args :
          {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--import")},
@@ -368,43 +364,64 @@ TEST_F(CliTest, BadArgumentsPrintUsageAndExitTwo) {
     EXPECT_EQ(version.out.trimmed(), QStringLiteral("Tarvik " TARVIK_VERSION));
 }
 
-TEST_F(CliTest, HeadlessServesMetricsUntilTerminated) {
-    store(hostList({QStringLiteral("/ok"), QStringLiteral("/status/500")}));
-    // A port that was free a moment ago; the program binds it itself.
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
+// Hosts with their own tray icon, on a machine without a desktop: the command line checks them,
+// monitors them with metrics, and takes an imported list of them, making no icon at all.
+TEST_F(CliTest, HostsWithTheirOwnIconAreCheckedServedAndImportedWithoutADesktop) {
+    store(hostList({QStringLiteral("/ok"), QStringLiteral("/status/500")}, true));
+    const Outcome check = run({QStringLiteral("--check")});
+    EXPECT_EQ(check.code, 1) << check.err.toStdString();
+    EXPECT_TRUE(check.out.contains(QStringLiteral("up    /ok"))) << check.out.toStdString();
+    EXPECT_TRUE(check.out.contains(QStringLiteral("down  /status/500"))) << check.out.toStdString();
 
-    QProcess process;
-    start(process, {QStringLiteral("--headless"), QStringLiteral("--metrics"),
-                    QStringLiteral("127.0.0.1:%1").arg(port)});
-    HttpClient client;
-    QByteArray metrics;
-    const QByteArray url = QStringLiteral("http://127.0.0.1:%1/metrics").arg(port).toUtf8();
-    HttpRequestOptions keep;
-    keep.keepBody = true;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            if (client.inFlight() == 0)
-                client.get(url, keep, [&](const HttpResult &r) { metrics = r.body; });
-            return metrics.count("probe_success{") == 2;
-        },
-        15000))
-        << metrics.toStdString() << process.readAllStandardError().toStdString();
+    const quint16 port = freePort();
+    QProcess headless;
+    start(headless, {QStringLiteral("--headless"), QStringLiteral("--json"),
+                     QStringLiteral("--metrics"), QStringLiteral("127.0.0.1:%1").arg(port)});
+    QString out;
+    const auto saw = [&](const QString &what) {
+        return waitUntil(
+                   [&] {
+                       out += QString::fromUtf8(headless.readAllStandardOutput());
+                       return out.contains(what) || headless.state() == QProcess::NotRunning;
+                   },
+                   15000) &&
+               out.contains(what);
+    };
+    ASSERT_TRUE(saw(QStringLiteral("\"event\":\"state\""))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("\"event\":\"round\"")));
+    EXPECT_TRUE(out.contains(QStringLiteral("\"event\":\"result\"")));
+    EXPECT_TRUE(saw(QStringLiteral("\"name\":\"/status/500\""))) << out.toStdString();
+
+    QByteArray metrics =
+        scrapeUntil(port, [](const QByteArray &page) { return page.count("probe_success{") == 2; });
     EXPECT_TRUE(metrics.contains("probe_success{name=\"/ok\",target=\"" +
-                                 server.url(QStringLiteral("/ok")).toUtf8() + "\"} 1\n"));
+                                 server.url(QStringLiteral("/ok")).toUtf8() + "\"} 1\n"))
+        << metrics.toStdString() << headless.readAllStandardError().toStdString();
     EXPECT_TRUE(metrics.contains("probe_success{name=\"/status/500\""));
     EXPECT_TRUE(metrics.contains("probe_http_status_code{name=\"/status/500\""));
 
+    // An imported list is taken as the tray takes it, and the page follows it.
+    const Outcome imported = run(
+        {QStringLiteral("--import"),
+         writeFile(QStringLiteral("new.json"), hostList({QStringLiteral("/redirect/1")}, true))});
+    ASSERT_EQ(imported.code, 0) << imported.err.toStdString();
+    EXPECT_TRUE(saw(QStringLiteral("\"name\":\"/redirect/1\""))) << out.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(headless.readAllStandardError())
+                    .contains(QStringLiteral("took 1 hosts")));
+    metrics = scrapeUntil(port, [](const QByteArray &page) {
+        return page.contains("probe_success{name=\"/redirect/1\"") && !page.contains("\"/ok\"");
+    });
+    EXPECT_TRUE(metrics.contains("probe_success{name=\"/redirect/1\"")) << metrics.toStdString();
+    EXPECT_EQ(metrics.count("probe_success{"), 1) << metrics.toStdString();
+
     // A second one cannot take the same port, and says so instead of running without metrics.
-    Outcome taken =
+    const Outcome taken =
         run({QStringLiteral("--headless"), QStringLiteral("--metrics"), QString::number(port)});
     EXPECT_EQ(taken.code, 2);
     EXPECT_TRUE(taken.err.contains(QStringLiteral("cannot serve metrics")))
         << taken.err.toStdString();
 
-    terminate(process);
+    terminate(headless);
 }
 
 TEST(CommandLineParseTest, ModesAndMetricsThatGoWithHeadlessAndAnAddressThatParses) {
@@ -436,9 +453,7 @@ TEST(CommandLineParseTest, ModesAndMetricsThatGoWithHeadlessAndAnAddressThatPars
 
 TEST_F(CliTest, WithoutADesktopTheTrayApplicationPointsToHeadless) {
     QProcess process;
-    start(process, {},
-          {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
-           QStringLiteral("QT_QPA_PLATFORM")});
+    start(process, {});
     ASSERT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "not an abort inside Qt";
     EXPECT_EQ(process.exitCode(), 2);
