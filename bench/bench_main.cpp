@@ -25,7 +25,7 @@
 #include "MachineLoad.h"
 #include "MetricsScrape.h"
 #include "Stats.h"
-#include "app/ResourceLimits.h"
+#include "commandline/ResourceLimits.h"
 #include "http/TrustStore.h"
 #include "metrics/ProbeMetrics.h"
 #include "monitoring/TRHostController.h"

@@ -6,7 +6,7 @@
 //   tarvik_history_bench [--hosts N] [--checks N]
 
 #include "history/HistoryStore.h"
-#include "history/TRHostDetailsWindow.h"
+#include "historyviews/TRHostDetailsWindow.h"
 #include "http/HttpClient.h"
 #include "monitoring/Clock.h"
 #include "monitoring/TRHostController.h"

@@ -8,7 +8,7 @@
 
 #include "LoopbackHosts.h"
 #include "LoopbackServer.h"
-#include "app/ResourceLimits.h"
+#include "commandline/ResourceLimits.h"
 
 #include <csignal>
 #include <cstdio>

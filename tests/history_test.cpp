@@ -1,12 +1,12 @@
 // A host's history: the ring and its bounds, the file format and its refusals, the store across
 // restarts, edits, removals and damaged files, the window's figures, and the details window
 // following a real engine checking a real local server.
-#include "history/DurationChart.h"
 #include "history/HistoryFigures.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryStore.h"
 #include "history/HostHistory.h"
-#include "history/TRHostDetailsWindow.h"
+#include "historyviews/DurationChart.h"
+#include "historyviews/TRHostDetailsWindow.h"
 #include "http/HttpClient.h"
 #include "http/HttpFailure.h"
 #include "monitoring/HostStore.h"

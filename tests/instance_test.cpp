@@ -1,6 +1,6 @@
 // One Tarvik per user: the lock and socket, later starts handing over to the running instance,
 // --import handing it the new list, and recovery from a crashed instance.
-#include "app/AppInstance.h"
+#include "commandline/AppInstance.h"
 #include "instance/InstanceClient.h"
 #include "instance/InstanceProtocol.h"
 #include "instance/SingleInstance.h"

@@ -2,9 +2,9 @@
 // that notice, one notice for changes that land together, silence while offline, a click leading
 // to the host it names, and a daily word about certificates running out. Against a private D-Bus
 // daemon holding a fake notification server.
+#include "desktopnotifications/DesktopNotifier.h"
 #include "monitoring/TRHostController.h"
 #include "notifications/CertificateAlerts.h"
-#include "notifications/DesktopNotifier.h"
 #include "notifications/HostAlerts.h"
 #include "notifications/NoticeText.h"
 #include "support/FakeNotificationServer.h"

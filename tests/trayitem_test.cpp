@@ -1,8 +1,8 @@
 // The tray item layer: what reaches the tray, as a desktop's D-Bus tray reads it on a private
 // bus, and how a click's keys are read.
+#include "hosticons/HostStatusItemFace.h"
 #include "instance/InstanceClient.h"
 #include "instance/InstanceProtocol.h"
-#include "monitoring/HostStatusItemFace.h"
 #include "monitoring/HostStore.h"
 #include "support/DesktopTrayBus.h"
 #include "support/PrivateDisplay.h"

@@ -1,10 +1,10 @@
 // The utility windows' placement and frames, the hosts window with its table, drag rules and
 // buttons, and the add/edit form with its proposals, enabling rules and Save paths.
 #include "app/TRAppDelegate.h"
-#include "history/DurationChart.h"
+#include "drawing/StatusColors.h"
 #include "history/HistoryStore.h"
+#include "historyviews/DurationChart.h"
 #include "monitoring/HostStore.h"
-#include "monitoring/StatusColors.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
 #include "statusmenu/TRMenuBarController.h"

@@ -1,8 +1,8 @@
-#include "app/AppInstance.h"
-#include "app/CommandLine.h"
-#include "app/ResourceLimits.h"
 #include "app/TRAppDelegate.h"
-#include "app/UnixSignals.h"
+#include "commandline/AppInstance.h"
+#include "commandline/CommandLine.h"
+#include "commandline/ResourceLimits.h"
+#include "commandline/UnixSignals.h"
 #include "instance/SingleInstance.h"
 #include "settings/Settings.h"
 

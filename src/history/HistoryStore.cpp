@@ -1,8 +1,8 @@
 #include "history/HistoryStore.h"
 
-#include "app/TerminalText.h"
 #include "monitoring/Clock.h"
 #include "monitoring/TRHostController.h"
+#include "text/TerminalText.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

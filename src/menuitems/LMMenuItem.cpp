@@ -4,11 +4,11 @@
 #include "drawing/NamedImages.h"
 #include "menuitems/DetailsButton.h"
 #include "menuitems/EditButton.h"
-#include "menuitems/LMItemable.h"
 #include "menuitems/LMMenuItemDelegate.h"
 #include "menuitems/MenuText.h"
 #include "menuitems/RemoveButton.h"
 #include "menuitems/StateButton.h"
+#include "monitoring/LMItemable.h"
 
 #include <QFontDatabase>
 #include <QMenu>

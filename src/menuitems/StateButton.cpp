@@ -1,6 +1,6 @@
 #include "menuitems/StateButton.h"
 
-#include "menuitems/LMItemable.h"
+#include "monitoring/LMItemable.h"
 
 StateButton::StateButton(std::shared_ptr<LMItemable> modelObject, QWidget *parent)
     : ControlButton(std::move(modelObject), parent) {

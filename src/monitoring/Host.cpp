@@ -1,9 +1,9 @@
 #include "monitoring/Host.h"
 
 #include "app/AppDelegate.h"
-#include "monitoring/HostIconMenu.h"
-#include "monitoring/HostStatusItemFace.h"
-#include "monitoring/StatusColors.h"
+#include "drawing/StatusColors.h"
+#include "hosticons/HostIconMenu.h"
+#include "hosticons/HostStatusItemFace.h"
 #include "monitoring/TRHostController.h"
 #include "trayitem/ModifierFlags.h"
 #include "trayitem/StatusItem.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "menuitems/LMItemable.h"
 #include "monitoring/HostOutcome.h"
+#include "monitoring/LMItemable.h"
 
 #include <QColor>
 #include <QDateTime>

@@ -1,10 +1,10 @@
 #include "monitoring/TRHostController.h"
 
+#include "hosticons/HostStatusItemFace.h"
 #include "http/UrlParser.h"
 #include "monitoring/Clock.h"
 #include "monitoring/HostName.h"
 #include "monitoring/HostOutcomeStore.h"
-#include "monitoring/HostStatusItemFace.h"
 #include "monitoring/MenuBarLink.h"
 #include "networkstate/LocalAddress.h"
 #include "settings/Settings.h"

@@ -1,7 +1,7 @@
 #include "windows/HostsTableView.h"
 
 #include "history/HostHistory.h"
-#include "history/Sparkline.h"
+#include "historyviews/Sparkline.h"
 #include "monitoring/Host.h"
 #include "windows/HostListModel.h"
 #include "windows/SystemColors.h"

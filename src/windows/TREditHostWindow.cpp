@@ -1,7 +1,7 @@
 #include "windows/TREditHostWindow.h"
 
+#include "drawing/StatusColors.h"
 #include "monitoring/Host.h"
-#include "monitoring/StatusColors.h"
 #include "monitoring/TRHostController.h"
 #include "windows/HostNameProposals.h"
 

@@ -1,4 +1,4 @@
-#include "monitoring/HostStatusItemFace.h"
+#include "hosticons/HostStatusItemFace.h"
 
 #include "monitoring/CertificateNotice.h"
 

@@ -1,4 +1,4 @@
-#include "app/ResourceLimits.h"
+#include "commandline/ResourceLimits.h"
 
 #include <csignal>
 

@@ -1,8 +1,8 @@
-#include "history/TRHostDetailsWindow.h"
+#include "historyviews/TRHostDetailsWindow.h"
 
-#include "history/DurationChart.h"
 #include "history/HistoryFigures.h"
 #include "history/HistoryStore.h"
+#include "historyviews/DurationChart.h"
 #include "monitoring/Clock.h"
 #include "monitoring/TRHostController.h"
 #include "windows/SystemColors.h"

@@ -1,4 +1,4 @@
-#include "notifications/DesktopNotifier.h"
+#include "desktopnotifications/DesktopNotifier.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

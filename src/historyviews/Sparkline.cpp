@@ -1,7 +1,7 @@
-#include "history/Sparkline.h"
+#include "historyviews/Sparkline.h"
 
-#include "history/DurationChart.h"
 #include "history/HostHistory.h"
+#include "historyviews/DurationChart.h"
 
 #include <QPainter>
 #include <QPolygonF>

@@ -1,12 +1,12 @@
 // The command line, run as the real program in its own config folder against a real server.
-#include "app/CommandLine.h"
-#include "app/TerminalText.h"
+#include "commandline/CommandLine.h"
 #include "http/HttpClient.h"
 #include "instance/InstanceProtocol.h"
 #include "support/FakeNetworkManager.h"
 #include "support/PrivateBus.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
+#include "text/TerminalText.h"
 
 #include <QEventLoop>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/AppInstance.h"
+#include "commandline/AppInstance.h"
 
 #include "app/AppDelegate.h"
 #include "instance/InstanceClient.h"

@@ -1,4 +1,4 @@
-#include "history/DurationChart.h"
+#include "historyviews/DurationChart.h"
 
 #include "history/HistoryFigures.h"
 #include "history/HostHistory.h"

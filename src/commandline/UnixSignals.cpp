@@ -1,4 +1,4 @@
-#include "app/UnixSignals.h"
+#include "commandline/UnixSignals.h"
 
 #include <QSocketNotifier>
 

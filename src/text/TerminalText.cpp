@@ -1,4 +1,4 @@
-#include "app/TerminalText.h"
+#include "text/TerminalText.h"
 
 namespace {
 bool reordersText(char16_t c) {

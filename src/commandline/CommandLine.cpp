@@ -1,8 +1,7 @@
-#include "app/CommandLine.h"
+#include "commandline/CommandLine.h"
 
-#include "app/AppInstance.h"
-#include "app/TerminalText.h"
-#include "app/UnixSignals.h"
+#include "commandline/AppInstance.h"
+#include "commandline/UnixSignals.h"
 #include "http/DisplayAddress.h"
 #include "http/HttpFailure.h"
 #include "instance/InstanceProtocol.h"
@@ -14,6 +13,7 @@
 #include "networkstate/MachineStateLink.h"
 #include "settings/Settings.h"
 #include "settings/SettingsWatcher.h"
+#include "text/TerminalText.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "monitoring/HostIconMenu.h"
+#include "hosticons/HostIconMenu.h"
 
 #include "app/AppDelegate.h"
 #include "drawing/NamedImages.h"
