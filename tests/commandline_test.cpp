@@ -6,7 +6,6 @@
 #include "support/PrivateBus.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
-#include "text/TerminalText.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -311,16 +310,6 @@ TEST_F(CliTest, TextOutputCannotBeForgedAndPasswordsAreHidden) {
 
     // The request itself still carries the password.
     EXPECT_GE(server.requests(QStringLiteral("/ok")), 2);
-}
-
-TEST(TerminalTextTest, EveryControlCharacterBecomesAVisibleEscape) {
-    EXPECT_EQ(printable(QStringLiteral("plain Ünïcödé name")),
-              QStringLiteral("plain Ünïcödé name"));
-    EXPECT_EQ(printable(QStringLiteral("a\\n")), QStringLiteral("a\\\\n"))
-        << "a typed backslash cannot pass for an escape";
-    EXPECT_EQ(printable(QStringLiteral("\t\r\n\x1b\x7f")), QStringLiteral("\\t\\r\\n\\x1b\\x7f"));
-    EXPECT_EQ(printable(QString(QChar(0x85)) + QChar(0x2028) + QChar(0x2066)),
-              QStringLiteral("\\x85\\u{2028}\\u{2066}"));
 }
 
 TEST_F(CliTest, AnImportTheTrayWouldRefuseIsRefusedBeforeAnythingIsWritten) {

@@ -186,6 +186,11 @@ void startTarvik(QProcess &process, const DesktopWithTray &desktop) {
         20000));
 }
 
+// What a program with windows answers when asked whether it is the one in front.
+bool isActiveApplication() {
+    return QGuiApplication::applicationState() == Qt::ApplicationActive;
+}
+
 // Brings a window of this process to the front, which makes this process the active one.
 void activate(QWidget &window) {
     window.show();
@@ -201,6 +206,7 @@ TEST(LinuxWorkspaceTest, RunningApplicationsAreTheInstancesThatAnswer) {
     QProcess tarvik;
     startTarvik(tarvik, desktop);
     SingleInstance other(QStringLiteral("org.example.Other"));
+    other.setActiveQuestion(isActiveApplication);
     ASSERT_EQ(other.acquire(), SingleInstance::Claim::Acquired);
     leaveStaleSocket(QStringLiteral("org.example.Crashed"));
     QWidget window;
@@ -242,6 +248,7 @@ TEST_F(HelperProgramTest, StartsTarvikUnlessARunningTarvikIsActive) {
     }
 
     SingleInstance tarvik(QStringLiteral("com.morvane.Tarvik"));
+    tarvik.setActiveQuestion(isActiveApplication);
     ASSERT_EQ(tarvik.acquire(), SingleInstance::Claim::Acquired);
     QWidget window;
     activate(window);

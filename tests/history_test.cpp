@@ -1,12 +1,9 @@
 // A host's history: the ring and its bounds, the file format and its refusals, the store across
-// restarts, edits, removals and damaged files, the window's figures, and the details window
-// following a real engine checking a real local server.
+// restarts, edits, removals and damaged files, and the figures the windows show.
 #include "history/HistoryFigures.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryStore.h"
 #include "history/HostHistory.h"
-#include "historyviews/DurationChart.h"
-#include "historyviews/TRHostDetailsWindow.h"
 #include "http/HttpClient.h"
 #include "http/HttpFailure.h"
 #include "monitoring/HostStore.h"
@@ -19,8 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
-#include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -628,92 +623,4 @@ TEST(HistoryFiguresTest, LastResultCertificateAndDurationTexts) {
                     .startsWith(QStringLiteral("expired 1 day ago")));
 }
 
-TEST(DurationChartTest, ScaleTopIsTheNextRoundFigureAndItsGridlinesSayExactlyWhereTheyAre) {
-    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.123), 0.2);
-    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.2), 0.2);
-    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.21), 0.5);
-    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.6), 1.0);
-    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(30.0), 50.0);
-    EXPECT_GT(DurationChart::scaleTop(0), 0.0);
-
-    // The top of each scale, then its middle.
-    const std::tuple<double, const char *, const char *> scales[] = {
-        {0.005, "5 ms", "2.5 ms"},  {0.05, "50 ms", "25 ms"}, {0.5, "500 ms", "250 ms"},
-        {0.001, "1 ms", "500 µs"},  {5e-6, "5 µs", "2.5 µs"}, {1.0, "1 s", "500 ms"},
-        {50.0, "50 s", "25 s"},     {5.0, "5 s", "2.5 s"},    {0.002, "2 ms", "1 ms"},
-        {1e-7, "0.1 µs", "0.05 µs"}};
-    for (const auto &[top, topLabel, middleLabel] : scales) {
-        EXPECT_EQ(DurationChart::scaleText(top), QString::fromUtf8(topLabel)) << top;
-        EXPECT_EQ(DurationChart::scaleText(top / 2), QString::fromUtf8(middleLabel)) << top;
-    }
-}
-
-TEST(DurationChartTest, DrawsPhasesStackedAndDownStretchesShaded) {
-    const QDateTime now = dayStart.addDays(1);
-    HostHistory history;
-    // The last six hours: up with phases, then the last three hours down.
-    for (int minute = 0; minute < 360; ++minute) {
-        const QDateTime at = now.addSecs(-6 * 3600 + 60 * minute);
-        history.append(at, minute < 180 ? withPhases(0.02, 0.02, 0.02, 0.02, 0.02)
-                                        : result(false, 0, QStringLiteral("refused")));
-    }
-    DurationChart chart;
-    chart.resize(452, 170);
-    chart.setHistory(&history, now, 120);
-    const QImage image = chart.grab().toImage();
-    const auto has = [&](const QColor &wanted, int fromX, int toX) {
-        for (int x = fromX; x < toX; ++x)
-            for (int y = 0; y < image.height(); ++y)
-                if (image.pixelColor(x, y) == wanted)
-                    return true;
-        return false;
-    };
-    const int w = image.width();
-    // Plot from x 52 to w - 6: the last quarter is the last six hours.
-    const int quarter = 52 + (w - 58) * 3 / 4;
-    for (int phase = 0; phase < HistoryRecord::PhaseCount; ++phase) {
-        EXPECT_TRUE(has(DurationChart::phaseColor(phase), quarter, w)) << phase;
-        EXPECT_FALSE(has(DurationChart::phaseColor(phase), 52, quarter - 2)) << phase;
-    }
-    const int downFrom = 52 + (w - 58) * 7 / 8 + 2;
-    EXPECT_TRUE(has(DurationChart::downColor(), downFrom, w));
-    EXPECT_FALSE(has(DurationChart::downColor(), 52, downFrom - 4));
-}
-
-// ---- the details window ----
-
-class DetailsWindowTest : public HistoryStoreTest {};
-
-TEST_F(DetailsWindowTest, ShowsTheFiguresAndFollowsEveryCheck) {
-    auto host = addHost(QStringLiteral("site"), QStringLiteral("/ok"));
-    auto store = openStore();
-    TRHostDetailsWindow window(nullptr, store.get(), &engine, clock);
-    window.setHost(host);
-    window.show();
-    EXPECT_EQ(window.lastResultLabel()->text(), QStringLiteral("Not checked yet"));
-    EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("no checks"));
-    EXPECT_EQ(window.certificateLabel()->text(), QStringLiteral("none (not an https address)"));
-
-    checkAll();
-    EXPECT_TRUE(window.lastResultLabel()->text().startsWith(QStringLiteral("Up, ")));
-    EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("100 % (1 of 1 checks)"));
-
-    host->setAddress(server.url(QStringLiteral("/status/503")));
-    host->setString(QStringLiteral("site, renamed"));
-    engine.save();
-    EXPECT_EQ(window.titleLabel()->text(), QStringLiteral("site, renamed"));
-    checkAll();
-    EXPECT_TRUE(window.lastResultLabel()->text().startsWith(QStringLiteral("Down: HTTP 503")));
-    EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("50.00 % (1 of 2 checks)"));
-    EXPECT_EQ(window.lastDayLabel()->text(), QStringLiteral("50.00 % (1 of 2 checks)"));
-
-    // Two hours on, the first hour's checks have left the hour but not the day.
-    clock.advanceMs(2 * 3600 * 1000);
-    checkAll();
-    EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("0.00 % (0 of 1 checks)"));
-    EXPECT_EQ(window.lastDayLabel()->text(), QStringLiteral("33.33 % (1 of 3 checks)"));
-
-    engine.removeHost(host);
-    EXPECT_FALSE(window.isVisible());
-}
 } // namespace

@@ -334,13 +334,15 @@ TEST(AppInstanceTest, WithoutAUsableRuntimeFolderTheTrayAndImportStillMeet) {
 TEST(AppInstanceTest, ASecondTarvikHandsOverAndExitsZero) {
     SingleInstance running(tarvik);
     ASSERT_EQ(running.acquire(), SingleInstance::Claim::Acquired);
-    AppInstance::serve(running);
+    int broughtForward = 0;
+    AppInstance::serve(running, nullptr, [&] { ++broughtForward; });
     QSignalSpy activations(&running, &SingleInstance::activationRequested);
 
     const Finished second = runTarvik({});
     EXPECT_EQ(second.code, 0) << second.err.toStdString();
     EXPECT_TRUE(second.err.contains(QStringLiteral("already running"))) << second.err.toStdString();
     EXPECT_EQ(activations.count(), 1);
+    EXPECT_EQ(broughtForward, 1);
 }
 
 TEST(AppInstanceTest, AHolderThatNeverAnswersIsAnErrorNotAHandOver) {
@@ -355,11 +357,11 @@ TEST(AppInstanceTest, AHolderThatNeverAnswersIsAnErrorNotAHandOver) {
 class ImportHandOverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetSettings(); // which also forgets the delegate
-        AppDelegate::setCurrent(&delegate);
+        resetSettings();
         engine.setMenuBarController(&menu);
         ASSERT_EQ(running.acquire(), SingleInstance::Claim::Acquired);
-        AppInstance::serve(running);
+        AppInstance::serve(
+            running, [this] { return &engine; }, nullptr);
     }
     void TearDown() override { resetSettings(); }
 
@@ -386,7 +388,6 @@ protected:
     QTemporaryDir dir;
     RecordingMenuBar menu;
     TRHostController engine;
-    FakeDelegate delegate{&engine};
     SingleInstance running{tarvik};
 };
 

@@ -3,7 +3,6 @@
 #include "menuitems/EditButton.h"
 #include "menuitems/LMMenuItem.h"
 #include "menuitems/LMMenuItemDelegate.h"
-#include "menuitems/MenuText.h"
 #include "menuitems/RemoveButton.h"
 #include "menuitems/StateButton.h"
 #include "monitoring/TRHostController.h"
@@ -200,21 +199,6 @@ TEST_F(MenuRowTest, RefreshShowsTheModelInPlace) {
 }
 
 TEST_F(MenuRowTest, LongNamesAreShortenedWithTheWholeNameInTheTooltip) {
-    const QString forty = QString(40, u'a');
-    EXPECT_EQ(MenuText::elided(forty, 40), forty);
-    EXPECT_EQ(MenuText::elided(forty + u'b', 40), QString(39, u'a') + QChar(0x2026));
-    EXPECT_EQ(MenuText::elided(QString(), 40), QString());
-    // A character outside the basic plane is one character, never cut in half.
-    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
-    QString wide;
-    for (int i = 0; i < 41; ++i)
-        wide += emoji;
-    const QString cut = MenuText::elided(wide, 40);
-    EXPECT_EQ(cut.size(), 39 * 2 + 1);
-    EXPECT_TRUE(cut.chopped(1).endsWith(emoji));
-    EXPECT_EQ(MenuText::elided(QString(40, u'x').replace(0, 1, emoji), 40).size(), 41)
-        << "forty characters fit whole";
-
     EXPECT_TRUE(row.toolTip() == row.text()) << "a short name needs no tooltip of its own";
     host->setString(QStringLiteral("R&D ") + QString(60, u'x'));
     row.refresh();

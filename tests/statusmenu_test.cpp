@@ -16,6 +16,7 @@
 #include "statusmenu/DateText.h"
 #include "statusmenu/TRMenuBarController.h"
 #include "support/DesktopTrayBus.h"
+#include "support/FakeDelegate.h"
 #include "support/PrivateDisplay.h"
 #include "support/ProcessLimits.h"
 #include "support/TestHttpServer.h"
@@ -72,9 +73,12 @@ protected:
     void SetUp() override { resetSettings(); }
     void TearDown() override { controller.reset(); }
 
+    // The hosts, held by the engine as the hosts it takes are, then the menu linked to it.
     void link(const QStringList &names) {
-        for (const QString &name : names)
+        for (const QString &name : names) {
             engine.hosts().push_back(makeHost(name));
+            engine.hosts().back()->setEngine(&engine);
+        }
         controller->setHostController(&engine);
     }
 

@@ -4,10 +4,13 @@
 #include "drawing/StatusColors.h"
 #include "history/HistoryStore.h"
 #include "historyviews/DurationChart.h"
+#include "hosticons/HostTrayIcon.h"
+#include "hosticons/HostTrayIconFactory.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
 #include "statusmenu/TRMenuBarController.h"
+#include "support/FakeDelegate.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "trayitem/StatusItem.h"
@@ -571,6 +574,7 @@ protected:
         resetSettings();
         form.setHostController(&engine);
         engine.setMenuBarController(&menu);
+        engine.setStatusItemFactory(&icons);
     }
 
     std::shared_ptr<Host> listed(const QString &name, const QString &address) {
@@ -589,6 +593,7 @@ protected:
     }
 
     ManualClock clock;
+    HostTrayIconFactory icons;
     TRHostController engine{clock};
     RecordingMenuBar menu;
     TREditHostWindow form{nullptr};
@@ -816,14 +821,16 @@ TEST_F(FormTest, RenamingAHostWithAnIconKeepsTheSameIcon) {
     host->setHasMenuBarItem(true);
     host->setAbbreviation(QStringLiteral("O"));
     engine.addStatusItems({host});
-    const StatusItem *item = engine.statusItem(*host);
+    const HostStatusItem *item = engine.statusItem(*host);
     form.setHost(host);
     typeAndLeave(form.nameTextField(), QStringLiteral("new"));
     typeAndLeave(form.shortNameTextField(), QStringLiteral("N"));
     form.save();
     ASSERT_EQ(engine.statusItem(*host), item);
-    EXPECT_EQ(item->button()->attributedTitle()->text, QStringLiteral("N"));
-    EXPECT_TRUE(item->button()->toolTip().startsWith(QStringLiteral("new\n")));
+    const StatusItemButton *button =
+        static_cast<const HostTrayIcon *>(item)->statusItem()->button();
+    EXPECT_EQ(button->attributedTitle()->text, QStringLiteral("N"));
+    EXPECT_TRUE(button->toolTip().startsWith(QStringLiteral("new\n")));
 
     form.setHost(host);
     form.menuBarItemCheckbox()->click();

@@ -4,6 +4,7 @@
 #include "desktopnotifications/DesktopNotifier.h"
 #include "history/HistoryStore.h"
 #include "historyviews/TRHostDetailsWindow.h"
+#include "hosticons/HostTrayIconFactory.h"
 #include "monitoring/Clock.h"
 #include "monitoring/TRHostController.h"
 #include "networkstate/MachineStateLink.h"
@@ -28,7 +29,9 @@ void TRAppDelegate::setUp() {
     // The menu's "Check for Updates" item is aimed at the updater, so it exists first.
     updater_ = std::make_unique<Updater>(BuildInfo::updateFeedUrl(), BuildInfo::version());
     menuBarController_ = std::make_unique<TRMenuBarController>();
+    hostIcons_ = std::make_unique<HostTrayIconFactory>();
     hostController_ = std::make_unique<TRHostController>();
+    hostController_->setStatusItemFactory(hostIcons_.get());
     hostController_->setRemembersOutcomes(true);
     machineState_ = std::make_unique<MachineStateLink>(*hostController_);
     machineState_->start();

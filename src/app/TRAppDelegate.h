@@ -11,6 +11,7 @@ class HistoryStore;
 class CertificateAlerts;
 class DesktopNotifier;
 class HostAlerts;
+class HostTrayIconFactory;
 class MachineStateLink;
 class TRHostController;
 class TRHostDetailsWindow;
@@ -55,8 +56,10 @@ public:
     NoTrayWindow *noTrayWindow() const { return noTrayWindow_.get(); }
 
 private:
-    // The engine is declared first so it is destroyed last: the menu controller unlinks itself
-    // from it on the way out.
+    // Makes the hosts' own tray icons for the engine, which holds it without owning it.
+    std::unique_ptr<HostTrayIconFactory> hostIcons_;
+    // The engine is declared next so it is destroyed last but for the factory: the menu
+    // controller unlinks itself from it on the way out.
     std::unique_ptr<TRHostController> hostController_;
     // Destroyed before the engine, writing what it has not written yet.
     std::unique_ptr<HistoryStore> historyStore_;

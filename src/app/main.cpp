@@ -1,7 +1,6 @@
 #include "app/TRAppDelegate.h"
 #include "commandline/AppInstance.h"
 #include "commandline/CommandLine.h"
-#include "commandline/ResourceLimits.h"
 #include "commandline/UnixSignals.h"
 #include "instance/SingleInstance.h"
 #include "settings/Settings.h"
@@ -12,44 +11,18 @@
 #include <cstdio>
 
 namespace {
-QStringList argumentList(int argc, char **argv) {
-    QStringList list;
-    for (int i = 0; i < argc; ++i)
-        list.append(QString::fromLocal8Bit(argv[i]));
-    return list;
-}
-
 // Whether a platform plugin has something to connect to; one chosen explicitly decides itself.
 bool hasDesktop() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
-
-void describeApplication() {
-    QCoreApplication::setOrganizationName(QString::fromLatin1(Settings::organization));
-    QCoreApplication::setApplicationName(QString::fromLatin1(Settings::application));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
-}
 } // namespace
 
 int main(int argc, char **argv) {
-    ResourceLimits::raiseDescriptorLimit();
-    ResourceLimits::ignoreFileSizeSignal();
-
-    QString error;
-    const std::optional<CommandLine::Options> options =
-        CommandLine::parse(argumentList(argc, argv), &error);
-    if (!options) {
-        std::fprintf(stderr, "tarvik: %s\n%s", error.toLocal8Bit().constData(),
-                     CommandLine::usage().toLocal8Bit().constData());
-        return CommandLine::Error;
-    }
-    if (options->mode != CommandLine::Mode::Tray) {
-        QCoreApplication app(argc, argv);
-        describeApplication();
-        return CommandLine::run(*options);
-    }
+    if (const std::optional<int> code =
+            CommandLine::runUnlessTray(argc, argv, CommandLine::Program::Tarvik))
+        return *code;
 
     if (!hasDesktop()) {
         // Qt would abort with a bare "could not connect to display".
@@ -59,16 +32,20 @@ int main(int argc, char **argv) {
         return CommandLine::Error;
     }
     QApplication app(argc, argv);
-    describeApplication();
+    Settings::nameApplication();
     QApplication::setQuitOnLastWindowClosed(false);
     SingleInstance instance(QString::fromLatin1(AppInstance::identifier));
+    instance.setActiveQuestion(
+        [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; });
     if (const std::optional<int> code = AppInstance::claim(instance))
         return *code;
-    AppInstance::serve(instance);
+    TRAppDelegate delegate;
+    AppInstance::serve(
+        instance, [&delegate] { return delegate.hostController(); },
+        [&delegate] { delegate.bringForward(); });
     // A session ending (or `kill`) quits normally, so the instance lock and socket are released.
     UnixSignals stop;
     QObject::connect(&stop, &UnixSignals::received, &app, &QCoreApplication::quit);
-    TRAppDelegate delegate;
     AppDelegate::setCurrent(&delegate);
     QTimer::singleShot(0, &delegate, &TRAppDelegate::setUp);
     const int code = QApplication::exec();

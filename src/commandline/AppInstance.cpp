@@ -1,6 +1,5 @@
 #include "commandline/AppInstance.h"
 
-#include "app/AppDelegate.h"
 #include "instance/InstanceClient.h"
 #include "instance/InstanceProtocol.h"
 #include "instance/SingleInstance.h"
@@ -22,14 +21,12 @@ QString socketPath() {
     return InstanceProtocol::socketPath(QString::fromLatin1(AppInstance::identifier));
 }
 
-QString takeImport(const QByteArray &json) {
+QString takeImport(const QByteArray &json, TRHostController *engine) {
     QString why;
     std::optional<HostList> hosts = HostStore::decode(json, &why);
     if (!hosts)
         return QStringLiteral("not a host list (%1)").arg(why);
     const qsizetype count = qsizetype(hosts->size());
-    AppDelegate *delegate = AppDelegate::current();
-    TRHostController *engine = delegate ? delegate->hostController() : nullptr;
     const bool saved = engine ? engine->replaceHosts(std::move(*hosts)) : HostStore::write(*hosts);
     if (!saved)
         return QStringLiteral("could not save the list");
@@ -72,13 +69,17 @@ std::optional<int> AppInstance::claim(SingleInstance &instance) {
     }
 }
 
-void AppInstance::serve(SingleInstance &instance) {
-    QObject::connect(&instance, &SingleInstance::activationRequested, &instance, [] {
-        say(QStringLiteral("tarvik: another start asked Tarvik to come forward"));
-        if (AppDelegate *delegate = AppDelegate::current())
-            delegate->bringForward();
+void AppInstance::serve(SingleInstance &instance, std::function<TRHostController *()> engine,
+                        std::function<void()> bringForward) {
+    QObject::connect(&instance, &SingleInstance::activationRequested, &instance,
+                     [bringForward = std::move(bringForward)] {
+                         say(QStringLiteral("tarvik: another start asked Tarvik to come forward"));
+                         if (bringForward)
+                             bringForward();
+                     });
+    instance.setImportHandler([engine = std::move(engine)](const QByteArray &json) {
+        return takeImport(json, engine ? engine() : nullptr);
     });
-    instance.setImportHandler(takeImport);
 }
 
 std::optional<int> AppInstance::handOverImport(const QByteArray &json, qsizetype count) {

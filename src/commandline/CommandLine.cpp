@@ -1,6 +1,7 @@
 #include "commandline/CommandLine.h"
 
 #include "commandline/AppInstance.h"
+#include "commandline/ResourceLimits.h"
 #include "commandline/UnixSignals.h"
 #include "http/DisplayAddress.h"
 #include "http/HttpFailure.h"
@@ -99,9 +100,13 @@ std::optional<HostList> storedHostsOrComplain() {
 }
 } // namespace
 
-std::optional<CommandLine::Options> CommandLine::parse(const QStringList &arguments,
-                                                       QString *error) {
+std::optional<CommandLine::Options> CommandLine::parse(const QStringList &arguments, QString *error,
+                                                       Program program) {
     Options options;
+    options.program = program;
+    // The server program has no tray: without a mode it monitors, as `tarvik --headless` does.
+    if (program == Program::Tarvikd)
+        options.mode = Mode::Headless;
     bool modeSet = false;
     auto setMode = [&](Mode mode, const QString &name) {
         if (modeSet) {
@@ -164,7 +169,24 @@ std::optional<CommandLine::Options> CommandLine::parse(const QStringList &argume
     return options;
 }
 
-QString CommandLine::usage() {
+QString CommandLine::usage(Program program) {
+    if (program == Program::Tarvikd)
+        return QStringLiteral(
+            "usage: tarvikd [--json] [--metrics ADDR:PORT] | --check [--json] |\n"
+            "               --import FILE | --export FILE|-\n"
+            "\n"
+            "  (no mode)           check the stored hosts on the stored frequency until SIGINT,\n"
+            "                      SIGTERM or SIGHUP, printing rounds, results and state\n"
+            "                      changes (--headless says the same)\n"
+            "  --json              print each of those as one JSON object a line\n"
+            "  --metrics ADDR:PORT also serve the last results as Prometheus metrics at\n"
+            "                      http://ADDR:PORT/metrics (PORT alone: loopback)\n"
+            "  --check [--json]    check every stored active host once, then exit:\n"
+            "                      0 all up, 1 any down, 2 error or offline\n"
+            "  --import FILE       replace the stored host list with FILE (the stored JSON "
+            "format)\n"
+            "  --export FILE|-     write the stored host list to FILE, or to stdout\n"
+            "  --help, --version\n");
     return QStringLiteral(
         "usage: tarvik [--check [--json] | --headless [--json] [--metrics ADDR:PORT] |\n"
         "               --import FILE | --export FILE|-]\n"
@@ -182,6 +204,27 @@ QString CommandLine::usage() {
         "  --help, --version\n");
 }
 
+std::optional<int> CommandLine::runUnlessTray(int argc, char **argv, Program program) {
+    ResourceLimits::raiseDescriptorLimit();
+    ResourceLimits::ignoreFileSizeSignal();
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QString error;
+    const std::optional<Options> options = parse(arguments, &error, program);
+    if (!options) {
+        std::fprintf(stderr, "tarvik: %s\n%s", error.toLocal8Bit().constData(),
+                     usage(program).toLocal8Bit().constData());
+        return Error;
+    }
+    if (options->mode == Mode::Tray)
+        return std::nullopt;
+    QCoreApplication app(argc, argv);
+    Settings::nameApplication();
+    return run(*options);
+}
+
 int CommandLine::run(const Options &options) {
     switch (options.mode) {
     case Mode::Check:
@@ -193,7 +236,7 @@ int CommandLine::run(const Options &options) {
     case Mode::Export:
         return exportFile(options.file);
     case Mode::Help:
-        std::fputs(usage().toLocal8Bit().constData(), stdout);
+        std::fputs(usage(options.program).toLocal8Bit().constData(), stdout);
         return 0;
     case Mode::Version:
         out(QStringLiteral("Tarvik ") + QCoreApplication::applicationVersion());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitoring/Host.h"
+
 #include <QColor>
 
 // The system status colours, as the tray and menus draw them.
@@ -7,4 +9,14 @@ struct StatusColors {
     static QColor green() { return QColor(52, 199, 89); }
     static QColor red() { return QColor(255, 59, 48); }
     static QColor gray() { return QColor(142, 142, 147); }
+
+    // A host's colour: green while active and reachable, red while active and unreachable, gray
+    // otherwise (paused, or not checked yet). Its menu row's dot and its own icon's bar show it.
+    static QColor of(const Host &host) {
+        if (host.isActive() && host.isReachable() == true)
+            return green();
+        if (host.isActive() && host.isReachable() == false)
+            return red();
+        return gray();
+    }
 };

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalServer>
@@ -183,8 +182,7 @@ void SingleInstance::serve(QLocalSocket *socket) {
 
 QByteArray SingleInstance::answer(const QByteArray &command, const QByteArray &payload) {
     if (command == InstanceProtocol::query) {
-        const bool active = qobject_cast<QGuiApplication *>(QCoreApplication::instance()) &&
-                            QGuiApplication::applicationState() == Qt::ApplicationActive;
+        const bool active = isActive_ && isActive_();
         const QJsonObject about{
             {QStringLiteral("identifier"), identifier_},
             {QStringLiteral("active"), active},

@@ -36,6 +36,9 @@ public:
 
     QString identifier() const { return identifier_; }
     void setImportHandler(ImportHandler handler) { importHandler_ = std::move(handler); }
+    // Whether this program is the one the user works with now, told to whoever asks who runs;
+    // a program without windows never is.
+    void setActiveQuestion(std::function<bool()> question) { isActive_ = std::move(question); }
 
 Q_SIGNALS:
     // A later start of the same program asked this one to come forward.
@@ -52,5 +55,6 @@ private:
     std::unique_ptr<QLockFile> lock_;
     QLocalServer *server_ = nullptr; // child of this object
     ImportHandler importHandler_;
+    std::function<bool()> isActive_;
     std::shared_ptr<qsizetype> buffered_ = std::make_shared<qsizetype>(0);
 };

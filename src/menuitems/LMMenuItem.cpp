@@ -9,6 +9,7 @@
 #include "menuitems/RemoveButton.h"
 #include "menuitems/StateButton.h"
 #include "monitoring/LMItemable.h"
+#include "text/ElidedText.h"
 
 #include <QFontDatabase>
 #include <QMenu>
@@ -129,16 +130,16 @@ void LMMenuItem::showFormInSubmenu() {
 
 void LMMenuItem::refresh() {
     const QString title = modelObject_->string();
-    const QString shown = MenuText::elided(title, longestTitle);
+    const QString shown = elided(title, longestTitle);
     const QString text = MenuText::forMenu(shown);
     // Only what changed is set: each change of an exported item is sent to the desktop.
     if (QAction::text() != text)
         setText(text);
     // A shortened name is shown whole on hover.
-    const bool elided = shown != title;
-    if (elided || elided_)
-        setToolTip(elided ? title : QString());
-    elided_ = elided;
+    const bool cut = shown != title;
+    if (cut || elided_)
+        setToolTip(cut ? title : QString());
+    elided_ = cut;
     showStateOnAction();
 }
 

@@ -8,7 +8,4 @@
 class MenuText {
 public:
     static QString forMenu(const QString &text);
-    // `text` cut to at most `length` characters, the last of them "…", so one long name cannot
-    // widen a menu or list past the screen. Characters are whole code points.
-    static QString elided(const QString &text, int length);
 };

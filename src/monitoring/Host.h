@@ -3,16 +3,15 @@
 #include "monitoring/HostOutcome.h"
 #include "monitoring/LMItemable.h"
 
-#include <QColor>
 #include <QDateTime>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 
-class StatusItem;
+class TRHostController;
 
 // One watched host. Hosts are shared objects: the engine's list, menu rows, the hosts table, the
 // edit form, per-host tray icons and requests in flight all hold the same object, so a change
@@ -57,20 +56,16 @@ public:
 
     bool isActive() const override { return isActive_; }
     // The user's switch: always saves the list, refreshes the host's displays and, when the host
-    // becomes active, starts a round - even when the value does not change.
+    // becomes active, starts a round - even when the value does not change. Without an engine
+    // holding the host it sets the field alone.
     void setIsActive(bool active) override;
     // Sets the field alone, for decoding.
     void restoreIsActive(bool active) { isActive_ = active; }
 
-    // Green while active and reachable, red while active and unreachable, gray otherwise.
-    QColor statusColor() const;
-
-    // A new tray icon for this host, not yet registered with the engine. Its click action refers
-    // back to this host without owning it.
-    std::unique_ptr<StatusItem> makeStatusItem();
-    // A click on the host's tray icon with these modifiers held: Control alone starts a round,
-    // Option alone opens the edit form, anything else toggles activation.
-    void edit(std::uint64_t modifierFlags);
+    // The engine whose list holds this host, which the user's switch reaches; set by the engine
+    // as it takes the host, and empty once it lets it go or is gone.
+    TRHostController *engine() const;
+    void setEngine(TRHostController *engine);
 
 private:
     std::optional<bool> isReachable_;
@@ -84,4 +79,5 @@ private:
     HostOutcome lastOutcome_;
     QStringList categories_;
     bool isActive_ = true;
+    QPointer<TRHostController> engine_;
 };

@@ -1,16 +1,14 @@
 #include "monitoring/TRHostController.h"
 
-#include "hosticons/HostStatusItemFace.h"
 #include "http/UrlParser.h"
 #include "monitoring/Clock.h"
 #include "monitoring/HostName.h"
 #include "monitoring/HostOutcomeStore.h"
+#include "monitoring/HostStatusItem.h"
+#include "monitoring/HostStatusItemFactory.h"
 #include "monitoring/MenuBarLink.h"
 #include "networkstate/LocalAddress.h"
 #include "settings/Settings.h"
-#include "trayitem/StatusItem.h"
-
-#include <QApplication>
 
 #include <algorithm>
 #include <cstdio>
@@ -43,6 +41,7 @@ TRHostController::~TRHostController() {
 void TRHostController::load() {
     if (std::optional<HostList> stored = HostStore::readStoredHosts()) {
         hosts_ = std::move(*stored);
+        adopt(hosts_);
         if (remembersOutcomes_)
             HostOutcomeStore::restore(hosts_);
         ping();
@@ -291,8 +290,8 @@ void TRHostController::hostStateDidChange(Host &host) {
         menuBarController_->setDownCount(downCount());
         menuBarController_->refreshHostItem(host);
     }
-    if (StatusItem *item = statusItem(host))
-        item->button()->setImage(HostStatusItemFace::barImage(host.statusColor()));
+    if (HostStatusItem *item = statusItem(host))
+        item->showState();
     Q_EMIT stateChanged(host);
 }
 
@@ -303,6 +302,9 @@ int TRHostController::downCount() const {
 }
 
 bool TRHostController::save() {
+    // Whoever put a host into the list (the form putting back one removed meanwhile), it is
+    // this engine's from now on.
+    adopt(hosts_);
     const std::optional<QByteArray> json = HostStore::encode(hosts_);
     if (!json)
         return false;
@@ -328,8 +330,11 @@ bool TRHostController::replaceHosts(HostList hosts) {
 
 void TRHostController::takeHosts(HostList hosts) {
     const HostList previous = std::exchange(hosts_, std::move(hosts));
-    for (const auto &host : previous)
+    for (const auto &host : previous) {
+        letGo(*host);
         Q_EMIT hostRemoved(*host);
+    }
+    adopt(hosts_);
     statusItems_.clear();
     addStatusItems(hosts_);
     if (menuBarController_) {
@@ -341,6 +346,7 @@ void TRHostController::takeHosts(HostList hosts) {
 
 std::shared_ptr<Host> TRHostController::addHost(const QString &address) {
     auto host = std::make_shared<Host>(address);
+    host->setEngine(this);
     hosts_.push_back(host);
     ping();
     save();
@@ -362,6 +368,7 @@ void TRHostController::eraseHost(HostList::iterator it) {
     removeStatusItem(**it);
     const std::shared_ptr<Host> removed = *it;
     hosts_.erase(it);
+    letGo(*removed);
     Q_EMIT hostRemoved(*removed);
     if (menuBarController_)
         menuBarController_->setDownCount(downCount());
@@ -369,39 +376,39 @@ void TRHostController::eraseHost(HostList::iterator it) {
 }
 
 void TRHostController::addStatusItems(const HostList &hosts) {
-    // A tray icon needs the tray application; the command line and a server have no tray, and
-    // the icon's first drawing would crash without one.
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+    if (!statusItemFactory_)
         return;
     for (const std::shared_ptr<Host> &host : hosts) {
         if (!host->hasMenuBarItem())
             continue;
-        auto item = host->makeStatusItem();
-        // The tooltip leaves the click gestures out where the tray's clicks carry no keys.
-        connect(item.get(), &StatusItem::exportedChanged, this,
-                [this, target = host.get()] { updateStatusItem(*target); });
-        statusItems_[host.get()] = std::move(item);
+        statusItems_[host.get()] = statusItemFactory_->makeStatusItem(host);
         updateStatusItem(*host);
     }
 }
 
 void TRHostController::updateStatusItem(Host &host) {
-    StatusItem *item = statusItem(host);
-    if (!item)
-        return;
-    const AttributedText title = HostStatusItemFace::title(host);
-    item->button()->setToolTip(HostStatusItemFace::toolTip(host, !item->isExported()));
-    item->button()->setAttributedTitle(title);
-    item->setLength(HostStatusItemFace::length(title));
+    if (HostStatusItem *item = statusItem(host))
+        item->refresh();
 }
 
-StatusItem *TRHostController::statusItem(const Host &host) const {
+HostStatusItem *TRHostController::statusItem(const Host &host) const {
     const auto it = statusItems_.find(&host);
     return it == statusItems_.end() ? nullptr : it->second.get();
 }
 
 void TRHostController::removeStatusItem(const Host &host) {
     statusItems_.erase(&host);
+}
+
+void TRHostController::adopt(const HostList &hosts) {
+    for (const std::shared_ptr<Host> &host : hosts)
+        if (host->engine() != this)
+            host->setEngine(this);
+}
+
+void TRHostController::letGo(Host &host) {
+    if (host.engine() == this)
+        host.setEngine(nullptr);
 }
 
 std::shared_ptr<Host> TRHostController::hostNamed(const QString &name) const {

@@ -16,8 +16,9 @@
 #include <vector>
 
 class Clock;
+class HostStatusItem;
+class HostStatusItemFactory;
 class MenuBarLink;
-class StatusItem;
 
 // The one engine: owns the host list, checks every active host over HTTP whenever more than the
 // ping frequency has passed since the last round, records each result in its host and tells the
@@ -115,12 +116,14 @@ public:
     // The tray keeps each host's last outcome across restarts; the command line only reads.
     void setRemembersOutcomes(bool remembers) { remembersOutcomes_ = remembers; }
 
-    // Per-host tray icons. Each belongs to its host object, not to its name, so two hosts that
-    // share a name each keep their own icon and a click acts on the host it shows. Only the tray
-    // application (a QApplication) makes them.
+    // Per-host status items (tray icons). Each belongs to its host object, not to its name, so
+    // two hosts that share a name each keep their own item and a click acts on the host it
+    // shows. They are made by the factory the tray gives; without one (the command line, the
+    // server) no host gets an item. The factory is not owned and must outlive the engine's items.
+    void setStatusItemFactory(HostStatusItemFactory *factory) { statusItemFactory_ = factory; }
     void addStatusItems(const HostList &hosts);
     void updateStatusItem(Host &host);
-    StatusItem *statusItem(const Host &host) const;
+    HostStatusItem *statusItem(const Host &host) const;
     void removeStatusItem(const Host &host);
     int statusItemCount() const { return int(statusItems_.size()); }
 
@@ -164,10 +167,15 @@ private:
     void setAway(bool wasOffline);
     void request(const std::shared_ptr<Host> &host, std::function<void(const HttpResult &)> done);
     void eraseHost(HostList::iterator it);
+    // Links every listed host back to this engine, for the user's switch on it.
+    void adopt(const HostList &hosts);
+    // Unlinks a host the list no longer holds.
+    void letGo(Host &host);
     void countDown(int round);
 
     const Clock &clock_;
-    std::map<const Host *, std::unique_ptr<StatusItem>> statusItems_;
+    HostStatusItemFactory *statusItemFactory_ = nullptr;
+    std::map<const Host *, std::unique_ptr<HostStatusItem>> statusItems_;
     HostList hosts_;
     QDateTime lastPingDate_;
     QTimer *timer_ = nullptr;

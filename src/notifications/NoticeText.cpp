@@ -1,17 +1,17 @@
 #include "notifications/NoticeText.h"
 
-#include "menuitems/MenuText.h"
+#include "text/ElidedText.h"
 
 QString NoticeText::name(const QString &name) {
-    return MenuText::elided(name, nameLength);
+    return elided(name, nameLength);
 }
 
 QString NoticeText::address(const QString &address) {
-    return MenuText::elided(address, addressLength);
+    return elided(address, addressLength);
 }
 
 QString NoticeText::reason(const QString &reason) {
-    return MenuText::elided(reason, reasonLength);
+    return elided(reason, reasonLength);
 }
 
 QString NoticeText::list(const QStringList &items) {

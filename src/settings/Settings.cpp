@@ -3,6 +3,7 @@
 #include "settings/KeptCopies.h"
 #include "settings/PrivateFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -226,6 +227,12 @@ bool Settings::setNotificationsEnabled(bool enabled) {
 
 QString Settings::fileName() {
     return store().fileName();
+}
+
+void Settings::nameApplication() {
+    QCoreApplication::setOrganizationName(QString::fromLatin1(organization));
+    QCoreApplication::setApplicationName(QString::fromLatin1(application));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
 }
 
 QString Settings::folder() {

@@ -21,6 +21,11 @@ public:
     static constexpr const char *notificationsKey = "notifications"; // bool, on by default
     static constexpr double defaultPingFrequency = 60.0;
 
+    // Names the running application as the settings file is found by (organization and
+    // application) and gives it its version; every program of Tarvik does this first, so all of
+    // them read and write the one file.
+    static void nameApplication();
+
     // What the settings file holds for the host list. `Unusable` covers a value that is not
     // text (a list or variant typed by hand) and a file the settings cannot parse, or that holds
     // a host list line the settings did not read: `bytes` is then the whole file, since the

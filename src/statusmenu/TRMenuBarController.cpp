@@ -324,7 +324,7 @@ QList<LMMenuItem *> TRMenuBarController::hostRows() const {
 QIcon TRMenuBarController::statusDot(const Host &host) {
     // Three colours, so three icons shared by every row.
     static QHash<QRgb, QIcon> dots;
-    const QColor color = host.statusColor();
+    const QColor color = StatusColors::of(host);
     QIcon &dot = dots[color.rgba()];
     if (dot.isNull())
         dot = PaintedIcon::make(QSizeF(10, 10), [color](QPainter &painter, const QRectF &r) {

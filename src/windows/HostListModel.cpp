@@ -2,12 +2,13 @@
 
 #include "app/AppDelegate.h"
 #include "drawing/PaintedIcon.h"
+#include "drawing/StatusColors.h"
 #include "history/HistoryStore.h"
 #include "menuitems/LMMenuItem.h"
-#include "menuitems/MenuText.h"
 #include "monitoring/HostName.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
+#include "text/ElidedText.h"
 
 #include <QJsonDocument>
 #include <QMimeData>
@@ -69,11 +70,11 @@ QVariant HostListModel::data(const QModelIndex &index, int role) const {
     const QString name = host.string();
     // A long name is shortened as in the menu; its tooltip shows it whole.
     if (role == Qt::DisplayRole)
-        return MenuText::elided(name, LMMenuItem::longestTitle);
+        return elided(name, LMMenuItem::longestTitle);
     if (role == Qt::ToolTipRole)
         return name;
     if (role == Qt::DecorationRole) {
-        const QColor color = host.statusColor();
+        const QColor color = StatusColors::of(host);
         return PaintedIcon::make(QSizeF(10, 10), [color](QPainter &painter, const QRectF &r) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(color);

@@ -1,7 +1,13 @@
 // Every test binary starts here: a headless Qt application, a fixed English locale, and a private
 // config folder (XDG_CONFIG_HOME and QSettings both point into a temporary directory), so no
-// test reads or writes the developer's own settings.
+// test reads or writes the developer's own settings. The engine's tests run under a
+// QCoreApplication, as tarvikd does; the tray's (built with TARVIK_TEST_DESKTOP) under a
+// QApplication on the offscreen platform.
+#ifdef TARVIK_TEST_DESKTOP
 #include <QApplication>
+#else
+#include <QCoreApplication>
+#endif
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -33,8 +39,12 @@ int main(int argc, char **argv) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 
+#ifdef TARVIK_TEST_DESKTOP
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+#else
+    QCoreApplication app(argc, argv);
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
