@@ -1,4 +1,5 @@
-// The command line, run as the real program in its own config folder against a real server.
+// The command line, run as the real programs (tarvik, and tarvikd, the server program) in their
+// own config folder against a real server.
 #include "commandline/CommandLine.h"
 #include "http/HttpClient.h"
 #include "instance/InstanceProtocol.h"
@@ -21,6 +22,8 @@
 
 #include <csignal>
 #include <functional>
+#include <ostream>
+#include <string>
 
 namespace {
 struct Outcome {
@@ -98,7 +101,7 @@ protected:
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromLatin1(name));
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(TARVIK_BINARY), arguments);
+        process.start(program, arguments);
     }
 
     // Runs the program while this process's event loop keeps the test server answering.
@@ -130,7 +133,25 @@ protected:
 
     QTemporaryDir config;
     TestHttpServer server;
+    // The program the runs start: tarvik unless a test says otherwise.
+    QString program = QStringLiteral(TARVIK_BINARY);
 };
+
+// The two programs, and how each is told to monitor.
+struct Monitor {
+    const char *binary;
+    QStringList arguments;
+};
+const Monitor monitors[] = {{TARVIK_BINARY, {QStringLiteral("--headless")}}, {TARVIKD_BINARY, {}}};
+
+// As the test's name shows it.
+std::string shortName(const Monitor &monitor) {
+    return QString::fromLocal8Bit(monitor.binary).endsWith(u'd') ? "tarvikd" : "tarvik_headless";
+}
+
+void PrintTo(const Monitor &monitor, std::ostream *os) {
+    *os << shortName(monitor);
+}
 
 TEST_F(CliTest, CheckExitsByTheWorstResult) {
     store(hostList({QStringLiteral("/ok"), QStringLiteral("/redirect/2")}));
@@ -337,25 +358,41 @@ TEST_F(CliTest, AnImportTheTrayWouldRefuseIsRefusedBeforeAnythingIsWritten) {
 }
 
 TEST_F(CliTest, BadArgumentsPrintUsageAndExitTwo) {
-    for (const QStringList &args :
-         {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--import")},
-          QStringList{QStringLiteral("--check"), QStringLiteral("--headless")},
-          QStringList{QStringLiteral("--json")}}) {
-        Outcome r = run(args);
-        EXPECT_EQ(r.code, 2) << args.join(u' ').toStdString();
-        EXPECT_TRUE(r.err.contains(QStringLiteral("usage:"))) << r.err.toStdString();
-        EXPECT_TRUE(r.out.isEmpty());
+    for (const Monitor &monitor : monitors) {
+        program = QString::fromLocal8Bit(monitor.binary);
+        const QString usage = program.endsWith(u'd') ? QStringLiteral("usage: tarvikd ")
+                                                     : QStringLiteral("usage: tarvik ");
+        for (const QStringList &args :
+             {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--import")},
+              QStringList{QStringLiteral("--check"), QStringLiteral("--headless")},
+              QStringList{QStringLiteral("--json"), QStringLiteral("--export"),
+                          QStringLiteral("-")},
+              QStringList{QStringLiteral("--check"), QStringLiteral("--metrics"),
+                          QStringLiteral("9100")}}) {
+            Outcome r = run(args);
+            EXPECT_EQ(r.code, 2) << program.toStdString() << " " << args.join(u' ').toStdString();
+            EXPECT_TRUE(r.err.contains(usage)) << r.err.toStdString();
+            EXPECT_TRUE(r.out.isEmpty());
+        }
+        Outcome help = run({QStringLiteral("--help")});
+        EXPECT_EQ(help.code, 0);
+        EXPECT_TRUE(help.out.startsWith(usage)) << help.out.toStdString();
+        EXPECT_TRUE(help.out.contains(QStringLiteral("--metrics ADDR:PORT")));
+        Outcome version = run({QStringLiteral("--version")});
+        EXPECT_EQ(version.out.trimmed(), QStringLiteral("Tarvik " TARVIK_VERSION));
     }
-    Outcome help = run({QStringLiteral("--help")});
-    EXPECT_EQ(help.code, 0);
-    EXPECT_TRUE(help.out.contains(QStringLiteral("--headless")));
-    Outcome version = run({QStringLiteral("--version")});
-    EXPECT_EQ(version.out.trimmed(), QStringLiteral("Tarvik " TARVIK_VERSION));
+    program = QStringLiteral(TARVIK_BINARY);
+    EXPECT_EQ(run({QStringLiteral("--json")}).code, 2) << "tarvik has no mode to print JSON of";
 }
 
-// Hosts with their own tray icon, on a machine without a desktop: the command line checks them,
-// monitors them with metrics, and takes an imported list of them, making no icon at all.
-TEST_F(CliTest, HostsWithTheirOwnIconAreCheckedServedAndImportedWithoutADesktop) {
+// Hosts with their own tray icon, on a machine without a desktop: either program checks them,
+// monitors them with metrics, takes an imported list of them, and ends cleanly on SIGTERM, making
+// no icon at all.
+class NoDesktopTest : public CliTest, public ::testing::WithParamInterface<Monitor> {};
+
+TEST_P(NoDesktopTest, HostsWithTheirOwnIconAreCheckedServedAndImported) {
+    const Monitor &monitor = GetParam();
+    program = QString::fromLocal8Bit(monitor.binary);
     store(hostList({QStringLiteral("/ok"), QStringLiteral("/status/500")}, true));
     const Outcome check = run({QStringLiteral("--check")});
     EXPECT_EQ(check.code, 1) << check.err.toStdString();
@@ -364,8 +401,9 @@ TEST_F(CliTest, HostsWithTheirOwnIconAreCheckedServedAndImportedWithoutADesktop)
 
     const quint16 port = freePort();
     QProcess headless;
-    start(headless, {QStringLiteral("--headless"), QStringLiteral("--json"),
-                     QStringLiteral("--metrics"), QStringLiteral("127.0.0.1:%1").arg(port)});
+    start(headless,
+          monitor.arguments + QStringList{QStringLiteral("--json"), QStringLiteral("--metrics"),
+                                          QStringLiteral("127.0.0.1:%1").arg(port)});
     QString out;
     const auto saw = [&](const QString &what) {
         return waitUntil(
@@ -405,13 +443,18 @@ TEST_F(CliTest, HostsWithTheirOwnIconAreCheckedServedAndImportedWithoutADesktop)
 
     // A second one cannot take the same port, and says so instead of running without metrics.
     const Outcome taken =
-        run({QStringLiteral("--headless"), QStringLiteral("--metrics"), QString::number(port)});
+        run(monitor.arguments + QStringList{QStringLiteral("--metrics"), QString::number(port)});
     EXPECT_EQ(taken.code, 2);
     EXPECT_TRUE(taken.err.contains(QStringLiteral("cannot serve metrics")))
         << taken.err.toStdString();
 
     terminate(headless);
 }
+
+INSTANTIATE_TEST_SUITE_P(Programs, NoDesktopTest, ::testing::ValuesIn(monitors),
+                         [](const ::testing::TestParamInfo<Monitor> &info) {
+                             return shortName(info.param);
+                         });
 
 TEST(CommandLineParseTest, ModesAndMetricsThatGoWithHeadlessAndAnAddressThatParses) {
     QString error;
@@ -438,6 +481,22 @@ TEST(CommandLineParseTest, ModesAndMetricsThatGoWithHeadlessAndAnAddressThatPars
     EXPECT_FALSE(parse({QStringLiteral("--headless"), QStringLiteral("--metrics"),
                         QStringLiteral("example.com:9100")}));
     EXPECT_TRUE(error.contains(QStringLiteral("not an IP address"))) << error.toStdString();
+
+    // The server program has no tray: without a mode it monitors, and takes the same options.
+    const auto server = [&](QStringList args) {
+        args.prepend(QStringLiteral("tarvikd"));
+        return CommandLine::parse(args, &error, CommandLine::Program::Tarvikd);
+    };
+    const auto monitor = server(
+        {QStringLiteral("--json"), QStringLiteral("--metrics"), QStringLiteral("[::]:9477")});
+    ASSERT_TRUE(monitor);
+    EXPECT_EQ(monitor->mode, CommandLine::Mode::Headless);
+    EXPECT_TRUE(monitor->json);
+    EXPECT_EQ(server({QStringLiteral("--headless")})->mode, CommandLine::Mode::Headless);
+    EXPECT_EQ(server({QStringLiteral("--check")})->mode, CommandLine::Mode::Check);
+    EXPECT_EQ(server({QStringLiteral("--export"), QStringLiteral("-")})->mode,
+              CommandLine::Mode::Export);
+    EXPECT_FALSE(server({QStringLiteral("--check"), QStringLiteral("--headless")}));
 }
 
 TEST_F(CliTest, WithoutADesktopTheTrayApplicationPointsToHeadless) {

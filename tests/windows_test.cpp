@@ -917,26 +917,4 @@ TEST_F(FormTest, WithoutAnEngineANewHostIsNotSaved) {
     lone.close();
 }
 
-TEST(EditHostWindowDelegateTest, OneFormServesEveryRequestUnderTheMainIcon) {
-    resetSettings();
-    TRAppDelegate delegate;
-    AppDelegate::setCurrent(&delegate);
-    delegate.setUp();
-    auto a = makeHost(QStringLiteral("A"));
-    auto b = makeHost(QStringLiteral("B"));
-    delegate.showEditHostWindow(a);
-    TREditHostWindow *form = delegate.editHostWindow();
-    ASSERT_TRUE(form);
-    EXPECT_EQ(form->statusBarButton(), delegate.menuBarController()->statusItem()->button());
-    EXPECT_EQ(form->hostController(), delegate.hostController());
-    EXPECT_TRUE(form->isVisible());
-    delegate.showEditHostWindow(b);
-    EXPECT_EQ(delegate.editHostWindow(), form);
-    EXPECT_EQ(form->nameTextField()->text(), QStringLiteral("B"));
-    delegate.showEditHostWindow(nullptr);
-    EXPECT_EQ(form->titleLabel()->text(), QStringLiteral("New Host"));
-    EXPECT_TRUE(form->nameTextField()->text().isEmpty());
-    form->close();
-    AppDelegate::setCurrent(nullptr);
-}
 } // namespace
