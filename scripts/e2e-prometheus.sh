@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Prometheus scraping Tarvik, end to end: a headless Tarvik in a private XDG session checks two
-# local hosts (one answering, one refusing connections) and serves /metrics on loopback; a real
+# Prometheus scraping Tarvik, end to end: tarvikd, the server program, in a private XDG session
+# with no display checks two local hosts (one answering, one refusing connections) and serves
+# /metrics on loopback, started as its systemd unit starts it; a real
 # Prometheus (Debian's package, its own data folder, a free port) scrapes it once a second, and
 # its HTTP API must report probe_success 1 for the one and 0 for the other. `promtool` checks
 # Tarvik's output, the alert rules and the scrape config from docs/. Every process it starts is
@@ -13,9 +14,9 @@ e2e=prometheus
 build=${1:-build/ci}
 if [ "$build" = build/ci ]; then
   cmake --preset ci >/dev/null
-  cmake --build --preset ci -j "$(nproc)" --target tarvik >/dev/null
+  cmake --build --preset ci -j "$(nproc)" --target tarvikd >/dev/null
 fi
-tarvik="$PWD/$build/src/tarvik"
+tarvikd="$PWD/$build/src/tarvikd"
 . scripts/e2e-helpers.sh
 
 up_port=$(free_port)
@@ -30,22 +31,27 @@ python3 -m http.server --bind 127.0.0.1 --directory "$work/www" "$up_port" >"$wo
 pids+=($!)
 wait_for 10 curl -fsS "http://127.0.0.1:$up_port/" || fail "the local web host did not start"
 
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+# A server has no desktop, and tarvikd needs none.
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 host() {
   printf '{"address":"%s","string":"%s","isFavorite":false,"hasMenuBarItem":false,"categories":[],"isActive":true}' "$1" "$2"
 }
 printf '[%s,%s]\n' "$(host "http://127.0.0.1:$up_port/" 'up \"site\"')" \
   "$(host "http://127.0.0.1:$down_port/" 'down\\site')" >"$work/hosts.json"
-"$tarvik" --import "$work/hosts.json" >"$work/import.log" 2>&1 || fail "the import failed"
+"$tarvikd" --import "$work/hosts.json" >"$work/import.log" 2>&1 || fail "the import failed"
 
-"$tarvik" --headless --metrics "127.0.0.1:$metrics_port" >"$work/tarvik.log" 2>&1 &
+# The unit's command line, on a free port.
+unit_command=$(sed -n 's|^ExecStart=/usr/bin/tarvikd ||p' docs/systemd/tarvikd.service)
+[ "$unit_command" = "--metrics 9477" ] || fail "the systemd unit runs tarvikd $unit_command"
+"$tarvikd" --metrics "127.0.0.1:$metrics_port" >"$work/tarvik.log" 2>&1 &
 pids+=($!)
 metrics_ready() {
   curl -fsS "http://127.0.0.1:$metrics_port/metrics" -o "$work/metrics.txt" &&
     [ "$(grep -c '^probe_success{' "$work/metrics.txt")" -eq 2 ]
 }
-wait_for 20 metrics_ready || fail "Tarvik did not serve both hosts' results"
-say "ok - Tarvik serves /metrics"
+wait_for 20 metrics_ready || fail "tarvikd did not serve both hosts' results"
+say "ok - tarvikd serves /metrics"
 
 promtool check metrics <"$work/metrics.txt" >"$work/promtool.log" 2>&1 ||
   fail "promtool check metrics: $(cat "$work/promtool.log")"

@@ -31,7 +31,7 @@ bash scripts/package.sh
 echo "== launch at login, end to end"
 bash scripts/e2e-login.sh
 
-echo "== Prometheus scraping headless Tarvik, end to end"
+echo "== Prometheus scraping tarvikd, end to end"
 bash scripts/e2e-prometheus.sh
 
 echo "== notifications and the offline look, end to end"
