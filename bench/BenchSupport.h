@@ -17,6 +17,9 @@ struct Options {
     int runs = 7;
     std::string curl = "curl";
     std::string only; // sections to run, comma-separated; empty for all
+    // A tarvik of another build (today's main, say) whose whole --check is timed beside this
+    // build's tarvikd --check; empty for none.
+    std::string referenceCheck;
 
     bool wants(const std::string &section) const {
         return only.empty() || ("," + only + ",").find("," + section + ",") != std::string::npos;

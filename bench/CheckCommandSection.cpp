@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 namespace {
 using namespace BenchSupport;
@@ -20,6 +21,8 @@ using namespace std::chrono_literals;
 
 constexpr double maxWallRatio = 1.0;
 constexpr double maxCpuRatio = 0.9;
+// tarvikd loads no GUI library, so its whole --check is to start and end sooner than tarvik's.
+constexpr double maxServerRatio = 1.0;
 
 std::chrono::nanoseconds cpuTime(const rusage &usage) {
     using namespace std::chrono;
@@ -27,26 +30,27 @@ std::chrono::nanoseconds cpuTime(const rusage &usage) {
            microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
-// One `tarvik --check`; every host must be reported up.
-RoundResult runCheck(const std::string &out, int expected) {
+// One `PROGRAM --check`; every host must be reported up.
+RoundResult runCheck(const std::string &program, const std::string &out, int expected) {
     ChildProcess child;
     RoundResult result;
+    const std::string what = program + " --check";
     const auto started = std::chrono::steady_clock::now();
     {
         const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
         const int output = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (in < 0 || output < 0)
             throw BenchFailure("cannot open " + out);
-        child.start({TARVIK_BINARY, "--check"}, in, output, STDERR_FILENO);
+        child.start({program, "--check"}, in, output, STDERR_FILENO);
         close(in);
         close(output);
     }
     const auto exit = child.wait(60s);
     result.wall = std::chrono::steady_clock::now() - started;
     if (!exit)
-        throw BenchFailure("tarvik --check overran and was killed");
+        throw BenchFailure(what + " overran and was killed");
     if (!WIFEXITED(exit->status) || WEXITSTATUS(exit->status) != 0)
-        throw BenchFailure("tarvik --check did not report every host up (status " +
+        throw BenchFailure(what + " did not report every host up (status " +
                            std::to_string(WEXITSTATUS(exit->status)) + ")");
     result.cpu = cpuTime(exit->usage);
     std::ifstream written(out);
@@ -54,9 +58,50 @@ RoundResult runCheck(const std::string &out, int expected) {
     for (std::string line; std::getline(written, line);)
         up += line.starts_with("up ");
     if (up != expected)
-        throw BenchFailure("tarvik --check reported " + std::to_string(up) + " hosts up, not " +
+        throw BenchFailure(what + " reported " + std::to_string(up) + " hosts up, not " +
                            std::to_string(expected));
     return result;
+}
+
+struct Contender {
+    std::string label;
+    std::function<RoundResult()> run;
+    std::vector<double> wall;
+    std::vector<double> cpu;
+};
+
+// Runs every contender once per run, a different one first each time, so none always inherits
+// another's leftovers (TIME_WAIT entries, cache state); the first run warms up and is not counted.
+void takeTurns(std::vector<Contender> &contenders, int runs) {
+    const size_t count = contenders.size();
+    for (int run = -1; run < runs; ++run) {
+        for (size_t i = 0; i < count; ++i) {
+            Contender &contender = contenders[(size_t(run + 1) + i) % count];
+            const RoundResult result = contender.run();
+            if (run >= 0) {
+                contender.wall.push_back(ms(result.wall));
+                contender.cpu.push_back(ms(result.cpu));
+            }
+        }
+    }
+}
+
+void printTable(const std::vector<Contender> &contenders) {
+    using Stats::median;
+    std::printf("                             wall ms    cpu ms\n");
+    for (const Contender &contender : contenders)
+        std::printf("  %-25s %7.1f  %8.1f\n", contender.label.c_str(), median(contender.wall),
+                    median(contender.cpu));
+}
+
+// How `server` compares with `other`, as medians: wall and CPU ratios and whether both are met.
+void printServerAgainst(const Contender &server, const Contender &other) {
+    using Stats::median;
+    const double wall = median(server.wall) / median(other.wall);
+    const double cpu = median(server.cpu) / median(other.cpu);
+    std::printf("  tarvikd against %s: wall ratio %.2f, cpu ratio %.2f; target < %.1f: %s\n",
+                other.label.c_str(), wall, cpu, maxServerRatio,
+                verdict(wall < maxServerRatio && cpu < maxServerRatio));
 }
 } // namespace
 
@@ -76,38 +121,67 @@ void CheckCommandSection::run(const std::vector<std::string> &urls, const std::s
     const int count = int(urls.size());
     const std::string out = workDir_ + "/check.out";
 
-    std::vector<double> tarvikWall, tarvikCpu, curlWall, curlCpu;
-    for (int run = -1; run < options_.runs; ++run) {
-        RoundResult tarvik;
-        RoundResult curl;
-        alternate(
-            run % 2 == 0,
-            [&] {
-                tarvik = runCheck(out, count);
-                expectServed(server, count, "tarvik --check");
-            },
-            [&] {
-                curl = curl_.run(curlConfig, count, 60s);
-                expectServed(server, count, "curl, for tarvik --check");
-            });
-        if (run < 0)
-            continue;
-        tarvikWall.push_back(ms(tarvik.wall));
-        tarvikCpu.push_back(ms(tarvik.cpu));
-        curlWall.push_back(ms(curl.wall));
-        curlCpu.push_back(ms(curl.cpu));
-    }
+    // Each of these checks the whole list; `expected` is how many hosts each must report up.
+    int expected = count;
+    const auto check = [&](const std::string &label, const std::string &program) {
+        return Contender{label,
+                         [&, label, program] {
+                             const RoundResult result = runCheck(program, out, expected);
+                             if (expected > 0)
+                                 expectServed(server, expected, label.c_str());
+                             return result;
+                         },
+                         {},
+                         {}};
+    };
+    std::vector<Contender> contenders{check("tarvik --check", TARVIK_BINARY),
+                                      check("tarvikd --check", TARVIKD_BINARY)};
+    if (!options_.referenceCheck.empty())
+        contenders.push_back(check("reference tarvik --check", options_.referenceCheck));
+    contenders.push_back(Contender{"curl",
+                                   [&] {
+                                       const RoundResult result = curl_.run(curlConfig, count, 60s);
+                                       expectServed(server, count, "curl, for tarvik --check");
+                                       return result;
+                                   },
+                                   {},
+                                   {}});
+    takeTurns(contenders, options_.runs);
+
     using Stats::median;
-    const double wallRatio = median(tarvikWall) / median(curlWall);
-    const double cpuRatio = median(tarvikCpu) / median(curlCpu);
-    std::printf("\nThe whole tarvik --check against the whole curl --parallel, %d hosts, "
-                "medians of %d runs\n",
+    const Contender &tarvik = contenders[0];
+    const Contender &tarvikd = contenders[1];
+    const Contender &curl = contenders.back();
+    const double wallRatio = median(tarvik.wall) / median(curl.wall);
+    const double cpuRatio = median(tarvik.cpu) / median(curl.cpu);
+    std::printf("\nThe whole tarvik --check and tarvikd --check against the whole curl --parallel, "
+                "%d hosts, medians of %d runs\n",
                 count, options_.runs);
-    std::printf("                 wall ms    cpu ms\n");
-    std::printf("  tarvik --check %7.1f  %8.1f\n", median(tarvikWall), median(tarvikCpu));
-    std::printf("  curl          %8.1f  %8.1f\n", median(curlWall), median(curlCpu));
+    if (!options_.referenceCheck.empty())
+        std::printf("(reference: %s)\n", options_.referenceCheck.c_str());
+    printTable(contenders);
     std::printf("  Targets: wall ratio %.2f <= %.1f: %s; cpu ratio %.2f <= %.1f: %s\n", wallRatio,
                 maxWallRatio, verdict(wallRatio <= maxWallRatio), cpuRatio, maxCpuRatio,
                 verdict(cpuRatio <= maxCpuRatio));
+    printServerAgainst(tarvikd, tarvik);
+    if (!options_.referenceCheck.empty())
+        printServerAgainst(tarvikd, contenders[2]);
+
+    // Start-up alone: the same programs over an empty list, which start, find nothing to check
+    // and end.
+    if (!HostStore::write({}))
+        throw BenchFailure("cannot store the empty host list");
+    expected = 0;
+    std::vector<Contender> starts(contenders.begin(), contenders.end() - 1);
+    for (Contender &start : starts) {
+        start.wall.clear();
+        start.cpu.clear();
+    }
+    takeTurns(starts, options_.runs);
+    std::printf("\nStart-up alone (an empty list), medians of %d runs\n", options_.runs);
+    printTable(starts);
+    printServerAgainst(starts[1], starts[0]);
+    if (!options_.referenceCheck.empty())
+        printServerAgainst(starts[1], starts[2]);
     std::fflush(stdout);
 }

@@ -4,14 +4,15 @@
 //   - 100 hosts answering after 200 ms: how far each client's reported time exceeds the delay;
 //   - the longest stall of the engine's thread during a 1000-host round;
 //   - a /metrics scrape of the 1000 hosts' last results: its time and size, against a round's CPU;
-//   - the whole `tarvik --check` program over the 1000 hosts against the whole curl program
+//   - the whole `tarvik --check` and `tarvikd --check` programs over the 1000 hosts against the
+//     whole curl program, and against another build's tarvik when one is given
 //     (CheckCommandSection);
 //   - the same over https, against the bare libcurl floor program (HttpsSection).
 // Rounds alternate which client goes first and the figures are medians over the runs, after one
 // warm-up run that is not counted. Targets that are missed are reported, not fatal; anything
 // that keeps the figures from being measured at all ends the run with status 1.
 //
-//   tarvik_bench [--runs N] [--curl PROGRAM] [--only http,check,https]
+//   tarvik_bench [--runs N] [--curl PROGRAM] [--only http,check,https] [--reference-check TARVIK]
 
 #include "BenchFailure.h"
 #include "BenchServer.h"
@@ -85,9 +86,11 @@ Options parseOptions(int argc, char **argv) {
             options.curl = argv[++i];
         } else if (arg == "--only" && i + 1 < argc) {
             options.only = argv[++i];
+        } else if (arg == "--reference-check" && i + 1 < argc) {
+            options.referenceCheck = argv[++i];
         } else {
-            throw BenchFailure(
-                "usage: tarvik_bench [--runs N] [--curl PROGRAM] [--only http,check,https]");
+            throw BenchFailure("usage: tarvik_bench [--runs N] [--curl PROGRAM] "
+                               "[--only http,check,https] [--reference-check TARVIK]");
         }
     }
     return options;
