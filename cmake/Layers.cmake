@@ -89,3 +89,25 @@ function(tarvik_check_folders_listed)
         endif()
     endforeach()
 endfunction()
+
+# A lower layer's sources include nothing of a higher layer's folders: the engine never names a
+# tray header, the workspace neither. Caught here, at configure time, rather than as a link
+# error in tarvikd or a tray type creeping into the engine through a header.
+function(tarvik_check_layer_includes)
+    set(above_workspace ${tarvik_engine_folders} ${tarvik_tray_folders})
+    set(above_engine ${tarvik_tray_folders})
+    foreach(layer workspace engine)
+        list(JOIN above_${layer} "|" above)
+        foreach(folder ${tarvik_${layer}_folders})
+            file(GLOB files ${PROJECT_SOURCE_DIR}/src/${folder}/*.h
+                 ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp)
+            foreach(file ${files})
+                file(STRINGS ${file} includes REGEX "^#include \"(${above})/")
+                if(includes)
+                    message(FATAL_ERROR "${file} (tarvik_${layer}) includes a higher layer's "
+                                        "header: ${includes}")
+                endif()
+            endforeach()
+        endforeach()
+    endforeach()
+endfunction()
