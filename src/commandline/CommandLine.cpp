@@ -98,6 +98,42 @@ std::optional<HostList> storedHostsOrComplain() {
     }
     return std::move(stored.hosts);
 }
+
+QString trayProgramUsage() {
+    return QStringLiteral(
+        "usage: tarvik [--check [--json] | --headless [--json] [--metrics ADDR:PORT] |\n"
+        "               --import FILE | --export FILE|-]\n"
+        "\n"
+        "  (no arguments)      start the tray application\n"
+        "  --check [--json]    check every stored active host once, then exit:\n"
+        "                      0 all up, 1 any down, 2 error or offline\n"
+        "  --headless [--json] check on the stored frequency without tray or windows until\n"
+        "                      SIGINT, SIGTERM or SIGHUP, printing rounds, results and state\n"
+        "                      changes; for machines without a desktop\n"
+        "  --metrics ADDR:PORT with --headless, also serve the last results as Prometheus\n"
+        "                      metrics at http://ADDR:PORT/metrics (PORT alone: loopback)\n"
+        "  --import FILE       replace the stored host list with FILE (the stored JSON format)\n"
+        "  --export FILE|-     write the stored host list to FILE, or to stdout\n"
+        "  --help, --version\n");
+}
+
+QString serverUsage() {
+    return QStringLiteral(
+        "usage: tarvikd [--json] [--metrics ADDR:PORT] | --check [--json] |\n"
+        "               --import FILE | --export FILE|-\n"
+        "\n"
+        "  (no mode)           check the stored hosts on the stored frequency until SIGINT,\n"
+        "                      SIGTERM or SIGHUP, printing rounds, results and state\n"
+        "                      changes (--headless says the same)\n"
+        "  --json              print each of those as one JSON object a line\n"
+        "  --metrics ADDR:PORT also serve the last results as Prometheus metrics at\n"
+        "                      http://ADDR:PORT/metrics (PORT alone: loopback)\n"
+        "  --check [--json]    check every stored active host once, then exit:\n"
+        "                      0 all up, 1 any down, 2 error or offline\n"
+        "  --import FILE       replace the stored host list with FILE (the stored JSON format)\n"
+        "  --export FILE|-     write the stored host list to FILE, or to stdout\n"
+        "  --help, --version\n");
+}
 } // namespace
 
 std::optional<CommandLine::Options> CommandLine::parse(const QStringList &arguments, QString *error,
@@ -170,38 +206,7 @@ std::optional<CommandLine::Options> CommandLine::parse(const QStringList &argume
 }
 
 QString CommandLine::usage(Program program) {
-    if (program == Program::Tarvikd)
-        return QStringLiteral(
-            "usage: tarvikd [--json] [--metrics ADDR:PORT] | --check [--json] |\n"
-            "               --import FILE | --export FILE|-\n"
-            "\n"
-            "  (no mode)           check the stored hosts on the stored frequency until SIGINT,\n"
-            "                      SIGTERM or SIGHUP, printing rounds, results and state\n"
-            "                      changes (--headless says the same)\n"
-            "  --json              print each of those as one JSON object a line\n"
-            "  --metrics ADDR:PORT also serve the last results as Prometheus metrics at\n"
-            "                      http://ADDR:PORT/metrics (PORT alone: loopback)\n"
-            "  --check [--json]    check every stored active host once, then exit:\n"
-            "                      0 all up, 1 any down, 2 error or offline\n"
-            "  --import FILE       replace the stored host list with FILE (the stored JSON "
-            "format)\n"
-            "  --export FILE|-     write the stored host list to FILE, or to stdout\n"
-            "  --help, --version\n");
-    return QStringLiteral(
-        "usage: tarvik [--check [--json] | --headless [--json] [--metrics ADDR:PORT] |\n"
-        "               --import FILE | --export FILE|-]\n"
-        "\n"
-        "  (no arguments)      start the tray application\n"
-        "  --check [--json]    check every stored active host once, then exit:\n"
-        "                      0 all up, 1 any down, 2 error or offline\n"
-        "  --headless [--json] check on the stored frequency without tray or windows until\n"
-        "                      SIGINT, SIGTERM or SIGHUP, printing rounds, results and state\n"
-        "                      changes; for machines without a desktop\n"
-        "  --metrics ADDR:PORT with --headless, also serve the last results as Prometheus\n"
-        "                      metrics at http://ADDR:PORT/metrics (PORT alone: loopback)\n"
-        "  --import FILE       replace the stored host list with FILE (the stored JSON format)\n"
-        "  --export FILE|-     write the stored host list to FILE, or to stdout\n"
-        "  --help, --version\n");
+    return program == Program::Tarvikd ? serverUsage() : trayProgramUsage();
 }
 
 std::optional<int> CommandLine::runUnlessTray(int argc, char **argv, Program program) {
