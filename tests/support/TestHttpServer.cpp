@@ -11,8 +11,15 @@ QByteArray response(int status, const QByteArray &extraHeaders = {}) {
            "Connection: close\r\n\r\nok";
 }
 
+// An answer to HEAD is the same head without its body.
+QByteArray forMethod(QTcpSocket *socket, const QByteArray &bytes) {
+    if (!socket->property("head").toBool())
+        return bytes;
+    return bytes.left(bytes.indexOf("\r\n\r\n") + 4);
+}
+
 void sendAndClose(QTcpSocket *socket, const QByteArray &bytes) {
-    socket->write(bytes);
+    socket->write(forMethod(socket, bytes));
     socket->disconnectFromHost();
 }
 } // namespace
@@ -51,6 +58,8 @@ void TestHttpServer::onReadable(QTcpSocket *socket) {
     socket->setProperty("answered", true);
     const QList<QByteArray> lines = buffer.left(buffer.indexOf("\r\n\r\n")).split('\n');
     const QString path = QString::fromLatin1(lines.value(0).split(' ').value(1));
+    lastMethod_ = lines.value(0).split(' ').value(0);
+    socket->setProperty("head", lastMethod_ == "HEAD");
     lastHeaderNames_.clear();
     lastHeaders_.clear();
     for (qsizetype i = 1; i < lines.size(); ++i) {
@@ -106,6 +115,33 @@ void TestHttpServer::answer(QTcpSocket *socket, const QString &path) {
                             : QByteArray();
         sendAndClose(socket, "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n" + length +
                                  "Connection: close\r\n\r\n" + body);
+    } else if (verb == u"open" && bodies_.contains(arg)) {
+        socket->write(forMethod(socket, "HTTP/1.1 200 OK\r\n\r\n" + bodies_.value(arg)));
+    } else if (verb == u"halves" && bodies_.contains(arg)) {
+        const QByteArray body = bodies_.value(arg);
+        const QByteArray head =
+            "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
+            "\r\nConnection: close\r\n\r\n";
+        if (socket->property("head").toBool()) {
+            sendAndClose(socket, head);
+            return;
+        }
+        const qsizetype half = body.size() / 2;
+        socket->write(head + body.left(half));
+        socket->flush();
+        QPointer<QTcpSocket> guarded(socket);
+        QTimer::singleShot(50, this, [guarded, rest = body.mid(half)] {
+            if (!guarded)
+                return;
+            guarded->write(rest);
+            guarded->disconnectFromHost();
+        });
+    } else if (verb == u"deflate" && bodies_.contains(arg)) {
+        // qCompress puts the length before the zlib stream that "deflate" names.
+        const QByteArray body = qCompress(bodies_.value(arg)).mid(4);
+        sendAndClose(socket, "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\nContent-Length: " +
+                                 QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
+                                 body);
     } else {
         sendAndClose(socket, response(404));
     }

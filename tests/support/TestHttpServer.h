@@ -22,8 +22,13 @@ class QTcpSocket;
 //   /body/NAME               200 with the body served as NAME, with its Content-Length
 //   /unsized/NAME            200 with the same body, no Content-Length: it ends when the
 //                            connection closes
+//   /open/NAME               200 with the same body, no Content-Length, and the connection kept
+//                            open after it: the body never ends
+//   /halves/NAME             200 with the same body in two writes 50 ms apart, split in the
+//                            middle
+//   /deflate/NAME            200 with the same body deflated ("Content-Encoding: deflate")
 //   /big-header/N            200 with one header line of N bytes
-// Anything else is 404.
+// Anything else is 404. A HEAD request gets the same answer without its body.
 class TestHttpServer : public QObject {
     Q_OBJECT
 public:
@@ -39,6 +44,8 @@ public:
     int requests(const QString &path) const { return requests_.value(path); }
     int totalRequests() const { return total_; }
     int connections() const { return connections_; }
+    // The method of the last request ("GET", "HEAD").
+    QByteArray lastMethod() const { return lastMethod_; }
     // The header names of the last request, lower-cased.
     QList<QByteArray> lastHeaderNames() const { return lastHeaderNames_; }
     // A header of the last request by lower-case name; empty when it was not sent.
@@ -52,6 +59,7 @@ private:
     QTcpServer *server_;
     QHash<QString, int> requests_;
     QHash<QString, QByteArray> bodies_;
+    QByteArray lastMethod_;
     QList<QByteArray> lastHeaderNames_;
     QHash<QByteArray, QByteArray> lastHeaders_;
     int total_ = 0;

@@ -1,6 +1,7 @@
 #include "TestTlsServer.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QProcess>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -39,6 +40,30 @@ TestCertificates::TestCertificates(int days) {
                  QStringLiteral("-CAcreateserial"), QStringLiteral("-days"), QString::number(days),
                  QStringLiteral("-extfile"), extensions.fileName(), QStringLiteral("-out"),
                  certificateFile()});
+}
+
+TestCertificates::TestCertificates(int days, const SelfSigned &selfSigned) {
+    if (!dir_.isValid()) {
+        error = QStringLiteral("no temporary folder");
+        return;
+    }
+    QStringList key;
+    if (selfSigned.keyType == u"ec")
+        key = {QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+               QStringLiteral("ec_paramgen_curve:prime256v1")};
+    else if (selfSigned.keyType == u"rsa")
+        key = {QStringLiteral("rsa:2048")};
+    else
+        key = {selfSigned.keyType};
+    const QString kind =
+        QHostAddress(selfSigned.name).isNull() ? QStringLiteral("DNS:") : QStringLiteral("IP:");
+    openssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey")} +
+            key +
+            QStringList{QStringLiteral("-nodes"), QStringLiteral("-keyout"), keyFile(),
+                        QStringLiteral("-out"), certificateFile(), QStringLiteral("-days"),
+                        QString::number(days), QStringLiteral("-subj"),
+                        QStringLiteral("/CN=") + selfSigned.name, QStringLiteral("-addext"),
+                        QStringLiteral("subjectAltName=") + kind + selfSigned.name});
 }
 
 bool TestCertificates::openssl(const QStringList &arguments) {
