@@ -1,9 +1,13 @@
 // What Tarvik adds to Qt for HTTP: the strict URL parser, addresses as shown, and the curl
 // client.
+#include "checks/CheckOptions.h"
+#include "checks/CheckVerdict.h"
 #include "http/CertificateDate.h"
+#include "http/CheckRequest.h"
 #include "http/DisplayAddress.h"
 #include "http/HttpClient.h"
 #include "http/HttpPhases.h"
+#include "http/ServerCertificate.h"
 #include "http/TransferThread.h"
 #include "http/TrustStore.h"
 #include "http/UrlParser.h"
@@ -13,6 +17,7 @@
 #include "support/TestSupport.h"
 #include "support/TestTlsServer.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -144,9 +149,19 @@ TEST_F(HttpClientTest, AThrownAwayBodyIsNotDecoded) {
 
 TEST_F(HttpClientTest, FailuresAreSortedIntoShortReasons) {
     client.setDeadline(std::chrono::milliseconds(1000));
-    const QList<std::pair<QString, QString>> cases = {
+    // Every request carries a secret header; no failure may repeat it.
+    const QByteArray secret = "s3cret-token";
+    struct Case {
+        QString url;
+        QString reason;
+        std::function<void(HttpRequestOptions &)> set = [](HttpRequestOptions &) {};
+    };
+    const QList<Case> cases = {
         {server.url(QStringLiteral("/status/503")), QStringLiteral("HTTP 503")},
         {server.url(QStringLiteral("/hang")), QStringLiteral("timed out after 1 s")},
+        // A request's own deadline beats the client's.
+        {server.url(QStringLiteral("/hang/own")), QStringLiteral("timed out after 2 s"),
+         [](HttpRequestOptions &o) { o.deadline = std::chrono::milliseconds(2000); }},
         {QStringLiteral("http://127.0.0.1:1/"), QStringLiteral("connection refused")},
         {QStringLiteral("http://tarvik-test.invalid/"), QStringLiteral("name not resolved")},
         {server.url(QStringLiteral("/redirect/11")), QStringLiteral("too many redirects")},
@@ -154,26 +169,182 @@ TEST_F(HttpClientTest, FailuresAreSortedIntoShortReasons) {
         // libcurl calls this "out of memory".
         {server.url(QStringLiteral("/big-header/300000")),
          QStringLiteral("response header too large")},
+        // A line break would smuggle a header of the value's choosing into the request.
+        {server.url(QStringLiteral("/ok")),
+         QStringLiteral("a request header cannot be sent as it is"),
+         [&](HttpRequestOptions &o) { o.headers.emplace_back("X-Bad", secret + "\r\nX-Own: 1"); }},
+        // libcurl would read anything else as the name of a file holding the key.
+        {server.url(QStringLiteral("/ok")),
+         QStringLiteral("the pinned key is not a sha256// digest"),
+         [](HttpRequestOptions &o) { o.pinnedPublicKey = "/etc/ssl/certs/ca-certificates.crt"; }},
     };
-    std::map<QString, HttpResult> results;
-    for (const auto &[url, reason] : cases)
-        client.get(url.toUtf8(), [&results, url](const HttpResult &r) { results[url] = r; });
-    ASSERT_TRUE(waitUntil([&] { return results.size() == size_t(cases.size()); }, 8000));
-    for (const auto &[url, reason] : cases) {
-        EXPECT_EQ(failureReason(results[url]), reason) << url.toStdString();
-        EXPECT_NE(results[url].failure, HttpFailure::None);
-        EXPECT_FALSE(results[url].ok);
-        EXPECT_FALSE(results[url].error.isEmpty());
+    std::map<int, HttpResult> results;
+    for (int i = 0; i < cases.size(); ++i) {
+        HttpRequestOptions options;
+        options.headers.emplace_back("X-Token", secret);
+        cases[i].set(options);
+        client.get(cases[i].url.toUtf8(), options,
+                   [&results, i](const HttpResult &r) { results[i] = r; });
     }
-    const HttpResult &answered = results[cases[0].first];
-    const HttpResult &refused = results[QStringLiteral("http://127.0.0.1:1/")];
+    ASSERT_TRUE(waitUntil([&] { return results.size() == size_t(cases.size()); }, 8000));
+    for (int i = 0; i < cases.size(); ++i) {
+        const HttpResult &r = results[i];
+        SCOPED_TRACE(cases[i].reason.toStdString());
+        EXPECT_EQ(failureReason(r), cases[i].reason) << cases[i].url.toStdString();
+        EXPECT_NE(r.failure, HttpFailure::None);
+        EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.error.isEmpty());
+        EXPECT_FALSE(r.error.contains(QString::fromLatin1(secret))) << r.error.toStdString();
+    }
+    EXPECT_EQ(server.requests(QStringLiteral("/ok")), 0) << "refused requests are never sent";
+    const HttpResult &answered = results[0];
+    const HttpResult &refused = results[3];
     EXPECT_EQ(answered.status, std::optional<int>(503));
     EXPECT_FALSE(refused.status);
     EXPECT_FALSE(refused.phases) << "without an answer there are no phases";
     EXPECT_TRUE(answered.phases) << "a failing status still got an answer worth timing";
-    EXPECT_TRUE(isNetworkLevel(results[QStringLiteral("http://tarvik-test.invalid/")].failure));
-    EXPECT_FALSE(isNetworkLevel(results[QStringLiteral("http://127.0.0.1:1/")].failure))
+    EXPECT_TRUE(isNetworkLevel(results[4].failure));
+    EXPECT_FALSE(isNetworkLevel(refused.failure))
         << "a refused connection proves the network works";
+}
+
+// A host's options at the HTTP level, each on its up and its down side: the request made from
+// them, the answer read from its result, and the verdict on that answer.
+TEST_F(HttpClientTest, EachCheckOptionHasItsUpAndDownSide) {
+    const qsizetype mebibyte = HttpRequestOptions::searchedBodyBytes;
+    server.serve(QStringLiteral("page"), "<html>status: UP, all fine</html>");
+    // The text straddles the two writes, so it arrives split across chunks.
+    server.serve(QStringLiteral("split"),
+                 QByteArray(1000, '.') + "status: UP" + QByteArray(1000, '.'));
+    // Past the first MiB; served without an end, so only stopping at the limit ends the check.
+    server.serve(QStringLiteral("long"),
+                 QByteArray(mebibyte + 100, '.') + "needle" + QByteArray(mebibyte, '.'));
+    // Ends exactly at the limit.
+    server.serve(QStringLiteral("edge"), QByteArray(mebibyte - 6, '.') + "needle");
+    // Served without an end too: only stopping once found ends the check.
+    server.serve(QStringLiteral("early"), "status: UP" + QByteArray(100, '.'));
+    const QString secret = QStringLiteral("s3cret-token");
+    struct Row {
+        const char *what;
+        QString path;
+        std::function<void(CheckOptions &)> set;
+        QString reason; // empty when up
+    };
+    const auto status = [](const char *text) {
+        return [text](CheckOptions &o) {
+            o.expectStatus = *StatusExpectation::parse(QString::fromLatin1(text));
+        };
+    };
+    const auto contains = [](const char *text) {
+        return [text](CheckOptions &o) { o.bodyContains = QString::fromUtf8(text); };
+    };
+    const auto lacks = [](const char *text) {
+        return [text](CheckOptions &o) { o.bodyLacks = QString::fromUtf8(text); };
+    };
+    const auto none = [](CheckOptions &) {};
+    const QList<Row> rows = {
+        {"a listed status", QStringLiteral("/status/401"), status("200-299,401"), {}},
+        {"a status not listed", QStringLiteral("/ok"), status("401"),
+         QStringLiteral("HTTP 200 (expected 401)")},
+        {"a redirect followed", QStringLiteral("/redirect/2"), none, {}},
+        {"a redirect judged", QStringLiteral("/redirect/2"),
+         [](CheckOptions &o) { o.followRedirects = false; },
+         QStringLiteral("HTTP 302 (expected 200-299)")},
+        {"a redirect expected",
+         QStringLiteral("/redirect/2"),
+         [&](CheckOptions &o) {
+             o.followRedirects = false;
+             status("301-302")(o);
+         },
+         {}},
+        {"HEAD",
+         QStringLiteral("/ok"),
+         [](CheckOptions &o) { o.method = CheckOptions::Method::Head; },
+         {}},
+        {"within the timeout",
+         QStringLiteral("/delay/200"),
+         [](CheckOptions &o) { o.timeoutSeconds = 1; },
+         {}},
+        {"past the timeout", QStringLiteral("/hang"), [](CheckOptions &o) { o.timeoutSeconds = 1; },
+         QStringLiteral("timed out after 1 s")},
+        {"text found", QStringLiteral("/body/page"), contains("status: UP"), {}},
+        {"text missing", QStringLiteral("/body/page"), contains("status: DOWN"),
+         QStringLiteral("body lacks \"status: DOWN\"")},
+        {"text found across chunks", QStringLiteral("/halves/split"), contains("status: UP"), {}},
+        {"text found once decoded", QStringLiteral("/deflate/page"), contains("status: UP"), {}},
+        {"text ending at the limit", QStringLiteral("/body/edge"), contains("needle"), {}},
+        {"text past the limit", QStringLiteral("/open/long"), contains("needle"),
+         QStringLiteral("body lacks \"needle\" in its first 1 MiB")},
+        {"reading stops once found", QStringLiteral("/open/early"), contains("status: UP"), {}},
+        {"unwanted text absent", QStringLiteral("/body/page"), lacks("maintenance"), {}},
+        {"unwanted text present", QStringLiteral("/body/page"), lacks("all fine"),
+         QStringLiteral("body contains \"all fine\"")},
+        // The unwanted text could still come: reading goes on to the deadline.
+        {"unwanted text awaited", QStringLiteral("/open/early"),
+         [&](CheckOptions &o) {
+             lacks("maintenance")(o);
+             o.timeoutSeconds = 1;
+         },
+         QStringLiteral("timed out after 1 s")},
+    };
+    std::map<int, HttpResult> results;
+    std::vector<CheckOptions> options;
+    for (int i = 0; i < rows.size(); ++i) {
+        CheckOptions check;
+        check.headers.insert(QStringLiteral("X-Token"), secret);
+        rows[i].set(check);
+        ASSERT_FALSE(check.problem())
+            << rows[i].what << ": " << check.problem()->toString().toStdString();
+        options.push_back(check);
+        client.get(server.url(rows[i].path).toUtf8(), CheckRequest::options(check),
+                   [&results, i](const HttpResult &r) { results[i] = r; });
+    }
+    ASSERT_TRUE(waitUntil([&] { return results.size() == size_t(rows.size()); }, 10000));
+    for (int i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i].what);
+        const HttpResult &r = results[i];
+        const CheckVerdict verdict = CheckVerdict::judge(options[i], CheckRequest::answer(r));
+        EXPECT_EQ(verdict.reason.toStdString(), rows[i].reason.toStdString())
+            << r.error.toStdString();
+        EXPECT_EQ(verdict.up, rows[i].reason.isEmpty());
+        EXPECT_FALSE(r.error.contains(secret));
+    }
+    const auto resultOf = [&](std::string_view what) {
+        const auto row =
+            std::find_if(rows.begin(), rows.end(), [&](const Row &r) { return r.what == what; });
+        return results[int(row - rows.begin())];
+    };
+    EXPECT_EQ(server.requests(QStringLiteral("/redirect/1")), 1) << "followed once of three";
+    EXPECT_EQ(resultOf("a redirect judged").status, std::optional<int>(302));
+    EXPECT_TRUE(resultOf("text past the limit").bodyCut);
+    EXPECT_FALSE(resultOf("text ending at the limit").bodyCut)
+        << "a body that ends at the limit was read whole";
+}
+
+TEST_F(HttpClientTest, RequestsCarryTheirMethodAndHeaders) {
+    CheckOptions check;
+    check.method = CheckOptions::Method::Head;
+    const HttpResult head = fetch(QStringLiteral("/ok"), CheckRequest::options(check));
+    EXPECT_TRUE(head.ok) << head.error.toStdString();
+    EXPECT_EQ(server.lastMethod(), QByteArray("HEAD"));
+    EXPECT_TRUE(fetch(QStringLiteral("/ok")).ok);
+    EXPECT_EQ(server.lastMethod(), QByteArray("GET"));
+
+    check = CheckOptions();
+    check.headers = {{QStringLiteral("Authorization"), QStringLiteral("Bearer s3cret")},
+                     {QStringLiteral("X-Empty"), QString()},
+                     {QStringLiteral("Accept"), QStringLiteral("application/json")},
+                     {QStringLiteral("X-Name"), QStringLiteral("Zoë")}};
+    const HttpResult sent = fetch(QStringLiteral("/ok"), CheckRequest::options(check));
+    EXPECT_TRUE(sent.ok) << sent.error.toStdString();
+    EXPECT_EQ(server.lastHeader("authorization"), QByteArray("Bearer s3cret"));
+    EXPECT_TRUE(server.lastHeaderNames().contains("x-empty")) << "an empty value is still sent";
+    EXPECT_EQ(server.lastHeader("x-empty"), QByteArray());
+    EXPECT_EQ(server.lastHeader("x-name"), QStringLiteral("Zoë").toUtf8());
+    // The host's Accept replaces the client's own.
+    EXPECT_EQ(server.lastHeaderNames().count("accept"), 1);
+    EXPECT_EQ(server.lastHeader("accept"), QByteArray("application/json"));
+    EXPECT_EQ(server.lastHeader("user-agent"), QByteArray("Tarvik/" TARVIK_VERSION));
 }
 
 TEST_F(HttpClientTest, BodiesAreKeptOnlyWhenAskedFor) {
@@ -450,6 +621,138 @@ TEST_F(HttpsTest, AnUntrustedCertificateIsAFailureWithoutAnExpiry) {
     EXPECT_FALSE(r.status);
     EXPECT_FALSE(r.certificateExpiry);
     EXPECT_EQ(failureReason(r), QStringLiteral("certificate not trusted"));
+}
+
+// A server whose certificate signed itself for another name, as a router's or a NAS's does, beside
+// the usual one whose authority the test made: a pin trusts the first's key alone.
+class PinnedKeyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(own.ok()) << own.error.toStdString();
+        ASSERT_TRUE(other.ok()) << other.error.toStdString();
+        ASSERT_TRUE(server.isListening() && otherServer.isListening());
+    }
+
+    std::pair<HttpResult, CheckVerdict> check(const TestTlsServer &at,
+                                              const CheckOptions &options) {
+        std::optional<HttpResult> result;
+        client.get(at.url(QStringLiteral("/")).toUtf8(), CheckRequest::options(options),
+                   [&](const HttpResult &r) { result = r; });
+        EXPECT_TRUE(waitUntil([&] { return result.has_value(); }, 10000));
+        const HttpResult r = result.value_or(HttpResult{});
+        return {r, CheckVerdict::judge(options, CheckRequest::answer(r))};
+    }
+
+    HttpClient::CertificateReading read(const QString &url) {
+        std::optional<HttpClient::CertificateReading> reading;
+        client.readCertificate(url.toUtf8(),
+                               [&](const HttpClient::CertificateReading &r) { reading = r; });
+        EXPECT_TRUE(waitUntil([&] { return reading.has_value(); }, 10000));
+        return reading.value_or(HttpClient::CertificateReading{});
+    }
+
+    TestCertificates own{30, TestCertificates::SelfSigned{QStringLiteral("nas.home.invalid")}};
+    TestTlsServer server{own};
+    TestCertificates other{10};
+    TestTlsServer otherServer{other};
+    HttpClient client;
+};
+
+TEST_F(PinnedKeyTest, TheKeyReadFromTheServerIsThePinThatTrustsIt) {
+    const HttpClient::CertificateReading reading = read(server.url(QStringLiteral("/")));
+    ASSERT_TRUE(reading.certificate) << reading.error.toStdString();
+    EXPECT_TRUE(reading.error.isEmpty());
+    const ServerCertificate &certificate = *reading.certificate;
+    const QList<QSslCertificate> file = QSslCertificate::fromPath(own.certificateFile(), QSsl::Pem);
+    ASSERT_EQ(file.size(), 1);
+    EXPECT_EQ(certificate.subject, QStringLiteral("CN=nas.home.invalid"));
+    EXPECT_EQ(certificate.issuer, certificate.subject) << "it signed itself";
+    EXPECT_EQ(certificate.notBefore, file.first().effectiveDate().toUTC());
+    EXPECT_EQ(certificate.notAfter, file.first().expiryDate().toUTC());
+    EXPECT_EQ(certificate.sha256Fingerprint,
+              file.first().digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+    EXPECT_EQ(certificate.sha256Fingerprint.size(), 32 * 3 - 1);
+
+    CheckOptions pinned;
+    pinned.trustedCertificate = QString::fromLatin1(certificate.publicKeyPin);
+    ASSERT_FALSE(pinned.problem()) << pinned.problem()->toString().toStdString();
+    struct Row {
+        const char *what;
+        const TestTlsServer &at;
+        CheckOptions options;
+        QString reason; // empty when up
+        HttpFailure failure;
+    };
+    // Both the authority check and the name check would refuse this server: passing with the pin
+    // shows both are off for it.
+    const QList<Row> rows = {
+        {"the pinned key", server, pinned, {}, HttpFailure::None},
+        {"no pin", server, CheckOptions(), QStringLiteral("certificate not trusted"),
+         HttpFailure::CertificateNotTrusted},
+        {"another key", otherServer, pinned, QStringLiteral("certificate key changed"),
+         HttpFailure::CertificateKeyChanged},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto [result, verdict] = check(row.at, row.options);
+        EXPECT_EQ(result.failure, row.failure) << result.error.toStdString();
+        EXPECT_EQ(verdict.reason.toStdString(), row.reason.toStdString());
+        EXPECT_EQ(verdict.up, row.reason.isEmpty());
+        if (verdict.up) {
+            ASSERT_TRUE(result.certificateExpiry) << "a pinned host is still warned of its expiry";
+            EXPECT_EQ(*result.certificateExpiry, certificate.notAfter);
+        }
+    }
+
+    const QList<std::pair<QString, QString>> unread = {
+        {QStringLiteral("http://127.0.0.1:1/"),
+         QStringLiteral("only an https address has a certificate")},
+        {QStringLiteral("https://127.0.0.1:1/"), QStringLiteral("connection refused")},
+    };
+    for (const auto &[url, error] : unread) {
+        const HttpClient::CertificateReading failed = read(url);
+        EXPECT_FALSE(failed.certificate) << url.toStdString();
+        EXPECT_EQ(failed.error, error) << url.toStdString();
+    }
+}
+
+// The pin is the digest of the key's DER SubjectPublicKeyInfo whatever the kind of key, as the
+// `openssl` command computes it; a certificate that is not well-formed DER has none.
+TEST(ServerCertificateTest, ThePinIsTheDigestOfTheKeyForEveryKindOfKey) {
+    for (const char *type : {"ec", "rsa", "ed25519"}) {
+        SCOPED_TRACE(type);
+        const TestCertificates made(1, {QStringLiteral("key.invalid"), QString::fromLatin1(type)});
+        ASSERT_TRUE(made.ok()) << made.error.toStdString();
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {QStringLiteral("x509"), QStringLiteral("-in"), made.certificateFile(),
+                       QStringLiteral("-pubkey"), QStringLiteral("-noout")});
+        ASSERT_TRUE(openssl.waitForFinished(20000) && openssl.exitCode() == 0);
+        QByteArray key = openssl.readAllStandardOutput();
+        key = QByteArray::fromBase64(key.replace("-----BEGIN PUBLIC KEY-----", "")
+                                         .replace("-----END PUBLIC KEY-----", "")
+                                         .replace("\n", ""));
+        ASSERT_FALSE(key.isEmpty());
+        const QByteArray expected =
+            "sha256//" + QCryptographicHash::hash(key, QCryptographicHash::Sha256).toBase64();
+
+        QFile file(made.certificateFile());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray pem = file.readAll();
+        const std::optional<ServerCertificate> read = ServerCertificate::fromPem(pem);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->publicKeyPin, expected);
+        EXPECT_EQ(read->subject, QStringLiteral("CN=key.invalid"));
+
+        // Cut anywhere, or with its outer length made too long, it reads as nothing.
+        const QByteArray der = QSslCertificate(pem).toDer();
+        for (qsizetype cut = 0; cut < der.size(); cut += 7)
+            EXPECT_TRUE(ServerCertificate::pinOf(der.first(cut)).isEmpty()) << cut;
+        QByteArray longer = der;
+        longer[3] = char(quint8(longer[3]) + 1);
+        EXPECT_TRUE(ServerCertificate::pinOf(longer).isEmpty());
+    }
+    EXPECT_FALSE(ServerCertificate::fromPem("not a certificate"));
 }
 
 TEST(TrustStoreTest, TheSystemsStoreIsOneBundleWhereThereIsOneElseTheFolder) {

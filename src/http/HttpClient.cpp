@@ -29,11 +29,35 @@ void HttpClient::get(const QByteArray &url, Completion done) {
 }
 
 void HttpClient::get(const QByteArray &url, const HttpRequestOptions &options, Completion done) {
+    enqueue(url, options, false, std::move(done));
+}
+
+void HttpClient::readCertificate(const QByteArray &url, CertificateCompletion done) {
+    enqueue(url, HttpRequestOptions{}, true, [done = std::move(done)](const HttpResult &result) {
+        CertificateReading reading;
+        if (!result.certificatePem.isEmpty())
+            reading.certificate = ServerCertificate::fromPem(result.certificatePem);
+        if (!reading.certificate) {
+            if (result.failure == HttpFailure::NotWebAddress)
+                reading.error = QStringLiteral("only an https address has a certificate");
+            else if (result.failure != HttpFailure::None)
+                reading.error = failureReason(result);
+            else
+                reading.error = QStringLiteral("the server sent no certificate that can be read");
+        }
+        done(reading);
+    });
+}
+
+void HttpClient::enqueue(const QByteArray &url, const HttpRequestOptions &options,
+                         bool certificateOnly, Completion done) {
     const quint64 number = ++lastNumber_;
     pending_.emplace(number, std::move(done));
     if (outgoing_.empty())
         QMetaObject::invokeMethod(this, &HttpClient::send, Qt::QueuedConnection);
-    outgoing_.push_back({number, url, options, deadline_, trust_, results_});
+    const std::chrono::milliseconds deadline =
+        options.deadline > std::chrono::milliseconds::zero() ? options.deadline : deadline_;
+    outgoing_.push_back({number, url, options, deadline, trust_, results_, certificateOnly});
 }
 
 void HttpClient::send() {

@@ -4,6 +4,7 @@
 #include "http/HttpPhases.h"
 #include "http/HttpRequestOptions.h"
 #include "http/HttpResult.h"
+#include "http/ServerCertificate.h"
 #include "http/TransferThread.h"
 #include "http/TrustStore.h"
 
@@ -12,19 +13,29 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
-// One-shot GET requests. The transfers themselves run on the process's transfer thread (see
-// TransferThread), so no handshake, name lookup or trust store reading ever holds up the thread
-// that owns the client; every completion runs on that thread, from its event loop. Each request
-// uses a fresh connection and a fresh name lookup, follows at most 10 redirects (http and https
-// only) and ends by its deadline. Requests name the program ("Tarvik/<version>"), accept anything
-// and offer compression: many sites refuse a request without a User-Agent.
+// One-shot GET (or HEAD) requests. The transfers themselves run on the process's transfer thread
+// (see TransferThread), so no handshake, name lookup or trust store reading ever holds up the
+// thread that owns the client; every completion runs on that thread, from its event loop. Each
+// request uses a fresh connection and a fresh name lookup, follows at most 10 redirects (http and
+// https only) unless told not to, and ends by its deadline. Requests name the program
+// ("Tarvik/<version>"), accept anything and offer compression: many sites refuse a request
+// without a User-Agent. What a request may ask beyond that is in HttpRequestOptions.
 class HttpClient : public QObject {
     Q_OBJECT
 public:
     using Completion = std::function<void(const HttpResult &)>;
+
+    // A server's own certificate, or why it could not be read.
+    struct CertificateReading {
+        std::optional<ServerCertificate> certificate;
+        QString error; // a short reason when there is no certificate; empty otherwise
+    };
+    using CertificateCompletion = std::function<void(const CertificateReading &)>;
+
     static constexpr std::chrono::milliseconds defaultDeadline{30000};
     // Transfers start at most this many a millisecond (a thousand in 40 ms). Started all at once,
     // a thousand connections and name lookups queue up in the kernel and at the servers: on
@@ -40,6 +51,12 @@ public:
     // together when it next runs.
     void get(const QByteArray &url, Completion done);
     void get(const QByteArray &url, const HttpRequestOptions &options, Completion done);
+
+    // Reads the certificate the server of the https address `url` presents, for a person to
+    // decide whether to trust it: the handshake alone, with nothing of the certificate checked
+    // (neither who signed it, nor its name, nor its dates) and no request sent. `done` runs as a
+    // request's completion does; abortAll() drops it too.
+    void readCertificate(const QByteArray &url, CertificateCompletion done);
 
     void setDeadline(std::chrono::milliseconds deadline) { deadline_ = deadline; }
     std::chrono::milliseconds deadline() const { return deadline_; }
@@ -63,6 +80,8 @@ public:
     static QByteArray userAgent();
 
 private:
+    void enqueue(const QByteArray &url, const HttpRequestOptions &options, bool certificateOnly,
+                 Completion done);
     void send();
     void deliver();
 

@@ -35,6 +35,8 @@ QString failureReason(const HttpResult &result) {
         return QStringLiteral("response too large");
     case HttpFailure::HeaderTooLarge:
         return QStringLiteral("response header too large");
+    case HttpFailure::CertificateKeyChanged:
+        return QStringLiteral("certificate key changed");
     case HttpFailure::Other:
         break;
     }

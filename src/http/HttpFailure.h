@@ -21,6 +21,9 @@ enum class HttpFailure {
     NotWebAddress, // the address (or a redirect) is not http or https
     ResponseTooLarge,
     HeaderTooLarge, // an answer began, but one of its header lines is beyond what is kept
+    // The server's public key is not the one the request pinned: whoever answers is not the
+    // server that was trusted, or it has a new key.
+    CertificateKeyChanged,
     Other,
 };
 

@@ -1,5 +1,6 @@
 #include "http/TransferThread.h"
 
+#include "checks/BodySearch.h"
 #include "http/CertificateDate.h"
 #include "http/HttpClient.h"
 
@@ -20,8 +21,16 @@ struct TransferThread::Transfer {
     std::shared_ptr<TransferResults> results;
     char errorText[CURL_ERROR_SIZE] = {};
     QByteArray body;
+    bool keepBody = false;
     qsizetype maxBodyBytes = 0;
     bool bodyTooLarge = false;
+    std::optional<BodySearch> contains;
+    std::optional<BodySearch> lacks;
+    // Every search had its answer, so the rest of the body was not read.
+    bool stoppedReading = false;
+    bool certificateOnly = false;
+    // Why the request cannot be sent as asked; it then fails without a connection.
+    QString refused;
     curl_slist *headers = nullptr;
 
     ~Transfer() {
@@ -72,6 +81,55 @@ size_t discardBody(char *, size_t size, size_t count, void *) {
     return size * count;
 }
 
+// RFC 9110 token characters.
+bool isTokenChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
+}
+
+// Whether a header can be sent as given: a line break in a value would end the header and start
+// another one, which is the server's to read as whatever follows.
+bool isSendable(const QByteArray &name, const QByteArray &value) {
+    if (name.isEmpty() || !std::all_of(name.begin(), name.end(), isTokenChar))
+        return false;
+    return std::none_of(value.begin(), value.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && c != '\t') || byte == 0x7f;
+    });
+}
+
+// The extra headers as libcurl takes them, after the client's own Accept unless one of them
+// replaces it. An empty value is written "Name;": "Name:" would make libcurl drop the header.
+curl_slist *headerList(const std::vector<std::pair<QByteArray, QByteArray>> &headers) {
+    const bool ownAccept = std::none_of(headers.begin(), headers.end(), [](const auto &header) {
+        return header.first.compare("accept", Qt::CaseInsensitive) == 0;
+    });
+    curl_slist *list = ownAccept ? curl_slist_append(nullptr, "Accept: */*") : nullptr;
+    for (const auto &[name, value] : headers) {
+        const QByteArray line = value.isEmpty() ? name + ';' : name + ": " + value;
+        curl_slist *longer = curl_slist_append(list, line.constData());
+        if (!longer) {
+            curl_slist_free_all(list);
+            return nullptr;
+        }
+        list = longer;
+    }
+    return list;
+}
+
+// The PEM of the first certificate the server sent, which is its own.
+QByteArray leafPem(CURL *easy) {
+    curl_certinfo *chain = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_CERTINFO, &chain) != CURLE_OK || !chain ||
+        chain->num_of_certs < 1)
+        return QByteArray();
+    static constexpr char key[] = "Cert:";
+    for (curl_slist *field = chain->certinfo[0]; field; field = field->next)
+        if (std::strncmp(field->data, key, sizeof key - 1) == 0)
+            return QByteArray(field->data + sizeof key - 1);
+    return QByteArray();
+}
+
 HttpFailure classify(CURLcode code, long osErrno) {
     switch (code) {
     case CURLE_OPERATION_TIMEDOUT:
@@ -95,6 +153,8 @@ HttpFailure classify(CURLcode code, long osErrno) {
     case CURLE_SSL_CACERT_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
         return HttpFailure::CertificateNotTrusted;
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        return HttpFailure::CertificateKeyChanged;
     case CURLE_TOO_MANY_REDIRECTS:
         return HttpFailure::TooManyRedirects;
     case CURLE_UNSUPPORTED_PROTOCOL:
@@ -283,13 +343,17 @@ std::unique_ptr<TransferThread::Transfer> TransferThread::prepare(Request reques
     CURL *easy = curl_easy_init();
     transfer->easy = easy;
     const HttpRequestOptions &options = request.options;
-    const char *protocols = options.httpsOnly ? "https" : "http,https";
+    const bool certificateOnly = request.certificateOnly;
+    transfer->certificateOnly = certificateOnly;
+    const char *protocols = options.httpsOnly || certificateOnly ? "https" : "http,https";
     curl_easy_setopt(easy, CURLOPT_URL, request.url.constData());
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    if (options.method == HttpRequestOptions::Method::Head)
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, protocols);
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, options.followRedirects ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
     // Nothing carried over from the last round: the duration is always the full cost, and no idle
     // sockets are held between rounds.
@@ -308,18 +372,46 @@ std::unique_ptr<TransferThread::Transfer> TransferThread::prepare(Request reques
     curl_easy_setopt(easy, CURLOPT_CAPATH,
                      trust.caPath.isEmpty() ? nullptr : trust.caPath.constData());
     StoreWarmUp::keepStore(easy);
+    if (!options.pinnedPublicKey.isEmpty()) {
+        if (options.pinnedPublicKey.startsWith(HttpRequestOptions::pinPrefix))
+            curl_easy_setopt(easy, CURLOPT_PINNEDPUBLICKEY, options.pinnedPublicKey.constData());
+        else
+            transfer->refused = QStringLiteral("the pinned key is not a sha256// digest");
+        // The pin is the whole trust: libcurl still compares it when these are off.
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+    if (certificateOnly) {
+        // Whatever the server presents is what is asked for, so nothing of it is checked, and
+        // nothing is sent once the handshake is done.
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+        curl_easy_setopt(easy, CURLOPT_CONNECT_ONLY, 1L);
+    }
     curl_easy_setopt(easy, CURLOPT_USERAGENT, HttpClient::userAgent().constData());
-    transfer->headers = curl_slist_append(nullptr, "Accept: */*");
+    for (const auto &[name, value] : options.headers)
+        if (!isSendable(name, value))
+            transfer->refused = QStringLiteral("a request header cannot be sent as it is");
+    transfer->headers = headerList(options.headers);
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
     // Every encoding this libcurl can read is offered; a body that is thrown away is not worth
-    // decoding, one that is kept is decoded before it is counted against its limit.
+    // decoding, one that is kept or searched is decoded before it is counted against its limit.
+    const bool searches = options.method == HttpRequestOptions::Method::Get &&
+                          (options.bodyContains || options.bodyLacks);
+    const bool readsBody = options.keepBody || searches;
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, options.keepBody ? 1L : 0L);
-    if (options.keepBody) {
+    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, readsBody ? 1L : 0L);
+    if (readsBody) {
         // Counted as it arrives rather than trusted from Content-Length, which may be missing or
         // wrong.
+        transfer->keepBody = options.keepBody;
         transfer->maxBodyBytes = std::max<qsizetype>(options.maxBodyBytes, 0);
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TransferThread::keepBody);
+        if (searches && options.bodyContains)
+            transfer->contains.emplace(*options.bodyContains,
+                                       HttpRequestOptions::searchedBodyBytes);
+        if (searches && options.bodyLacks)
+            transfer->lacks.emplace(*options.bodyLacks, HttpRequestOptions::searchedBodyBytes);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TransferThread::readBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
     } else {
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &discardBody);
@@ -347,6 +439,13 @@ void TransferThread::startWaiting() {
         std::unique_ptr<Transfer> transfer = std::move(*it);
         it = waiting_.erase(it);
         ++added;
+        if (!transfer->refused.isEmpty()) {
+            HttpResult result;
+            result.error = transfer->refused;
+            result.failure = HttpFailure::Other;
+            report(*transfer, std::move(result));
+            continue;
+        }
         CURL *easy = transfer->easy;
         const CURLMcode code = curl_multi_add_handle(multi_, easy);
         if (code != CURLM_OK) {
@@ -381,14 +480,29 @@ bool TransferThread::waitsForStore(const Transfer &transfer) {
     return warmUp_.start(multi_, epoll_, transfer.trust);
 }
 
-size_t TransferThread::keepBody(char *data, size_t size, size_t count, void *transfer) {
+size_t TransferThread::readBody(char *data, size_t size, size_t count, void *transfer) {
     auto *t = static_cast<Transfer *>(transfer);
     const size_t bytes = size * count;
-    if (bytes > size_t(t->maxBodyBytes - t->body.size())) {
-        t->bodyTooLarge = true;
-        return 0; // anything but `bytes` makes curl abort the transfer
+    // Anything but `bytes` returned makes curl end the transfer.
+    if (t->keepBody) {
+        if (bytes > size_t(t->maxBodyBytes - t->body.size())) {
+            t->bodyTooLarge = true;
+            return 0;
+        }
+        t->body.append(data, qsizetype(bytes));
     }
-    t->body.append(data, qsizetype(bytes));
+    if (t->contains || t->lacks) {
+        const QByteArrayView chunk(data, qsizetype(bytes));
+        if (t->contains)
+            t->contains->feed(chunk);
+        if (t->lacks)
+            t->lacks->feed(chunk);
+        if (!t->keepBody && (!t->contains || t->contains->done()) &&
+            (!t->lacks || t->lacks->done())) {
+            t->stoppedReading = true;
+            return 0;
+        }
+    }
     return bytes;
 }
 
@@ -442,7 +556,7 @@ void TransferThread::collectFinished() {
         if (message->msg != CURLMSG_DONE)
             continue;
         CURL *easy = message->easy_handle;
-        const CURLcode code = message->data.result;
+        const CURLcode curlCode = message->data.result;
         if (warmUp_.finished(easy)) {
             wake();
             continue;
@@ -454,6 +568,9 @@ void TransferThread::collectFinished() {
         running_.erase(it);
 
         HttpResult result;
+        // Reading stopped on purpose once the searches had their answers: the answer is whole.
+        const CURLcode code =
+            curlCode == CURLE_WRITE_ERROR && transfer->stoppedReading ? CURLE_OK : curlCode;
         curl_off_t micros = 0;
         if (curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &micros) == CURLE_OK)
             result.seconds = double(micros) / 1e6;
@@ -464,9 +581,26 @@ void TransferThread::collectFinished() {
             result.phases = phasesOf(easy);
             result.certificateExpiry = leafExpiry(easy);
         }
+        if (transfer->contains) {
+            result.bodyContainsFound = transfer->contains->found();
+            result.bodyCut = transfer->contains->cut();
+        }
+        if (transfer->lacks) {
+            result.bodyLacksFound = transfer->lacks->found();
+            result.bodyCut = result.bodyCut || transfer->lacks->cut();
+        }
         long osErrno = 0;
         curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
-        if (transfer->bodyTooLarge) {
+        if (transfer->certificateOnly) {
+            result.certificatePem = leafPem(easy);
+            if (code != CURLE_OK) {
+                result.error = QString::fromUtf8(transfer->errorText[0] ? transfer->errorText
+                                                                        : curl_easy_strerror(code));
+                result.failure = classify(code, osErrno);
+            } else {
+                result.ok = true;
+            }
+        } else if (transfer->bodyTooLarge) {
             result.error =
                 QStringLiteral("the response is larger than %1 bytes").arg(transfer->maxBodyBytes);
             result.failure = HttpFailure::ResponseTooLarge;

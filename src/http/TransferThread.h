@@ -37,6 +37,8 @@ public:
         std::chrono::milliseconds deadline{0};
         TrustStore trust;
         std::shared_ptr<TransferResults> results;
+        // Only the handshake, trusting and checking nothing, for the server's certificate.
+        bool certificateOnly = false;
     };
 
     // The thread every client of this process shares; started on first use.
@@ -67,7 +69,7 @@ private:
     void watchSocket(int fd, int what, bool known);
     int timeoutMs() const;
 
-    static size_t keepBody(char *data, size_t size, size_t count, void *transfer);
+    static size_t readBody(char *data, size_t size, size_t count, void *transfer);
     static int socketCallback(CURL *easy, int fd, int what, void *thread, void *known);
     static int timerCallback(CURLM *multi, long timeoutMs, void *thread);
 
