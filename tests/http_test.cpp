@@ -1,5 +1,6 @@
 // What Tarvik adds to Qt for HTTP: the strict URL parser, addresses as shown, and the curl
 // client.
+#include "checks/BodySearch.h"
 #include "checks/CheckOptions.h"
 #include "checks/CheckVerdict.h"
 #include "http/CertificateDate.h"
@@ -211,7 +212,7 @@ TEST_F(HttpClientTest, FailuresAreSortedIntoShortReasons) {
 // A host's options at the HTTP level, each on its up and its down side: the request made from
 // them, the answer read from its result, and the verdict on that answer.
 TEST_F(HttpClientTest, EachCheckOptionHasItsUpAndDownSide) {
-    const qsizetype mebibyte = HttpRequestOptions::searchedBodyBytes;
+    const qsizetype mebibyte = BodySearch::defaultLimit;
     server.serve(QStringLiteral("page"), "<html>status: UP, all fine</html>");
     // The text straddles the two writes, so it arrives split across chunks.
     server.serve(QStringLiteral("split"),

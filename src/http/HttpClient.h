@@ -46,9 +46,9 @@ public:
     explicit HttpClient(QObject *parent = nullptr);
     ~HttpClient() override;
 
-    // Starts a GET for `url`; `done` runs exactly once, from the event loop, unless the client is
-    // destroyed or abortAll() is called first. Requests made in one turn of the loop leave
-    // together when it next runs.
+    // Starts a request for `url`, a GET unless `options` ask otherwise; `done` runs exactly once,
+    // from the event loop, unless the client is destroyed or abortAll() is called first. Requests
+    // made in one turn of the loop leave together when it next runs.
     void get(const QByteArray &url, Completion done);
     void get(const QByteArray &url, const HttpRequestOptions &options, Completion done);
 

@@ -17,8 +17,6 @@ struct HttpRequestOptions {
     // Enough for any document the program fetches; a longer answer is someone else's mistake or a
     // hostile server, and memory stays bounded either way.
     static constexpr qsizetype defaultMaxBodyBytes = 1024 * 1024;
-    // How much of a body the searches read at most.
-    static constexpr qsizetype searchedBodyBytes = 1024 * 1024;
     // libcurl's form of a public key pin: this, then the base64 of the key's SHA-256 digest.
     static constexpr const char *pinPrefix = "sha256//";
 
@@ -43,9 +41,10 @@ struct HttpRequestOptions {
     std::chrono::milliseconds deadline{0};
     // When false the first answer is the result, a redirect included (its 3xx is the status).
     bool followRedirects = true;
-    // Texts looked for in the decoded body as it arrives, in its first searchedBodyBytes at most;
+    // Texts looked for in the decoded body as it arrives, in its first MiB at most (BodySearch);
     // the result says whether each was found and whether the body went on past what was read.
     // Nothing of the body is kept for them, and reading stops once every search has its answer.
+    // A HEAD request has no body to search.
     std::optional<QByteArray> bodyContains;
     std::optional<QByteArray> bodyLacks;
     // "sha256//" and the base64 of the SHA-256 digest of the server's public key (its DER

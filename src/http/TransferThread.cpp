@@ -407,10 +407,9 @@ std::unique_ptr<TransferThread::Transfer> TransferThread::prepare(Request reques
         transfer->keepBody = options.keepBody;
         transfer->maxBodyBytes = std::max<qsizetype>(options.maxBodyBytes, 0);
         if (searches && options.bodyContains)
-            transfer->contains.emplace(*options.bodyContains,
-                                       HttpRequestOptions::searchedBodyBytes);
+            transfer->contains.emplace(*options.bodyContains);
         if (searches && options.bodyLacks)
-            transfer->lacks.emplace(*options.bodyLacks, HttpRequestOptions::searchedBodyBytes);
+            transfer->lacks.emplace(*options.bodyLacks);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &TransferThread::readBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
     } else {
