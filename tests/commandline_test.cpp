@@ -1,6 +1,6 @@
 // The command line, run as the real programs (tarvik, and tarvikd, the server program) in their
 // own config folder against a real server.
-#include "commandline/CommandLine.h"
+#include "commandline/ArgumentParser.h"
 #include "http/HttpClient.h"
 #include "instance/InstanceProtocol.h"
 #include "support/FakeNetworkManager.h"
@@ -109,7 +109,9 @@ protected:
         QProcess process;
         start(process, arguments);
         EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+        // A crash is no exit code: a SIGINT would otherwise pass for the usage error's 2.
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
@@ -251,26 +253,41 @@ TEST_F(CliTest, ImportReplacesTheListOrRefusesItWholeAndExportWritesTheStoredFor
     EXPECT_EQ(empty.out.trimmed(), QStringLiteral("[]"));
 
     store(hostList({QStringLiteral("/ok")}));
-    const QByteArray before = *stored();
-    const QString bad =
-        writeFile(QStringLiteral("bad.json"),
-                  hostList({QStringLiteral("/a")}).replace(",\"isActive\":true", ""));
-    Outcome refused = run({QStringLiteral("--import"), bad});
-    EXPECT_EQ(refused.code, 2);
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("isActive"))) << refused.err.toStdString();
-    EXPECT_EQ(stored(), before);
-
-    Outcome missing =
-        run({QStringLiteral("--import"), config.filePath(QStringLiteral("nope.json"))});
-    EXPECT_EQ(missing.code, 2);
-    EXPECT_EQ(stored(), before);
-
-    const QByteArray replacement = hostList({QStringLiteral("/x"), QStringLiteral("/y")});
-    Outcome ok =
-        run({QStringLiteral("--import"), writeFile(QStringLiteral("good.json"), replacement)});
-    EXPECT_EQ(ok.code, 0) << ok.err.toStdString();
-    const QJsonDocument now = QJsonDocument::fromJson(stored().value_or(QByteArray()));
-    EXPECT_EQ(now, QJsonDocument::fromJson(replacement));
+    // The limit counts the file as it is, whitespace and all: a list the running tray would
+    // refuse must not be stored first.
+    const auto padded = [](qsizetype size) { return "[" + QByteArray(size - 2, ' ') + "]"; };
+    const struct {
+        const char *file;
+        QByteArray bytes; // none: the file does not exist
+        int code;
+        const char *says;
+    } imports[] = {
+        {"bad.json", hostList({QStringLiteral("/a")}).replace(",\"isActive\":true", ""), 2,
+         "isActive"},
+        {"nope.json", {}, 2, "cannot read"},
+        {"over.json", padded(InstanceProtocol::maxPayloadSize + 1), 2,
+         "larger than 16777216 bytes"},
+        {"at.json", padded(InstanceProtocol::maxPayloadSize), 0, "imported 0 hosts"},
+        {"good.json", hostList({QStringLiteral("/x"), QStringLiteral("/y")}), 0,
+         "imported 2 hosts"},
+    };
+    for (const auto &import : imports) {
+        const QString file = QString::fromLatin1(import.file);
+        const QByteArray before = stored().value_or(QByteArray());
+        const Outcome r =
+            run({QStringLiteral("--import"),
+                 import.bytes.isNull() ? config.filePath(file) : writeFile(file, import.bytes)});
+        EXPECT_EQ(r.code, import.code) << import.file << r.err.toStdString();
+        EXPECT_TRUE((r.out + r.err).contains(QLatin1String(import.says)))
+            << import.file << r.out.toStdString() << r.err.toStdString();
+        if (import.code == 0) {
+            EXPECT_EQ(QJsonDocument::fromJson(stored().value_or(QByteArray())),
+                      QJsonDocument::fromJson(import.bytes))
+                << import.file;
+        } else {
+            EXPECT_EQ(stored(), before) << import.file << " is refused whole";
+        }
+    }
 
     const QString file = config.filePath(QStringLiteral("out.json"));
     EXPECT_EQ(run({QStringLiteral("--export"), file}).code, 0);
@@ -333,56 +350,29 @@ TEST_F(CliTest, TextOutputCannotBeForgedAndPasswordsAreHidden) {
     EXPECT_GE(server.requests(QStringLiteral("/ok")), 2);
 }
 
-TEST_F(CliTest, AnImportTheTrayWouldRefuseIsRefusedBeforeAnythingIsWritten) {
-    store(hostList({QStringLiteral("/ok")}));
-    const QByteArray before = *stored();
-    // The limit counts the file as it is, whitespace and all.
-    const auto padded = [](qsizetype size) {
-        QByteArray list = "[";
-        list.append(QByteArray(size - 2, ' '));
-        return list + "]";
-    };
-    const Outcome over =
-        run({QStringLiteral("--import"),
-             writeFile(QStringLiteral("over.json"), padded(InstanceProtocol::maxPayloadSize + 1))});
-    EXPECT_EQ(over.code, 2);
-    EXPECT_TRUE(over.err.contains(QStringLiteral("larger than 16777216 bytes")))
-        << over.err.toStdString();
-    EXPECT_EQ(stored(), before);
-
-    const Outcome at =
-        run({QStringLiteral("--import"),
-             writeFile(QStringLiteral("at.json"), padded(InstanceProtocol::maxPayloadSize))});
-    EXPECT_EQ(at.code, 0) << at.err.toStdString();
-    EXPECT_EQ(stored(), std::optional<QByteArray>("[]"));
-}
-
+// Either program, given a command line it cannot run, says why and how it is used, on stderr;
+// asked, it shows the same usage on stdout. What each command line means is read in-process below.
 TEST_F(CliTest, BadArgumentsPrintUsageAndExitTwo) {
     for (const Monitor &monitor : monitors) {
         program = QString::fromLocal8Bit(monitor.binary);
-        const QString usage = program.endsWith(u'd') ? QStringLiteral("usage: tarvikd ")
-                                                     : QStringLiteral("usage: tarvik ");
-        for (const QStringList &args :
-             {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--import")},
-              QStringList{QStringLiteral("--check"), QStringLiteral("--headless")},
-              QStringList{QStringLiteral("--json"), QStringLiteral("--export"),
-                          QStringLiteral("-")},
-              QStringList{QStringLiteral("--check"), QStringLiteral("--metrics"),
-                          QStringLiteral("9100")}}) {
-            Outcome r = run(args);
-            EXPECT_EQ(r.code, 2) << program.toStdString() << " " << args.join(u' ').toStdString();
-            EXPECT_TRUE(r.err.contains(usage)) << r.err.toStdString();
-            EXPECT_TRUE(r.out.isEmpty());
-        }
-        Outcome help = run({QStringLiteral("--help")});
+        // The usage names the program as it was started.
+        const QString usage = QStringLiteral("Usage: ") + program + QStringLiteral(" [options]\n");
+        const Outcome bad = run({QStringLiteral("--bogus")});
+        EXPECT_EQ(bad.code, 2) << program.toStdString();
+        EXPECT_TRUE(bad.err.startsWith(QStringLiteral("tarvik: unknown option --bogus\n") + usage))
+            << bad.err.toStdString();
+        EXPECT_TRUE(bad.out.isEmpty());
+
+        const Outcome help = run({QStringLiteral("--help")});
         EXPECT_EQ(help.code, 0);
         EXPECT_TRUE(help.out.startsWith(usage)) << help.out.toStdString();
-        EXPECT_TRUE(help.out.contains(QStringLiteral("--metrics ADDR:PORT")));
-        Outcome version = run({QStringLiteral("--version")});
+        EXPECT_TRUE(help.out.contains(QStringLiteral("--metrics <ADDR:PORT>")));
+        EXPECT_EQ(help.out.contains(QStringLiteral("tray")), !program.endsWith(u'd'))
+            << "the server program offers no tray";
+        const Outcome version = run({QStringLiteral("-v")});
+        EXPECT_EQ(version.code, 0);
         EXPECT_EQ(version.out.trimmed(), QStringLiteral("Tarvik " TARVIK_VERSION));
     }
-    program = QStringLiteral(TARVIK_BINARY);
-    EXPECT_EQ(run({QStringLiteral("--json")}).code, 2) << "tarvik has no mode to print JSON of";
 }
 
 // Hosts with their own tray icon, on a machine without a desktop: either program checks them,
@@ -456,57 +446,80 @@ INSTANTIATE_TEST_SUITE_P(Programs, NoDesktopTest, ::testing::ValuesIn(monitors),
                              return shortName(info.param);
                          });
 
-TEST(CommandLineParseTest, ModesAndMetricsThatGoWithHeadlessAndAnAddressThatParses) {
-    QString error;
-    const auto parse = [&](QStringList args) {
-        args.prepend(QStringLiteral("tarvik"));
-        error.clear();
-        return CommandLine::parse(args, &error);
-    };
-    const auto tray = parse({});
-    ASSERT_TRUE(tray) << "no arguments is the tray application";
-    EXPECT_EQ(tray->mode, CommandLine::Mode::Tray);
-    const auto json = parse({QStringLiteral("--json"), QStringLiteral("--check")});
-    ASSERT_TRUE(json);
-    EXPECT_TRUE(json->json);
+// What a command line means, as the fields it sets, or the message it is refused with.
+QString meaning(const std::optional<ArgumentParser::Options> &options, const QString &error) {
+    if (!options)
+        return QStringLiteral("error: ") + error;
+    static const char *const modes[] = {"tray",   "check", "headless", "import",
+                                        "export", "help",  "version"};
+    QString text = QString::fromLatin1(modes[int(options->mode)]);
+    if (options->json)
+        text += QStringLiteral(" json");
+    if (!options->file.isEmpty())
+        text += QStringLiteral(" file=") + options->file;
+    if (!options->metrics.isEmpty())
+        text += QStringLiteral(" metrics=") + options->metrics;
+    return text;
+}
 
-    const auto ok =
-        parse({QStringLiteral("--headless"), QStringLiteral("--metrics"), QStringLiteral("9100")});
-    ASSERT_TRUE(ok);
-    EXPECT_EQ(ok->metrics, QStringLiteral("9100"));
-    EXPECT_FALSE(
-        parse({QStringLiteral("--check"), QStringLiteral("--metrics"), QStringLiteral("9100")}));
-    EXPECT_TRUE(error.contains(QStringLiteral("--headless"))) << error.toStdString();
-    EXPECT_FALSE(parse({QStringLiteral("--headless"), QStringLiteral("--metrics")}));
-    EXPECT_FALSE(parse({QStringLiteral("--headless"), QStringLiteral("--metrics"),
-                        QStringLiteral("example.com:9100")}));
-    EXPECT_TRUE(error.contains(QStringLiteral("not an IP address"))) << error.toStdString();
-
-    // The server program has no tray: without a mode it monitors, and takes the same options.
-    const auto server = [&](QStringList args) {
-        args.prepend(QStringLiteral("tarvikd"));
-        return CommandLine::parse(args, &error, CommandLine::Program::Tarvikd);
+TEST(CommandLineParseTest, EachCommandLineMeansOneModeOrIsRefusedWithItsReason) {
+    using Program = ArgumentParser::Program;
+    const auto T = Program::Tarvik;
+    const auto D = Program::Tarvikd;
+    const struct {
+        Program program;
+        const char *arguments;
+        const char *meaning;
+    } cases[] = {
+        {T, "", "tray"},
+        {T, "--json --check", "check json"},
+        {T, "--headless --metrics 9100", "headless metrics=9100"},
+        {T, "--metrics=127.0.0.1:9100 --headless", "headless metrics=127.0.0.1:9100"},
+        {T, "--import a.json", "import file=a.json"},
+        {T, "--export -", "export file=-"},
+        {T, "-h", "help"},
+        {T, "--version", "version"},
+        {T, "--bogus", "error: unknown option --bogus"},
+        {T, "-x", "error: unknown option -x"},
+        {T, "stray", "error: unknown option stray"},
+        {T, "--import", "error: --import needs a file"},
+        {T, "--import -", "error: --import needs a file"},
+        {T, "--export=", "error: --export needs a file"},
+        {T, "--check --headless", "error: --headless cannot be combined with another mode"},
+        {T, "--import a --import b", "error: --import cannot be combined with another mode"},
+        {T, "--check -v", "error: -v cannot be combined with another mode"},
+        {T, "--json", "error: --json goes with --check or --headless"},
+        {T, "--json --export -", "error: --json goes with --check or --headless"},
+        {T, "--check --metrics 9100", "error: --metrics goes with --headless"},
+        {T, "--headless --metrics", "error: --metrics needs ADDR:PORT or PORT"},
+        {T, "--headless --metrics example.com:9100", "error: example.com is not an IP address"},
+        // The server program has no tray: without a mode it monitors, and takes the same options.
+        {D, "", "headless"},
+        {D, "--json --metrics [::]:9477", "headless json metrics=[::]:9477"},
+        {D, "--headless", "headless"},
+        {D, "--check --json", "check json"},
+        {D, "--export -", "export file=-"},
+        {D, "--check --headless", "error: --headless cannot be combined with another mode"},
+        {D, "--check --metrics 9100", "error: --metrics goes with --headless"},
     };
-    const auto monitor = server(
-        {QStringLiteral("--json"), QStringLiteral("--metrics"), QStringLiteral("[::]:9477")});
-    ASSERT_TRUE(monitor);
-    EXPECT_EQ(monitor->mode, CommandLine::Mode::Headless);
-    EXPECT_TRUE(monitor->json);
-    EXPECT_EQ(server({QStringLiteral("--headless")})->mode, CommandLine::Mode::Headless);
-    EXPECT_EQ(server({QStringLiteral("--check")})->mode, CommandLine::Mode::Check);
-    EXPECT_EQ(server({QStringLiteral("--export"), QStringLiteral("-")})->mode,
-              CommandLine::Mode::Export);
-    EXPECT_FALSE(server({QStringLiteral("--check"), QStringLiteral("--headless")}));
+    for (const auto &c : cases) {
+        QStringList arguments = QString::fromLatin1(c.arguments).split(u' ', Qt::SkipEmptyParts);
+        arguments.prepend(QStringLiteral("tarvik"));
+        ArgumentParser parser(c.program);
+        QString error;
+        const std::optional<ArgumentParser::Options> options = parser.parse(arguments, &error);
+        EXPECT_EQ(meaning(options, error).toStdString(), c.meaning)
+            << (c.program == D ? "tarvikd " : "tarvik ") << c.arguments;
+        if (options) {
+            EXPECT_EQ(options->program, c.program);
+        }
+    }
 }
 
 TEST_F(CliTest, WithoutADesktopTheTrayApplicationPointsToHeadless) {
-    QProcess process;
-    start(process, {});
-    ASSERT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "not an abort inside Qt";
-    EXPECT_EQ(process.exitCode(), 2);
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_TRUE(err.contains(QStringLiteral("tarvik --headless"))) << err.toStdString();
+    const Outcome r = run({});
+    EXPECT_EQ(r.code, 2) << "an exit, not an abort inside Qt";
+    EXPECT_TRUE(r.err.contains(QStringLiteral("tarvik --headless"))) << r.err.toStdString();
 }
 
 } // namespace

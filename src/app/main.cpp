@@ -21,7 +21,7 @@ bool hasDesktop() {
 
 int main(int argc, char **argv) {
     if (const std::optional<int> code =
-            CommandLine::runUnlessTray(argc, argv, CommandLine::Program::Tarvik))
+            CommandLine::runUnlessTray(argc, argv, ArgumentParser::Program::Tarvik))
         return *code;
 
     if (!hasDesktop()) {

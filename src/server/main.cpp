@@ -3,6 +3,6 @@
 #include "commandline/CommandLine.h"
 
 int main(int argc, char **argv) {
-    return CommandLine::runUnlessTray(argc, argv, CommandLine::Program::Tarvikd)
+    return CommandLine::runUnlessTray(argc, argv, ArgumentParser::Program::Tarvikd)
         .value_or(CommandLine::Error);
 }
