@@ -24,19 +24,21 @@ std::optional<ArgumentParser::Mode> modeOf(const QString &name) {
 
 ArgumentParser::ArgumentParser(Program program)
     : program_(program) {
+    // No option is a letter that could be run together with another, so "-check" is "--check".
+    parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QString check = QStringLiteral(
         "check every stored active host once, then exit: 0 all up, 1 any down, 2 error or offline");
     const QString metrics = QStringLiteral(
         "serve the last results as Prometheus metrics at http://ADDR:PORT/metrics (PORT alone: "
         "loopback)");
-    const QCommandLineOption import = QCommandLineOption(
+    const QCommandLineOption import(
         QStringLiteral("import"),
         QStringLiteral("replace the stored host list with FILE (the stored JSON format)"),
         QStringLiteral("FILE"));
-    const QCommandLineOption exportTo =
-        QCommandLineOption(QStringLiteral("export"),
-                           QStringLiteral("write the stored host list to FILE, or to stdout"),
-                           QStringLiteral("FILE|-"));
+    const QCommandLineOption exportTo(
+        QStringLiteral("export"),
+        QStringLiteral("write the stored host list to FILE, or to stdout"),
+        QStringLiteral("FILE|-"));
     if (program == Program::Tarvikd) {
         parser_.setApplicationDescription(QStringLiteral(
             "Without a mode, checks the stored hosts on the stored frequency until SIGINT,\n"
@@ -84,8 +86,17 @@ std::optional<ArgumentParser::Options> ArgumentParser::parse(const QStringList &
                                                              QString *error) {
     const bool parsed = parser_.parse(arguments);
     if (!parser_.unknownOptionNames().isEmpty()) {
-        *error =
-            QStringLiteral("unknown option %1").arg(dashed(parser_.unknownOptionNames().first()));
+        // Named as typed, with one dash or two.
+        const QString name = parser_.unknownOptionNames().first();
+        QString typed = dashed(name);
+        for (const QString &argument : arguments.mid(1)) {
+            const QString option = argument.section(u'=', 0, 0);
+            if (option == u'-' + name || option == QStringLiteral("--") + name) {
+                typed = option;
+                break;
+            }
+        }
+        *error = QStringLiteral("unknown option %1").arg(typed);
         return std::nullopt;
     }
     if (!parser_.positionalArguments().isEmpty()) {
@@ -98,7 +109,6 @@ std::optional<ArgumentParser::Options> ArgumentParser::parse(const QStringList &
 std::optional<ArgumentParser::Options> ArgumentParser::interpret(bool parsed,
                                                                  QString *error) const {
     Options options;
-    options.program = program_;
     // The server program has no tray: without a mode it monitors, as `tarvik --headless` does.
     if (program_ == Program::Tarvikd)
         options.mode = Mode::Headless;

@@ -14,7 +14,6 @@ public:
     enum class Program { Tarvik, Tarvikd };
     enum class Mode { Tray, Check, Headless, Import, Export, Help, Version };
     struct Options {
-        Program program = Program::Tarvik;
         Mode mode = Mode::Tray;
         bool json = false;
         QString file;    // for import and export; "-" exports to stdout
