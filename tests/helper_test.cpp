@@ -5,7 +5,7 @@
 #include "instance/SingleInstance.h"
 #include "login/LinuxWorkspace.h"
 #include "support/FakeStatusNotifierWatcher.h"
-#include "support/PrivateSessionBus.h"
+#include "support/PrivateBus.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -168,7 +168,7 @@ void leaveStaleSocket(const QString &identifier) {
 // A session bus whose tray shows every icon, so the real Tarvik opens no window of its own.
 struct DesktopWithTray {
     DesktopWithTray() { EXPECT_TRUE(watcher.appear(true)); }
-    PrivateSessionBus bus;
+    PrivateBus bus;
     FakeStatusNotifierWatcher watcher{bus.connect(QStringLiteral("watcher"))};
 };
 

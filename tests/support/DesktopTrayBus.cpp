@@ -141,22 +141,11 @@ private:
 };
 
 DesktopTrayBus::DesktopTrayBus() {
-    daemon_.setProgram(QStringLiteral("dbus-daemon"));
-    daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--print-address"),
-                          QStringLiteral("--nofork")});
-    daemon_.start();
-    if (!daemon_.waitForStarted(5000)) {
-        error_ = QStringLiteral("dbus-daemon did not start: ") + daemon_.errorString();
+    if (!daemon_.isRunning()) {
+        error_ = daemon_.error();
         return;
     }
-    while (!daemon_.canReadLine() && daemon_.waitForReadyRead(5000)) {
-    }
-    const QString address = QString::fromUtf8(daemon_.readLine()).trimmed();
-    if (address.isEmpty()) {
-        error_ = QStringLiteral("dbus-daemon printed no address");
-        return;
-    }
-    qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+    const QString address = daemon_.address();
 
     watcher_ = new ThreadedStatusNotifierWatcher; // deleted on its thread's finish
     QDBusConnection bus = QDBusConnection::connectToBus(address, watcherConnection);
@@ -184,10 +173,6 @@ DesktopTrayBus::~DesktopTrayBus() {
     QDBusConnection::disconnectFromBus(watcherConnection);
     watcherThread_.quit();
     watcherThread_.wait();
-    if (daemon_.state() != QProcess::NotRunning) {
-        daemon_.kill();
-        daemon_.waitForFinished(5000);
-    }
 }
 
 QStringList DesktopTrayBus::registeredItems() const {

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "support/PrivateBus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QObject>
-#include <QProcess>
 #include <QStringList>
 #include <QThread>
 #include <QVariantMap>
@@ -84,7 +85,7 @@ private:
     QString menuPath(const QString &item);
     static std::pair<QString, QString> split(const QString &item);
 
-    QProcess daemon_;
+    PrivateBus daemon_;
     QString address_;
     QString error_;
     QThread watcherThread_;

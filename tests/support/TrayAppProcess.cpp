@@ -1,5 +1,9 @@
 #include "support/TrayAppProcess.h"
 
+#include "instance/InstanceClient.h"
+#include "instance/InstanceProtocol.h"
+#include "support/TestSupport.h"
+
 #include <QProcessEnvironment>
 
 TrayAppProcess::TrayAppProcess(const QString &program, const QString &display) {
@@ -25,4 +29,14 @@ TrayAppProcess::~TrayAppProcess() {
 QString TrayAppProcess::output() {
     output_ += QString::fromLocal8Bit(process_.readAll());
     return output_;
+}
+
+bool TrayAppProcess::answers(int ms) {
+    const QString socket = InstanceProtocol::socketPath(QStringLiteral("com.morvane.Tarvik"));
+    return waitUntil(
+        [&] {
+            return InstanceClient::request(socket, InstanceProtocol::query, {}, 1000).outcome ==
+                   InstanceClient::Outcome::Answered;
+        },
+        ms);
 }
