@@ -1,5 +1,5 @@
 // "Launch at Login": the autostart entry for the login helper under the private
-// $XDG_CONFIG_HOME, really written and removed.
+// $XDG_CONFIG_HOME, really written and removed; and desktop entries as a launcher reads them.
 #include "login/DesktopEntry.h"
 #include "login/DesktopExec.h"
 #include "login/LoginItem.h"
@@ -27,10 +27,18 @@ protected:
     void TearDown() override { QDir(autostart()).removeRecursively(); }
 };
 
-TEST_F(LoginItemTest, EnablingWritesAnEntryTheSessionStartsTheHelperFrom) {
+TEST_F(LoginItemTest, EnablingWritesAnEntryTheSessionStartsTheHelperFromAndDisablingRemovesIt) {
     ASSERT_FALSE(config().isEmpty());
     EXPECT_EQ(LoginItem::entryPath(helper), entry());
+    const auto contents = [&] {
+        QFile file(entry());
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    };
     ASSERT_TRUE(LoginItem::setEnabled(helper, true));
+    const QByteArray written = contents();
+    ASSERT_TRUE(LoginItem::setEnabled(helper, true));
+    EXPECT_EQ(contents(), written);
 
     const auto read = DesktopEntry::read(entry());
     ASSERT_TRUE(read);
@@ -41,18 +49,6 @@ TEST_F(LoginItemTest, EnablingWritesAnEntryTheSessionStartsTheHelperFrom) {
     EXPECT_EQ(read->command(), QStringList{QStringLiteral("tarvik-helper")});
     EXPECT_EQ(autostartFiles(), QStringList{QFileInfo(entry()).fileName()})
         << "no temporary file is left beside the entry";
-}
-
-TEST_F(LoginItemTest, EnablingAndDisablingAreIdempotent) {
-    const auto contents = [&] {
-        QFile file(entry());
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        return file.readAll();
-    };
-    ASSERT_TRUE(LoginItem::setEnabled(helper, true));
-    const QByteArray written = contents();
-    ASSERT_TRUE(LoginItem::setEnabled(helper, true));
-    EXPECT_EQ(contents(), written);
 
     EXPECT_TRUE(LoginItem::setEnabled(helper, false));
     EXPECT_FALSE(QFileInfo::exists(entry()));
@@ -105,19 +101,8 @@ TEST_F(LoginItemTest, IdentifiersThatAreNoPlainFileNameAreRefused) {
     EXPECT_FALSE(QFileInfo::exists(autostart()));
     EXPECT_FALSE(QFileInfo::exists(QDir(config()).filePath(QStringLiteral("escape.desktop"))));
 }
-} // namespace
-
 // Desktop entries as a launcher reads them: the Exec line's quoting and field codes, string
 // escapes, and which keys belong to the entry.
-#include "login/DesktopEntry.h"
-#include "login/DesktopExec.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-namespace {
 QStringList split(const char *exec, const DesktopExec::Fields &fields = {}) {
     QString error;
     const auto arguments = DesktopExec::split(QString::fromUtf8(exec), fields, &error);
