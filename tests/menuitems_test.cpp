@@ -45,23 +45,6 @@ protected:
     RecordingRowDelegate rowDelegate;
 };
 
-TEST_F(MenuRowTest, TheButtonViewHoldsFourButtonsInPlace) {
-    openButtons();
-    ASSERT_EQ(row.menu(), row.buttonMenu());
-    EXPECT_EQ(row.buttonView()->size(), QSize(88, 20));
-    const QList<QWidget *> buttons = {row.stateButton(), row.editButton(), row.removeButton(),
-                                      row.detailsButton()};
-    const int xs[] = {5, 25, 45, 65};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(buttons[i]->parentWidget(), row.buttonView());
-        // 18 x 18 one point above the view's bottom edge, which is y 1 from either edge.
-        EXPECT_EQ(buttons[i]->geometry(), QRect(xs[i], 1, 18, 18));
-    }
-    // In Tarvik's own pop-up only the view shows.
-    for (QAction *action : row.buttonMenu()->actions())
-        EXPECT_EQ(action->isVisible(), qobject_cast<QWidgetAction *>(action) != nullptr);
-}
-
 TEST_F(MenuRowTest, StartPauseShowsTheNextActionAndToggles) {
     openButtons();
     StateButton *button = row.stateButton();
