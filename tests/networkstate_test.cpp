@@ -64,29 +64,41 @@ TEST(NetworkWatchTest, FollowsNetworkManagersStateOnTheSystemBus) {
     ASSERT_TRUE(waitUntil([&] { return rounds.count() == 1; })) << "one round once back";
 }
 
-TEST(SleepWatchTest, LogindsPrepareForSleepPausesTheEngine) {
-    PrivateBus bus(PrivateBus::Kind::System);
-    ASSERT_TRUE(bus.isRunning());
-    QDBusConnection logind = QDBusConnection::connectToBus(bus.address(), QStringLiteral("logind"));
-    ASSERT_TRUE(logind.registerService(QStringLiteral("org.freedesktop.login1")));
-    auto prepareForSleep = [&](bool sleeping) {
+// A private system bus where a stand-in for logind announces sleep, and an engine paused by a
+// SleepWatch on that bus.
+class SleepWatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus.isRunning());
+        ASSERT_TRUE(logind.registerService(QStringLiteral("org.freedesktop.login1")));
+        engine.setResumeDelay(std::chrono::milliseconds(100));
+        QObject::connect(&watch, &SleepWatch::sleepingChanged, &engine,
+                         &TRHostController::setAsleep);
+    }
+    void startWatch() {
+        watch.start();
+        ASSERT_TRUE(waitUntil([&] { return watch.hasLogind(); }));
+    }
+    void prepareForSleep(bool sleeping) {
         QDBusMessage signal = QDBusMessage::createSignal(
             QStringLiteral("/org/freedesktop/login1"),
             QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
         signal << sleeping;
         logind.send(signal);
-    };
+    }
 
+    PrivateBus bus{PrivateBus::Kind::System};
+    QDBusConnection logind = QDBusConnection::connectToBus(bus.address(), QStringLiteral("logind"));
+    SleepWatch watch{QDBusConnection::connectToBus(bus.address(), QStringLiteral("tarvik"))};
     ManualClock clock;
-    TRHostController engine(clock);
-    engine.setResumeDelay(std::chrono::milliseconds(100));
+    TRHostController engine{clock};
     TestHttpServer server;
+};
+
+TEST_F(SleepWatchTest, LogindsPrepareForSleepPausesTheEngine) {
     engine.hosts().push_back(
         makeHost(QStringLiteral("slow"), server.url(QStringLiteral("/delay/2000"))));
-    SleepWatch watch(QDBusConnection::connectToBus(bus.address(), QStringLiteral("tarvik")));
-    QObject::connect(&watch, &SleepWatch::sleepingChanged, &engine, &TRHostController::setAsleep);
-    watch.start();
-    ASSERT_TRUE(waitUntil([&] { return watch.hasLogind(); }));
+    startWatch();
 
     engine.ping();
     ASSERT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/delay/2000")) == 1; }));
@@ -110,29 +122,14 @@ TEST(SleepWatchTest, LogindsPrepareForSleepPausesTheEngine) {
 // A "going to sleep" never followed by "awake": once the monotonic clock (which stands still
 // while the machine sleeps) has run on for half a minute, the machine is awake and checks go on,
 // with the one round after the resume delay.
-TEST(SleepWatchTest, AMissedWakeUpEndsOnceTimeHasPassedNormallyForHalfAMinute) {
-    PrivateBus bus(PrivateBus::Kind::System);
-    ASSERT_TRUE(bus.isRunning());
-    QDBusConnection logind = QDBusConnection::connectToBus(bus.address(), QStringLiteral("logind"));
-    ASSERT_TRUE(logind.registerService(QStringLiteral("org.freedesktop.login1")));
-    SleepWatch watch(QDBusConnection::connectToBus(bus.address(), QStringLiteral("tarvik")));
+TEST_F(SleepWatchTest, AMissedWakeUpEndsOnceTimeHasPassedNormallyForHalfAMinute) {
     qint64 boot = 1000, monotonic = 1000;
     watch.setClocks([&] { return std::pair<qint64, qint64>(boot, monotonic); });
-    ManualClock clock;
-    TRHostController engine(clock);
-    engine.setResumeDelay(std::chrono::milliseconds(100));
-    TestHttpServer server;
     engine.hosts().push_back(makeHost(QStringLiteral("a"), server.url(QStringLiteral("/ok"))));
-    QObject::connect(&watch, &SleepWatch::sleepingChanged, &engine, &TRHostController::setAsleep);
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
-    watch.start();
-    ASSERT_TRUE(waitUntil([&] { return watch.hasLogind(); }));
+    startWatch();
 
-    QDBusMessage goingToSleep = QDBusMessage::createSignal(
-        QStringLiteral("/org/freedesktop/login1"), QStringLiteral("org.freedesktop.login1.Manager"),
-        QStringLiteral("PrepareForSleep"));
-    goingToSleep << true;
-    logind.send(goingToSleep);
+    prepareForSleep(true);
     ASSERT_TRUE(waitUntil([&] { return engine.isAsleep(); }));
     // A suspend that took a while, then an hour asleep: neither is time awake.
     boot += 3600 * 1000;
@@ -154,17 +151,13 @@ TEST(SleepWatchTest, AMissedWakeUpEndsOnceTimeHasPassedNormallyForHalfAMinute) {
 
     // A late "awake" from logind changes nothing more.
     QSignalSpy edges(&watch, &SleepWatch::sleepingChanged);
-    QDBusMessage awake = QDBusMessage::createSignal(
-        QStringLiteral("/org/freedesktop/login1"), QStringLiteral("org.freedesktop.login1.Manager"),
-        QStringLiteral("PrepareForSleep"));
-    awake << false;
-    logind.send(awake);
+    prepareForSleep(false);
     spin(200);
     EXPECT_EQ(edges.count(), 0);
     EXPECT_EQ(rounds.count(), 1);
 }
 
-TEST(SleepWatchTest, WithoutLogindAJumpOfTheBootClockMeansTheMachineSlept) {
+TEST(SleepClockTest, WithoutLogindAJumpOfTheBootClockMeansTheMachineSlept) {
     SleepWatch watch(QDBusConnection(QStringLiteral("no bus")));
     qint64 boot = 1000, monotonic = 1000;
     watch.setClocks([&] { return std::pair<qint64, qint64>(boot, monotonic); });
