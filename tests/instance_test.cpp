@@ -83,6 +83,12 @@ TEST(SingleInstanceTest, ASecondClaimFindsTheFirstAndReachesIt) {
     QSignalSpy activations(&first, &SingleInstance::activationRequested);
     ASSERT_EQ(first.acquire(), SingleInstance::Claim::Acquired);
     EXPECT_TRUE(first.isListening());
+    // A live holder keeps its lock however old the lock file looks.
+    QFile lock(InstanceProtocol::lockPath(tarvik));
+    ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                                 QFileDevice::FileModificationTime));
+    lock.close();
     EXPECT_EQ(second.acquire(), SingleInstance::Claim::HeldElsewhere);
     EXPECT_FALSE(second.isListening());
 
@@ -92,18 +98,6 @@ TEST(SingleInstanceTest, ASecondClaimFindsTheFirstAndReachesIt) {
         QJsonDocument::fromJson(ask(InstanceProtocol::query).payload).object();
     EXPECT_EQ(about.value(QStringLiteral("identifier")).toString(), tarvik);
     EXPECT_EQ(about.value(QStringLiteral("pid")).toInteger(), QCoreApplication::applicationPid());
-}
-
-TEST(SingleInstanceTest, ALiveHolderKeepsItsLockHoweverOldTheLockIs) {
-    SingleInstance first(tarvik);
-    ASSERT_EQ(first.acquire(), SingleInstance::Claim::Acquired);
-    QFile lock(InstanceProtocol::lockPath(tarvik));
-    ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addDays(-2),
-                                 QFileDevice::FileModificationTime));
-    lock.close();
-    SingleInstance second(tarvik);
-    EXPECT_EQ(second.acquire(), SingleInstance::Claim::HeldElsewhere);
 }
 
 TEST(SingleInstanceTest, ReleasingFreesTheLockAndTheSocket) {
