@@ -1,6 +1,5 @@
 // The tray item layer: what reaches the tray, as a desktop's D-Bus tray reads it on a private
 // bus, and how a click's keys are read.
-#include "hosticons/HostStatusItemFace.h"
 #include "monitoring/HostStore.h"
 #include "support/DesktopTrayBus.h"
 #include "support/PrivateDisplay.h"
@@ -320,20 +319,13 @@ TEST(ModifierFlagsTest, CapsLockFromTheXServerJoinsTheKeysHeld) {
     ASSERT_TRUE(x.isRunning()) << x.error().toStdString();
     Display *display = XOpenDisplay(x.name().toLocal8Bit().constData());
     ASSERT_TRUE(display);
-    using G = HostStatusItemFace::Gesture;
     EXPECT_EQ(ModifierFlags::read(Qt::ControlModifier, display), ModifierFlags::control);
-    EXPECT_EQ(HostStatusItemFace::gesture(ModifierFlags::read(Qt::ControlModifier, display)),
-              G::PingNow);
 
     ASSERT_TRUE(XkbLockModifiers(display, XkbUseCoreKbd, LockMask, LockMask));
     XSync(display, False);
     EXPECT_EQ(ModifierFlags::read(Qt::ControlModifier, display),
-              ModifierFlags::control | ModifierFlags::capsLock);
-    EXPECT_EQ(HostStatusItemFace::gesture(ModifierFlags::read(Qt::ControlModifier, display)),
-              G::ToggleActivation)
-        << "Ctrl+click with Caps Lock on toggles";
-    EXPECT_EQ(HostStatusItemFace::gesture(ModifierFlags::read(Qt::AltModifier, display)),
-              G::ToggleActivation);
+              ModifierFlags::control | ModifierFlags::capsLock)
+        << "so Ctrl+click with Caps Lock on is no Ping Now";
     EXPECT_EQ(ModifierFlags::read(Qt::NoModifier, display), ModifierFlags::capsLock);
 
     ASSERT_TRUE(XkbLockModifiers(display, XkbUseCoreKbd, LockMask, 0));
