@@ -242,15 +242,11 @@ QVariant DesktopTrayBus::property(const QString &item, const QString &name) {
 }
 
 QString DesktopTrayBus::toolTip(const QString &item) {
-    const auto [service, path] = split(item);
-    const QDBusMessage reply =
-        call(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
-             QStringLiteral("Get"), {itemInterface, QStringLiteral("ToolTip")});
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+    const QVariant tip = property(item, QStringLiteral("ToolTip"));
+    if (!tip.isValid())
         return {};
     // (icon name, pixmaps, title, text): Qt puts the tooltip in the title.
-    const QDBusArgument argument =
-        reply.arguments().first().value<QDBusVariant>().variant().value<QDBusArgument>();
+    const QDBusArgument argument = tip.value<QDBusArgument>();
     QString iconName, title, text;
     argument.beginStructure();
     argument >> iconName;
