@@ -4,8 +4,7 @@
 #include "instance/InstanceProtocol.h"
 #include "instance/SingleInstance.h"
 #include "login/LinuxWorkspace.h"
-#include "support/FakeStatusNotifierWatcher.h"
-#include "support/PrivateBus.h"
+#include "support/DesktopTrayBus.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -160,17 +159,12 @@ void leaveStaleSocket(const QString &identifier) {
     ASSERT_TRUE(QFile::exists(QString::fromLocal8Bit(path)));
 }
 
-// A session bus whose tray shows every icon, so the real Tarvik opens no window of its own.
-struct DesktopWithTray {
-    DesktopWithTray() { EXPECT_TRUE(watcher.appear(true)); }
-    PrivateBus bus;
-    FakeStatusNotifierWatcher watcher{bus.connect(QStringLiteral("watcher"))};
-};
-
-// The real tray program, which answers as an application that is not in front.
-void startTarvik(QProcess &process, const DesktopWithTray &desktop) {
+// The real tray program on a desktop whose tray shows every icon, so it opens no window of its
+// own and answers as an application that is not in front.
+void startTarvik(QProcess &process, const DesktopTrayBus &desktop) {
+    ASSERT_TRUE(desktop.isRunning()) << desktop.error().toStdString();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), desktop.bus.address());
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), desktop.address());
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(TARVIK_BINARY), QStringList());
     ASSERT_TRUE(waitUntil(
@@ -197,7 +191,7 @@ void activate(QWidget &window) {
 TEST(LinuxWorkspaceTest, RunningApplicationsAreTheInstancesThatAnswer) {
     EXPECT_TRUE(runningApplications().empty());
 
-    DesktopWithTray desktop;
+    DesktopTrayBus desktop;
     QProcess tarvik;
     startTarvik(tarvik, desktop);
     SingleInstance other(QStringLiteral("org.example.Other"));
@@ -234,7 +228,7 @@ TEST_F(HelperProgramTest, StartsTarvikUnlessARunningTarvikIsActive) {
     ASSERT_TRUE(QFile::remove(path(marker)));
 
     {
-        DesktopWithTray desktop;
+        DesktopTrayBus desktop;
         QProcess tarvik;
         startTarvik(tarvik, desktop);
         EXPECT_EQ(runHelperProgram(), 0);
