@@ -88,8 +88,8 @@ protected:
     }
 
     PrivateBus bus{PrivateBus::Kind::System};
-    QDBusConnection logind = QDBusConnection::connectToBus(bus.address(), QStringLiteral("logind"));
-    SleepWatch watch{QDBusConnection::connectToBus(bus.address(), QStringLiteral("tarvik"))};
+    QDBusConnection logind = bus.connect(QStringLiteral("logind"));
+    SleepWatch watch{bus.connect(QStringLiteral("tarvik"))};
     ManualClock clock;
     TRHostController engine{clock};
     TestHttpServer server;
