@@ -7,8 +7,6 @@
 #include "monitoring/HostStore.h"
 #include "statusmenu/TRMenuBarController.h"
 #include "support/DesktopTrayBus.h"
-#include "support/FakeStatusNotifierWatcher.h"
-#include "support/PrivateBus.h"
 #include "support/PrivateDisplay.h"
 #include "support/TestSupport.h"
 #include "support/TrayAppProcess.h"
@@ -31,12 +29,11 @@
 #include <X11/Xlib.h>
 
 namespace {
-using FakeWatcher = FakeStatusNotifierWatcher;
-
 class TrayPresenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
+        ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
+        bus.disappear();
         watch = std::make_unique<StatusNotifierWatch>(bus.address());
         presence = std::make_unique<TrayPresence>([this] { return embeddedTray; }, *watch);
         QObject::connect(presence.get(), &TrayPresence::trayShownChanged,
@@ -47,9 +44,8 @@ protected:
         return waitUntil([&] { return presence->isTrayShown() == shown; }, ms);
     }
 
-    PrivateBus bus;
+    DesktopTrayBus bus;
     bool embeddedTray = false;
-    FakeWatcher watcher{bus.connect(QStringLiteral("watcher"))};
     std::unique_ptr<StatusNotifierWatch> watch;
     std::unique_ptr<TrayPresence> presence;
     std::vector<bool> answers;
@@ -60,23 +56,23 @@ TEST_F(TrayPresenceTest, AHostRegisteringOrLeavingTheWatcherDecides) {
     ASSERT_TRUE(shownBecomes(false));
     EXPECT_EQ(answers, std::vector<bool>{false});
 
-    ASSERT_TRUE(watcher.appear(false));
+    bus.appear(false);
     spin(300);
     EXPECT_EQ(presence->isTrayShown(), false) << "a watcher without a host shows nothing";
 
-    watcher.setHost(true);
+    bus.setHost(true);
     ASSERT_TRUE(shownBecomes(true));
-    watcher.setHost(false);
+    bus.setHost(false);
     ASSERT_TRUE(shownBecomes(false));
-    watcher.setHost(true);
+    bus.setHost(true);
     ASSERT_TRUE(shownBecomes(true));
-    watcher.leave();
+    bus.disappear();
     ASSERT_TRUE(shownBecomes(false)) << "the watcher went away with its host";
     EXPECT_EQ(answers, (std::vector<bool>{false, true, false, true, false}));
 }
 
 TEST_F(TrayPresenceTest, AWatcherWithAHostBeforeTheStartIsATrayAtOnce) {
-    ASSERT_TRUE(watcher.appear(true));
+    bus.appear();
     presence->start();
     ASSERT_TRUE(shownBecomes(true));
     EXPECT_EQ(answers, std::vector<bool>{true});
@@ -246,14 +242,14 @@ TEST_F(NoTrayAppTest, TheWindowOpensWithoutATrayAndClosesWhenOneAppears) {
     EXPECT_TRUE(hosts->isVisible());
     hosts->close();
 
-    ASSERT_TRUE(watcher.appear(true));
+    bus.appear();
     ASSERT_TRUE(windowShown(false)) << "a tray appeared";
     delegate.bringForward();
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(hosts->isVisible()) << "with a tray, a second start opens the hosts window";
     hosts->close();
 
-    watcher.leave();
+    bus.disappear();
     ASSERT_TRUE(windowShown(true)) << "the tray went away again";
 }
 

@@ -11,6 +11,8 @@
 #include <QMutexLocker>
 #include <QSemaphore>
 
+#include <atomic>
+
 namespace {
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString watcherConnection = QStringLiteral("tarvik-test-watcher");
@@ -42,7 +44,7 @@ class ThreadedStatusNotifierWatcher : public QObject {
     Q_PROPERTY(int ProtocolVersion READ protocolVersion)
     Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
 public:
-    bool hostRegistered() const { return true; }
+    bool hostRegistered() const { return host; }
     int protocolVersion() const { return 0; }
     QStringList items() const {
         QMutexLocker lock(&mutex_);
@@ -61,6 +63,7 @@ public:
         return callBacks_;
     }
     QSemaphore hung;
+    std::atomic<bool> host = true;
 
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString &service, const QDBusMessage &message) {
@@ -83,6 +86,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString &item);
+    void StatusNotifierHostRegistered();
+    void StatusNotifierHostUnregistered();
 
 private:
     // What LXQt's panel does on a registration, all from its main thread: read the item, build
@@ -206,9 +211,21 @@ void DesktopTrayBus::disappear() {
     watcher_->forgetItems();
 }
 
-void DesktopTrayBus::appear() {
-    if (watcher_)
-        QDBusConnection(watcherConnection).registerService(watcherService);
+void DesktopTrayBus::appear(bool withHost) {
+    if (!watcher_)
+        return;
+    watcher_->host = withHost;
+    QDBusConnection(watcherConnection).registerService(watcherService);
+}
+
+void DesktopTrayBus::setHost(bool host) {
+    if (!watcher_)
+        return;
+    watcher_->host = host;
+    QMetaObject::invokeMethod(watcher_,
+                              host ? &ThreadedStatusNotifierWatcher::StatusNotifierHostRegistered
+                                   : &ThreadedStatusNotifierWatcher::StatusNotifierHostUnregistered,
+                              Qt::QueuedConnection);
 }
 
 void DesktopTrayBus::restart() {

@@ -50,10 +50,12 @@ public:
     void hang();
     void release();
     // The panel goes away (the watcher's name is dropped), and comes back, as a new watcher that
-    // knows no items; restart() is both.
+    // knows no items, with or without a tray host; restart() is both.
     void disappear();
-    void appear();
+    void appear(bool withHost = true);
     void restart();
+    // A tray host registers with the watcher, or leaves it, and the watcher says so.
+    void setHost(bool host);
 
     // Calls a method on another connection of this process (Tarvik's tray) without blocking
     // its loop, and waits for the answer.
