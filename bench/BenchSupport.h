@@ -39,8 +39,10 @@ inline std::vector<std::string> urls(const char *scheme, int count, int port, co
 }
 
 inline void addHosts(TRHostController &engine, const std::vector<std::string> &list) {
+    HostList hosts = engine.hosts();
     for (const std::string &url : list)
-        engine.hosts().push_back(std::make_shared<Host>(QString::fromStdString(url)));
+        hosts.push_back(std::make_shared<Host>(QString::fromStdString(url)));
+    engine.setHosts(std::move(hosts));
 }
 
 // The server's peak of open connections since the last call, once it has answered `expected`.

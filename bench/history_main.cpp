@@ -95,12 +95,14 @@ int main(int argc, char **argv) {
 
     SteppedClock clock;
     TRHostController engine(clock);
+    HostList list;
     for (int i = 0; i < hosts; ++i) {
         auto host =
             std::make_shared<Host>(QStringLiteral("https://host-%1.example.invalid/").arg(i));
         host->setString(QStringLiteral("host %1").arg(i));
-        engine.hosts().push_back(host);
+        list.push_back(host);
     }
+    engine.setHosts(std::move(list));
 
     bool missed = false;
     const long before = residentKiB();

@@ -33,7 +33,7 @@ protected:
     std::shared_ptr<Host> addHost(const QString &name, const QString &path) {
         auto host = makeHost(name, server.url(path));
         host->setEngine(&engine);
-        engine.hosts().push_back(host);
+        listHost(engine, host);
         return host;
     }
 

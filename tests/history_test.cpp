@@ -169,7 +169,7 @@ protected:
 
     std::shared_ptr<Host> addHost(const QString &name, const QString &path) {
         auto host = makeHost(name, server.url(path));
-        engine.hosts().push_back(host);
+        listHost(engine, host);
         return host;
     }
 
@@ -208,9 +208,9 @@ TEST_F(HistoryStoreTest, ARestartKeepsEveryHostsHistory) {
     } // written on the way out
 
     TRHostController restarted(clock);
-    restarted.hosts() = {
-        makeHost(QStringLiteral("up"), server.url(QStringLiteral("/ok"))),
-        makeHost(QStringLiteral("down"), server.url(QStringLiteral("/status/503")))};
+    restarted.setHosts(
+        HostList{makeHost(QStringLiteral("up"), server.url(QStringLiteral("/ok"))),
+                 makeHost(QStringLiteral("down"), server.url(QStringLiteral("/status/503")))});
     HistoryStore store(&restarted, folder.path(), clock);
     const HostHistory *upHistory = store.history(*restarted.hosts()[0]);
     const HostHistory *downHistory = store.history(*restarted.hosts()[1]);
@@ -300,54 +300,47 @@ TEST_F(HistoryStoreTest, ADamagedFileIsSetAsideAndHistoryStartsAfresh) {
     EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.damaged-*")}).size(), 1);
 }
 
-TEST_F(HistoryStoreTest, AnEditKeepsTheHistoryAndARemovalDropsIt) {
+// A history follows its host object through each change of the list, and its file follows the
+// host's name and place among identical twins at once: a crash right after loses no check.
+TEST_F(HistoryStoreTest, HistoriesFollowTheirHostsThroughEachChangeOfTheList) {
     auto host = addHost(QStringLiteral("a"), QStringLiteral("/ok"));
-    auto other = addHost(QStringLiteral("b"), QStringLiteral("/ok"));
-    auto store = openStore();
-    checkAll();
-    ASSERT_TRUE(store->flush());
-    const QString before = store->fileName(*host);
-
-    host->setString(QStringLiteral("renamed"));
-    host->setAddress(server.url(QStringLiteral("/status/500")));
-    engine.save();
-    // Under its new name at once, not at the next flush: a crash now keeps every check.
-    EXPECT_FALSE(QFile::exists(before));
-    EXPECT_EQ(readBack(store->fileName(*host)).history.size(), 1);
-    EXPECT_EQ(readBack(store->fileName(*host)).identity.name, QStringLiteral("renamed"));
-    checkAll();
-    ASSERT_EQ(store->history(*host)->size(), 2);
-    EXPECT_TRUE(store->history(*host)->at(0).up());
-    EXPECT_FALSE(store->history(*host)->at(1).up());
-    ASSERT_TRUE(store->flush());
-    EXPECT_NE(store->fileName(*host), before);
-    EXPECT_FALSE(QFile::exists(before));
-    EXPECT_EQ(readBack(store->fileName(*host)).identity.name, QStringLiteral("renamed"));
-
-    const QString removed = store->fileName(*host);
-    engine.removeHost(host);
-    EXPECT_FALSE(QFile::exists(removed));
-    EXPECT_TRUE(QFile::exists(store->fileName(*other)));
-    // Added again, it starts with nothing.
-    auto again = addHost(QStringLiteral("renamed"), QStringLiteral("/status/500"));
-    engine.save();
-    EXPECT_EQ(store->history(*again)->size(), 0);
-}
-
-TEST_F(HistoryStoreTest, TwoIdenticalHostsKeepTheirOwnHistories) {
-    auto first = addHost(QStringLiteral("same"), QStringLiteral("/ok"));
-    auto second = addHost(QStringLiteral("same"), QStringLiteral("/ok"));
+    auto first = addHost(QStringLiteral("twin"), QStringLiteral("/ok"));
+    auto second = addHost(QStringLiteral("twin"), QStringLiteral("/ok"));
     auto store = openStore();
     checkAll();
     second->restoreIsActive(false);
     checkAll();
-    EXPECT_EQ(store->history(*first)->size(), 2);
-    EXPECT_EQ(store->history(*second)->size(), 1);
+    ASSERT_TRUE(store->flush());
     EXPECT_NE(store->fileName(*first), store->fileName(*second));
+    const QString before = store->fileName(*host);
+    const auto onDisk = [&](const Host &of) {
+        return readBack(store->fileName(of)).history.size();
+    };
 
-    // Removing the first: the second, now the only one, keeps its own history.
-    engine.removeHost(first);
-    EXPECT_EQ(store->history(*second)->size(), 1);
+    HostEdit renamed = editOf(*host);
+    renamed.name = QStringLiteral("renamed");
+    ASSERT_TRUE(engine.updateHost(host, renamed));
+    EXPECT_FALSE(QFile::exists(before));
+    EXPECT_EQ(onDisk(*host), 2);
+    EXPECT_EQ(readBack(store->fileName(*host)).identity.name, QStringLiteral("renamed"));
+
+    // The twins swap their places, so their file names: each keeps its own checks.
+    ASSERT_TRUE(engine.moveHost(second, 0));
+    EXPECT_EQ(onDisk(*second), 1);
+    EXPECT_EQ(onDisk(*first), 2);
+    engine.removeHost(second);
+    EXPECT_EQ(store->history(*first)->size(), 2);
+    EXPECT_EQ(onDisk(*first), 2);
+
+    const QString removed = store->fileName(*host);
+    engine.removeHost(host);
+    EXPECT_FALSE(QFile::exists(removed));
+    EXPECT_EQ(store->history(*host), nullptr);
+    // Added again, it starts with nothing.
+    auto again = makeHost(QStringLiteral("renamed"), server.url(QStringLiteral("/ok")));
+    ASSERT_TRUE(engine.addHost(again));
+    EXPECT_EQ(store->history(*again)->size(), 0);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 1) << "no file left behind";
 }
 
 TEST_F(HistoryStoreTest, AnImportedListFindsItsHistoryByAddressAndName) {
@@ -502,8 +495,9 @@ TEST_F(HistoryStoreTest, AFileThatCannotBeMovedAsideOutlivesARenameOfItsHost) {
     HistoryStore store(&engine, deep, clock);
     const std::string said = testing::internal::GetCapturedStderr();
     ASSERT_NE(said.find("nor moved aside"), std::string::npos) << said;
-    host->setString(QStringLiteral("renamed"));
-    engine.save();
+    HostEdit renamed = editOf(*host);
+    renamed.name = QStringLiteral("renamed");
+    engine.updateHost(host, renamed);
     checkAll();
     ASSERT_TRUE(store.flush());
     EXPECT_EQ(contentsOf(path), unreadable) << "the only copy of those bytes was removed";
@@ -517,7 +511,7 @@ TEST_F(HistoryStoreTest, TheTraySurvivesAFileSizeLimitAtItsLastFlush) {
     QString path;
     {
         TRHostController seeding(clock);
-        seeding.hosts() = {host};
+        seeding.setHosts(HostList{host});
         HistoryStore seeded(&seeding, HistoryStore::defaultFolder(), clock);
         for (int i = 0; i < 60; ++i)
             seeded.record(*host, result(true, 0.1));

@@ -99,7 +99,7 @@ protected:
 
     std::shared_ptr<Host> addHost(const QString &name, const QString &path) {
         auto host = makeHost(name, server.url(path));
-        engine.hosts().push_back(host);
+        listHost(engine, host);
         return host;
     }
 
@@ -137,12 +137,16 @@ TEST_F(DetailsWindowTest, ShowsTheFiguresAndFollowsEveryCheck) {
     EXPECT_TRUE(window.lastResultLabel()->text().startsWith(QStringLiteral("Up, ")));
     EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("100 % (1 of 1 checks)"));
 
-    host->setAddress(server.url(QStringLiteral("/status/503")));
-    host->setString(QStringLiteral("site, renamed"));
-    engine.save();
+    HostEdit edited = editOf(*host);
+    edited.address = server.url(QStringLiteral("/status/503"));
+    edited.name = QStringLiteral("site, renamed");
+    engine.updateHost(host, edited);
     EXPECT_EQ(window.titleLabel()->text(), QStringLiteral("site, renamed"));
-    checkAll();
-    EXPECT_TRUE(window.lastResultLabel()->text().startsWith(QStringLiteral("Down: HTTP 503")));
+    // The new address is checked at once.
+    ASSERT_TRUE(waitUntil([&] {
+        return window.lastResultLabel()->text().startsWith(QStringLiteral("Down: HTTP 503"));
+    }));
+    clock.advanceMs(61000);
     EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("50.00 % (1 of 2 checks)"));
     EXPECT_EQ(window.lastDayLabel()->text(), QStringLiteral("50.00 % (1 of 2 checks)"));
 

@@ -111,7 +111,7 @@ protected:
         auto host = makeHost(name, server.url(QStringLiteral("/ok")));
         host->setHasMenuBarItem(withItem);
         host->setEngine(&engine);
-        engine.hosts().push_back(host);
+        listHost(engine, host);
         return host;
     }
 

@@ -380,10 +380,11 @@ protected:
 };
 
 TEST_F(ImportHandOverTest, TheRunningInstanceTakesSavesAndChecksTheList) {
-    engine.hosts() = *HostStore::decode(hostList({QStringLiteral("/status/500")}));
+    engine.setHosts(*HostStore::decode(hostList({QStringLiteral("/status/500")})));
     ASSERT_TRUE(engine.save());
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
-    menu.calls.clear();
+    int replaced = 0;
+    QObject::connect(&engine, &TRHostController::hostsReplaced, [&] { ++replaced; });
 
     const QByteArray imported = hostList({QStringLiteral("/ok"), QStringLiteral("/redirect/1")});
     const Finished import = runTarvik({QStringLiteral("--import"), file(imported)});
@@ -394,7 +395,7 @@ TEST_F(ImportHandOverTest, TheRunningInstanceTakesSavesAndChecksTheList) {
     EXPECT_EQ(engineAddresses(), QStringList({server.url(QStringLiteral("/ok")),
                                               server.url(QStringLiteral("/redirect/1"))}));
     EXPECT_EQ(Settings::hostsData(), imported);
-    EXPECT_EQ(menu.count(QStringLiteral("reloadHostItems")), 1);
+    EXPECT_EQ(replaced, 1);
     ASSERT_EQ(rounds.count(), 1);
     EXPECT_EQ(rounds.at(0).at(1).toInt(), 2);
     EXPECT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/ok")) == 1; }));
@@ -408,7 +409,7 @@ TEST_F(ImportHandOverTest, TheRunningInstanceTakesSavesAndChecksTheList) {
 }
 
 TEST_F(ImportHandOverTest, AListTheInstanceCannotTakeOrSaveIsAnErrorAndChangesNothing) {
-    engine.hosts() = *HostStore::decode(hostList({QStringLiteral("/status/500")}));
+    engine.setHosts(*HostStore::decode(hostList({QStringLiteral("/status/500")})));
     ASSERT_TRUE(engine.save());
     const HostList before = engine.hosts();
     const InstanceClient::Answer garbage =

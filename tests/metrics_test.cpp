@@ -427,7 +427,7 @@ protected:
 
     std::shared_ptr<Host> add(const QString &name, const QString &path, bool active = true) {
         auto host = makeHost(name, server.url(path), active);
-        engine.hosts().push_back(host);
+        listHost(engine, host);
         return host;
     }
 

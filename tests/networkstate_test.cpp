@@ -44,8 +44,7 @@ TEST(NetworkWatchTest, FollowsNetworkManagersStateOnTheSystemBus) {
     engine.setResumeDelay(std::chrono::milliseconds(100));
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
     // An address no network routes (TEST-NET-1), so no name is looked up.
-    engine.hosts().push_back(
-        makeHost(QStringLiteral("remote"), QStringLiteral("http://192.0.2.1/")));
+    listHost(engine, makeHost(QStringLiteral("remote"), QStringLiteral("http://192.0.2.1/")));
     link.start();
     EXPECT_FALSE(engine.isOffline());
 
@@ -96,8 +95,7 @@ protected:
 };
 
 TEST_F(SleepWatchTest, LogindsPrepareForSleepPausesTheEngine) {
-    engine.hosts().push_back(
-        makeHost(QStringLiteral("slow"), server.url(QStringLiteral("/delay/2000"))));
+    listHost(engine, makeHost(QStringLiteral("slow"), server.url(QStringLiteral("/delay/2000"))));
     startWatch();
 
     engine.ping();
@@ -125,7 +123,7 @@ TEST_F(SleepWatchTest, LogindsPrepareForSleepPausesTheEngine) {
 TEST_F(SleepWatchTest, AMissedWakeUpEndsOnceTimeHasPassedNormallyForHalfAMinute) {
     qint64 boot = 1000, monotonic = 1000;
     watch.setClocks([&] { return std::pair<qint64, qint64>(boot, monotonic); });
-    engine.hosts().push_back(makeHost(QStringLiteral("a"), server.url(QStringLiteral("/ok"))));
+    listHost(engine, makeHost(QStringLiteral("a"), server.url(QStringLiteral("/ok"))));
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
     startWatch();
 

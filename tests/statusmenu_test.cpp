@@ -75,10 +75,8 @@ protected:
 
     // The hosts, held by the engine as the hosts it takes are, then the menu linked to it.
     void link(const QStringList &names) {
-        for (const QString &name : names) {
-            engine.hosts().push_back(makeHost(name));
-            engine.hosts().back()->setEngine(&engine);
-        }
+        for (const QString &name : names)
+            listHost(engine, makeHost(name));
         controller->setHostController(&engine);
     }
 
@@ -96,7 +94,7 @@ TEST_F(MenuTest, BeforeTheLinkOnlyTheFixedItemsShow) {
     EXPECT_EQ(controller->statusItem()->menu(), controller->menu());
 }
 
-TEST_F(MenuTest, LinkingAndRebuildingLeaveExactlyOneRowPerHostInListOrder) {
+TEST_F(MenuTest, LinkingAndEachChangeOfTheListLeaveExactlyOneRowPerHostInListOrder) {
     link({QStringLiteral("A"), QStringLiteral("B")});
     EXPECT_EQ(engine.menuBarController(), controller.get());
     ASSERT_TRUE(controller->hostsWindowController());
@@ -110,20 +108,22 @@ TEST_F(MenuTest, LinkingAndRebuildingLeaveExactlyOneRowPerHostInListOrder) {
         EXPECT_EQ(dotColor(rows[i]), StatusColors::gray());
     }
 
-    engine.hosts().push_back(makeHost(QStringLiteral("C")));
-    std::swap(engine.hosts()[0], engine.hosts()[1]);
-    controller->reloadHostItems();
-    controller->reloadHostItems();
-    // Replaced rows are deleted once control returns to the loop.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    engine.setAsleep(true); // no checks of the hosts added: only rows are looked at
+    engine.addHost(makeHost(QStringLiteral("C")));
+    engine.moveHost(engine.hosts()[1], 0);
     EXPECT_EQ(titles(controller->menu()),
               QStringList({QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}) +
                   fixedItems());
-    EXPECT_EQ(controller->menu()->findChildren<LMMenuItem *>().size(), 3);
-
-    engine.hosts().clear();
-    controller->reloadHostItems();
-    EXPECT_EQ(titles(controller->menu()).mid(1), fixedItems());
+    engine.removeHost(engine.hosts()[2]);
+    // Removed rows are deleted once control returns to the loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(controller->menu()->findChildren<LMMenuItem *>().size(), 2);
+    // A whole new list (an import) keeps the rows of the hosts it still holds.
+    QPointer<LMMenuItem> kept = controller->hostRows()[1];
+    engine.setHosts(HostList{makeHost(QStringLiteral("E")), engine.hosts()[1]});
+    EXPECT_EQ(titles(controller->menu()),
+              QStringList({QStringLiteral("E"), QStringLiteral("A")}) + fixedItems());
+    EXPECT_EQ(controller->hostRows()[1], kept);
 }
 
 TEST_F(MenuTest, RowTitlesAreShownAsTyped) {
@@ -224,10 +224,8 @@ TEST_F(MenuTest, TooltipAndRowsSayWhichHostsAreDownAndWhy) {
 
 TEST_F(MenuTest, ARunningRoundAndAnOfflineMachineShowInTheIcon) {
     TestHttpServer server;
-    engine.hosts().push_back(
-        makeHost(QStringLiteral("slow"), server.url(QStringLiteral("/delay/300"))));
-    engine.hosts().push_back(
-        makeHost(QStringLiteral("fast"), server.url(QStringLiteral("/status/500"))));
+    listHost(engine, makeHost(QStringLiteral("slow"), server.url(QStringLiteral("/delay/300"))));
+    listHost(engine, makeHost(QStringLiteral("fast"), server.url(QStringLiteral("/status/500"))));
     controller->setHostController(&engine);
     QSignalSpy finished(&engine, &TRHostController::roundFinished);
     engine.ping();
@@ -272,7 +270,7 @@ TEST_F(MenuTest, ARunningRoundAndAnOfflineMachineShowInTheIcon) {
 }
 
 TEST_F(MenuTest, AMachineOfflineBeforeTheLinkShowsItFromTheStart) {
-    engine.hosts().push_back(makeHost(QStringLiteral("down")));
+    listHost(engine, makeHost(QStringLiteral("down")));
     engine.hosts()[0]->setIsReachable(false);
     const QImage online =
         PaintedIcon::render(controller->statusItem()->button()->image(), QSize(20, 20));
@@ -400,8 +398,9 @@ TEST_F(MenuTest, RowsAreUpdatedInPlaceAndOnlyTheListChangesThem) {
     engine.hosts()[0]->setIsReachable(false);
     engine.hostStateDidChange(*engine.hosts()[0]);
     pauseB->trigger(); // saves
-    engine.hosts()[2]->setString(QStringLiteral("renamed"));
-    engine.save();
+    HostEdit renamed = editOf(*engine.hosts()[2]);
+    renamed.name = QStringLiteral("renamed");
+    engine.updateHost(engine.hosts()[2], renamed);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(pauseB) << "the command was made anew";
     EXPECT_EQ(controller->hostRows(), rows);
@@ -414,8 +413,9 @@ TEST_F(MenuTest, RowsAreUpdatedInPlaceAndOnlyTheListChangesThem) {
     QPointer<LMMenuItem> removed = rows[0];
     const std::shared_ptr<Host> first = engine.hosts()[0];
     engine.removeHost(first);
-    engine.hosts().insert(engine.hosts().begin(), makeHost(QStringLiteral("new")));
-    engine.save();
+    engine.setAsleep(true); // no checks of the host added: only rows are looked at
+    engine.addHost(makeHost(QStringLiteral("new")));
+    engine.moveHost(engine.hosts().back(), 0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(removed);
     EXPECT_EQ(titles(controller->menu()).mid(0, 4),

@@ -202,9 +202,9 @@ protected:
     }
 
     void fill() {
-        engine.hosts().clear();
+        engine.setHosts({});
         for (const char *name : {"A", "B", "C", "D"})
-            engine.hosts().push_back(makeHost(QString::fromLatin1(name)));
+            listHost(engine, makeHost(QString::fromLatin1(name)));
     }
 
     QStringList order() const {
@@ -237,7 +237,7 @@ protected:
 TEST_F(HostsListTest, RowsShowTheEnginesListAsItIsNow) {
     EXPECT_EQ(model()->rowCount(), 4);
     EXPECT_EQ(model()->data(model()->index(2, 0), Qt::DisplayRole), QStringLiteral("C"));
-    engine.hosts().pop_back();
+    engine.removeHost(engine.hosts().back());
     EXPECT_EQ(model()->rowCount(), 3);
     EXPECT_FALSE(model()->flags(model()->index(0, 0)) & Qt::ItemIsEditable);
     EXPECT_EQ(controller.hostsWindow()->table()->model(), model());
@@ -264,10 +264,14 @@ TEST_F(HostsListTest, DropsFollowTheOrderRules) {
         fill();
         EXPECT_TRUE(drag(from, gap));
         EXPECT_EQ(order(), expected) << from << " to " << gap;
+        QStringList rows, stored;
+        for (int row = 0; row < model()->rowCount(); ++row)
+            rows << model()->hostAt(row)->string();
+        for (const auto &host : HostStore::readStoredHosts().value_or(HostList{}))
+            stored << host->string();
+        EXPECT_EQ(rows, expected) << "the table follows";
+        EXPECT_EQ(stored, expected) << "every move saves";
     }
-    EXPECT_EQ(menu.count(QStringLiteral("reloadHostItems")), 3) << "every move saves";
-    const auto stored = HostStore::readStoredHosts();
-    EXPECT_EQ(stored->at(2)->string(), QStringLiteral("D"));
 }
 
 TEST_F(HostsListTest, DroppingNextToItsOwnRowChangesNothing) {
@@ -297,7 +301,7 @@ TEST_F(HostsListTest, TheListedObjectMovesWithEverythingItCarries) {
 
 TEST_F(HostsListTest, OfTwoHostsWithOneNameTheDraggedOneMoves) {
     auto twin = makeHost(QStringLiteral("A"));
-    engine.hosts().push_back(twin);
+    listHost(engine, twin);
     ASSERT_TRUE(drag(4, 0));
     EXPECT_EQ(engine.hosts()[0], twin);
     EXPECT_EQ(order(), names({"A", "A", "B", "C", "D"}));
@@ -319,9 +323,9 @@ TEST_F(HostsListTest, DropsThatCannotBeCarriedOutAreRefused) {
 
     engine.hosts()[1]->setString(QStringLiteral("renamed meanwhile"));
     EXPECT_FALSE(model()->moveHost(data.get(), 0));
-    engine.hosts().clear();
+    engine.setHosts({});
     EXPECT_FALSE(model()->moveHost(data.get(), 0));
-    EXPECT_EQ(menu.count(QStringLiteral("reloadHostItems")), 0) << "nothing was saved";
+    EXPECT_FALSE(HostStore::readStoredHosts()) << "nothing was saved";
 }
 
 TEST_F(HostsListTest, OnlyThisTableMayDropBetweenRows) {
@@ -350,8 +354,7 @@ TEST_F(HostsListTest, ButtonsActOnTheSelectedHost) {
     EXPECT_EQ(delegate.formRequests.back(), engine.hosts()[2]);
 
     auto twin = makeHost(QStringLiteral("B"));
-    engine.hosts().push_back(twin);
-    controller.hostsWindow()->table()->reloadData();
+    listHost(engine, twin);
     select(4);
     window->removeButton()->click();
     EXPECT_EQ(engine.hosts().size(), 4u);
@@ -374,31 +377,31 @@ TEST_F(HostsListTest, DeleteRemovesTheSelectedHostAndEscapeCloses) {
     EXPECT_EQ(order(), names({"A", "C", "D"}));
 }
 
-TEST_F(HostsListTest, TheSelectionFollowsItsHostThroughADragAndAReload) {
+TEST_F(HostsListTest, TheSelectionFollowsItsHostThroughEachChangeOfTheList) {
     TRHostsWindow *window = controller.hostsWindow();
     HostsTableView *table = window->table();
     auto flip = makeHost(QStringLiteral("flip"));
-    engine.hosts().push_back(flip);
-    table->reloadData();
+    listHost(engine, flip);
     window->makeKeyAndOrderFront();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     table->setFocus();
     select(4);
-    // The drop saves, and the save reloads the table, as the menu does after every save.
     ASSERT_TRUE(drag(4, 0));
-    table->reloadData();
     EXPECT_EQ(table->currentIndex().row(), 0);
     QTest::keyClick(table, Qt::Key_Delete);
     EXPECT_EQ(order(), names({"A", "B", "C", "D"})) << "Delete removes the host it shows";
 
     select(1);
-    engine.hosts().erase(engine.hosts().begin());
-    table->reloadData();
+    engine.removeHost(engine.hosts()[0]);
     EXPECT_EQ(model()->hostAt(table->currentIndex().row())->string(), QStringLiteral("B"))
         << "a host above it went";
-    engine.hosts().erase(engine.hosts().begin());
-    table->reloadData();
-    EXPECT_EQ(table->currentIndex().row(), 0) << "its own host went: the row stays";
+    // A whole new list holding it: the selection stays on it.
+    engine.setHosts(
+        HostList{makeHost(QStringLiteral("new")), engine.hosts()[0], engine.hosts()[1]});
+    EXPECT_EQ(model()->hostAt(table->currentIndex().row())->string(), QStringLiteral("B"));
+    engine.removeHost(engine.hosts()[1]);
+    EXPECT_EQ(table->currentIndex().row(), 1) << "its own host went: the row stays";
+    EXPECT_TRUE(table->selectionModel()->hasSelection());
     window->close();
 }
 
@@ -408,8 +411,9 @@ TEST(HostsWindowHistoryTest, RowsShowTheDotAndASparklineThatFollowEveryCheck) {
     QTemporaryDir folder;
     ManualClock clock;
     TRHostController engine{clock};
-    engine.hosts() = {makeHost(QStringLiteral("up"), server.url(QStringLiteral("/ok"))),
-                      makeHost(QStringLiteral("down"), server.url(QStringLiteral("/status/500")))};
+    engine.setHosts(
+        HostList{makeHost(QStringLiteral("up"), server.url(QStringLiteral("/ok"))),
+                 makeHost(QStringLiteral("down"), server.url(QStringLiteral("/status/500")))});
     HistoryStore store(&engine, folder.path(), clock);
     FakeDelegate delegate{&engine};
     delegate.store = &store;
@@ -542,7 +546,7 @@ protected:
         auto host = makeHost(name);
         if (!shortName.isEmpty())
             host->setAbbreviation(shortName);
-        engine.hosts().push_back(host);
+        listHost(engine, host);
         return host;
     }
     ManualClock clock;
@@ -579,7 +583,7 @@ protected:
 
     std::shared_ptr<Host> listed(const QString &name, const QString &address) {
         auto host = makeHost(name, address);
-        engine.hosts().push_back(host);
+        listHost(engine, host);
         return host;
     }
 

@@ -31,7 +31,7 @@ int HeadlessRunner::check() const {
         return CommandLine::Error;
     const OutputFormatter format(json_);
     TRHostController engine;
-    engine.hosts() = std::move(*stored);
+    engine.setHosts(std::move(*stored));
     // An offline machine would report every host down; it says so instead. The network service
     // is asked only when the round needs it, when every check that needed the network failed at
     // the network level: a round that went well never loads it.

@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <vector>
 
 namespace {
@@ -34,9 +36,18 @@ HistoryStore::HistoryStore(TRHostController *engine, const QString &folder, cons
         connect(app, &QCoreApplication::aboutToQuit, this, &HistoryStore::flush);
     if (engine_) {
         connect(engine_, &TRHostController::checkFinished, this, &HistoryStore::record);
-        connect(engine_, &TRHostController::hostsChanged, this, &HistoryStore::reconcile);
+        connect(engine_, &TRHostController::hostAdded, this, &HistoryStore::added);
+        connect(engine_, &TRHostController::hostRemoved, this,
+                [this](const Host &host) { removed(host); });
+        connect(engine_, &TRHostController::hostChanged, this, &HistoryStore::changed);
+        connect(engine_, &TRHostController::hostMoved, this, [this](const Host &host) {
+            std::vector<Entry *> moved;
+            renumber(host.address(), host.string(), moved);
+            writeMoved(moved);
+        });
+        connect(engine_, &TRHostController::hostsReplaced, this, &HistoryStore::takeList);
     }
-    reconcile();
+    takeList();
 }
 
 HistoryStore::HistoryStore(TRHostController *engine, QObject *parent)
@@ -72,7 +83,8 @@ QString HistoryStore::pathOf(const QString &key) const {
 std::unique_ptr<HistoryStore::Entry> HistoryStore::load(const HistoryFile::Identity &identity) {
     auto entry = std::make_unique<Entry>();
     entry->identity = identity;
-    const QString path = pathOf(keyOf(identity));
+    entry->key = keyOf(identity);
+    const QString path = pathOf(entry->key);
     HistoryFile::ReadResult read =
         HistoryFile::read(path, HistoryFile::largestFile(identity, entry->history.capacity()),
                           entry->history.capacity());
@@ -100,76 +112,110 @@ std::unique_ptr<HistoryStore::Entry> HistoryStore::load(const HistoryFile::Ident
     return entry;
 }
 
-void HistoryStore::reconcile() {
+void HistoryStore::takeList() {
     if (!engine_)
         return;
-    std::map<QString, std::unique_ptr<Entry>> previous = std::move(entries_);
+    // What was held, by file name: a new object with the same address and name takes it.
+    std::map<QString, std::unique_ptr<Entry>> previous;
+    for (auto &[host, entry] : entries_)
+        previous[entry->key] = std::move(entry);
     entries_.clear();
-    std::unordered_map<const Host *, Tracked> tracked;
     std::map<QString, int> occurrences;
-    struct Newcomer {
-        const Host *host;
-        HistoryFile::Identity identity;
-        QString key;
-    };
-    std::vector<Newcomer> newcomers;
-    std::vector<std::pair<QString, QString>> moves; // new key, old key
-
     for (const std::shared_ptr<Host> &host : engine_->hosts()) {
         HistoryFile::Identity identity{host->address(), host->string(), 0};
         identity.occurrence = occurrences[identity.address + QChar(0) + identity.name]++;
-        const QString key = keyOf(identity);
-        tracked[host.get()] = Tracked{host, key};
-        // The same object as before carries its history, whatever it is called now.
-        const auto was = tracked_.find(host.get());
-        if (was != tracked_.end() && was->second.host.lock().get() == host.get()) {
-            const auto it = previous.find(was->second.key);
-            if (it != previous.end() && !entries_.count(key)) {
-                std::unique_ptr<Entry> entry = std::move(it->second);
-                previous.erase(it);
-                if (was->second.key != key) {
-                    entry->identity = identity;
-                    entry->changed = true;
-                    moves.emplace_back(key, was->second.key);
-                }
-                entries_[key] = std::move(entry);
-                continue;
-            }
-        }
-        newcomers.push_back({host.get(), identity, key});
-    }
-    // New objects (an import, a host just added) take a history by address and name.
-    for (const Newcomer &newcomer : newcomers) {
-        if (entries_.count(newcomer.key))
-            continue;
-        const auto it = previous.find(newcomer.key);
+        const auto it = previous.find(keyOf(identity));
+        std::unique_ptr<Entry> entry;
         if (it != previous.end()) {
-            entries_[newcomer.key] = std::move(it->second);
+            entry = std::move(it->second);
             previous.erase(it);
         } else {
-            entries_[newcomer.key] = load(newcomer.identity);
+            entry = load(identity);
         }
+        entry->host = host;
+        entries_[host.get()] = std::move(entry);
     }
-    // What is left belonged to hosts that are gone; a file now owned by another entry stays.
+    // What is left belonged to hosts that are gone.
     for (const auto &[key, entry] : previous)
-        if (!entries_.count(key) && !entry->readOnly)
+        if (!entry->readOnly)
             QFile::remove(pathOf(key));
-    // A history that moved is written under its new name at once, and only then is the old
-    // file removed: until the next flush the old name would be all a crash left behind, and it
-    // no longer matches the host.
-    for (const auto &[key, oldKey] : moves) {
-        Entry &entry = *entries_[key];
-        if (!entry.readOnly)
-            entry.leftBehind.push_back(oldKey);
-        if (!entry.readOnly && writeEntry(key, entry))
-            removeLeftBehind(entry);
+}
+
+void HistoryStore::added(const std::shared_ptr<Host> &host) {
+    std::vector<Entry *> moved;
+    renumber(host->address(), host->string(), moved);
+    writeMoved(moved);
+}
+
+void HistoryStore::removed(const Host &host) {
+    const auto it = entries_.find(&host);
+    if (it == entries_.end())
+        return;
+    const std::unique_ptr<Entry> entry = std::move(it->second);
+    entries_.erase(it);
+    if (!entry->readOnly && !keyInUse(entry->key))
+        QFile::remove(pathOf(entry->key));
+    removeLeftBehind(*entry);
+    std::vector<Entry *> moved;
+    renumber(entry->identity.address, entry->identity.name, moved);
+    writeMoved(moved);
+}
+
+void HistoryStore::changed(const Host &host) {
+    const Entry *entry = entryOf(host);
+    if (!entry ||
+        (entry->identity.address == host.address() && entry->identity.name == host.string()))
+        return;
+    const HistoryFile::Identity was = entry->identity;
+    std::vector<Entry *> moved;
+    renumber(was.address, was.name, moved);
+    renumber(host.address(), host.string(), moved);
+    writeMoved(moved);
+}
+
+void HistoryStore::renumber(const QString &address, const QString &name,
+                            std::vector<Entry *> &moved) {
+    if (!engine_)
+        return;
+    int occurrence = 0;
+    for (const std::shared_ptr<Host> &host : engine_->hosts()) {
+        if (host->address() != address || host->string() != name)
+            continue;
+        const HistoryFile::Identity identity{address, name, occurrence++};
+        std::unique_ptr<Entry> &entry = entries_[host.get()];
+        if (!entry || entry->host.lock() != host) {
+            entry = load(identity);
+            entry->host = host;
+            continue;
+        }
+        if (entry->identity == identity)
+            continue;
+        if (!entry->readOnly)
+            entry->leftBehind.push_back(entry->key);
+        entry->identity = identity;
+        entry->key = keyOf(identity);
+        entry->changed = true;
+        moved.push_back(entry.get());
     }
-    tracked_ = std::move(tracked);
-    if (!moves.empty())
+}
+
+void HistoryStore::writeMoved(const std::vector<Entry *> &moved) {
+    // Written under the new name at once, and only then is the old file removed: until the
+    // next flush the old name would be all a crash left behind, and it no longer matches.
+    for (Entry *entry : moved)
+        if (!entry->readOnly)
+            writeEntry(*entry);
+    if (!moved.empty())
         scheduleFlush();
 }
 
-bool HistoryStore::writeEntry(const QString &key, Entry &entry) {
+bool HistoryStore::keyInUse(const QString &key) const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const auto &held) { return held.second->key == key; });
+}
+
+bool HistoryStore::writeEntry(Entry &entry) {
+    const QString &key = entry.key;
     // Private: the history says which sites this user watches and when.
     QDir().mkpath(folder_);
     QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -187,21 +233,17 @@ bool HistoryStore::writeEntry(const QString &key, Entry &entry) {
 void HistoryStore::removeLeftBehind(Entry &entry) {
     // A name another history has taken since (two hosts that swapped names) is theirs now.
     for (const QString &key : entry.leftBehind)
-        if (!entries_.count(key))
+        if (!keyInUse(key))
             QFile::remove(pathOf(key));
     entry.leftBehind.clear();
 }
 
-HistoryStore::Entry *HistoryStore::entryOf(const Host &host) {
-    auto it = tracked_.find(&host);
-    if (it == tracked_.end() || it->second.host.lock().get() != &host) {
-        reconcile();
-        it = tracked_.find(&host);
-        if (it == tracked_.end())
-            return nullptr;
-    }
-    const auto entry = entries_.find(it->second.key);
-    return entry == entries_.end() ? nullptr : entry->second.get();
+HistoryStore::Entry *HistoryStore::entryOf(const Host &host) const {
+    const auto it = entries_.find(&host);
+    // The address of a host gone is no proof: another host may have been made there since.
+    if (it == entries_.end() || it->second->host.lock().get() != &host)
+        return nullptr;
+    return it->second.get();
 }
 
 const HostHistory *HistoryStore::history(const Host &host) {
@@ -210,8 +252,8 @@ const HostHistory *HistoryStore::history(const Host &host) {
 }
 
 QString HistoryStore::fileName(const Host &host) {
-    const auto it = entryOf(host) ? tracked_.find(&host) : tracked_.end();
-    return it == tracked_.end() ? QString() : pathOf(it->second.key);
+    const Entry *entry = entryOf(host);
+    return entry ? pathOf(entry->key) : QString();
 }
 
 void HistoryStore::record(const Host &host, const HttpResult &result) {
@@ -258,7 +300,7 @@ bool HistoryStore::writeChanged(int limit, bool *more) {
     int written = 0;
     if (more)
         *more = false;
-    for (const auto &[key, entry] : entries_) {
+    for (const auto &[host, entry] : entries_) {
         if (!entry->changed || entry->readOnly || entry->failed)
             continue;
         if (written == limit) {
@@ -267,21 +309,21 @@ bool HistoryStore::writeChanged(int limit, bool *more) {
             break;
         }
         ++written;
-        if (!writeEntry(key, *entry)) {
+        if (!writeEntry(*entry)) {
             allWritten = false;
             // Skipped for the rest of this flush; the next one tries it again.
             entry->failed = true;
         }
     }
     if (!(more && *more))
-        for (const auto &[key, entry] : entries_)
+        for (const auto &[host, entry] : entries_)
             entry->failed = false;
     return allWritten;
 }
 
 std::size_t HistoryStore::memoryBytes() const {
     std::size_t bytes = 0;
-    for (const auto &[key, entry] : entries_)
+    for (const auto &[host, entry] : entries_)
         bytes += sizeof(Entry) + entry->history.memoryBytes();
     return bytes;
 }

@@ -9,7 +9,6 @@
 #include <QTimer>
 
 #include <chrono>
-#include <map>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -24,10 +23,11 @@ struct HttpResult;
 // changed, a damaged file costs one host's history, and a removed host's history goes with its
 // file.
 //
-// Hosts carry no id, so a history belongs to a host by its address and name (and which of
-// several identical hosts it is). The position in the list would not do: dragging a row would
-// hand every history to another host. While the program runs a history also follows its host
-// object through edits, so renaming a host or changing its address keeps its history; it is
+// Hosts carry no id, so a file belongs to a host by its address and name (and which of several
+// identical hosts it is); that is how a history finds its host at the next start, or in an
+// imported list. The position in the list would not do: dragging a row would hand every history
+// to another host. While the program runs a history follows its host object through the
+// engine's announcements, so renaming a host or changing its address keeps its history; it is
 // written under its new name at once, since a crash would otherwise leave only the old name.
 //
 // Writes are gathered: a check marks its host's history changed and the files are written at
@@ -56,9 +56,6 @@ public:
     // Adds one finished check of a listed host; a host no longer listed (removed while its
     // check was in flight) gets nothing.
     void record(const Host &host, const HttpResult &result);
-    // Matches histories to the engine's current list: follows edits, loads the history of hosts
-    // that appeared, and drops (file and all) the history of hosts that are gone.
-    void reconcile();
     // Writes every changed history now; false when any could not be written (it stays changed
     // and is tried again on the next flush).
     bool flush();
@@ -76,7 +73,9 @@ Q_SIGNALS:
 
 private:
     struct Entry {
+        std::weak_ptr<const Host> host;
         HistoryFile::Identity identity;
+        QString key; // the file's name, from the identity
         HostHistory history;
         bool changed = false;
         // Set when an unreadable file could not be moved aside: never written over.
@@ -85,20 +84,28 @@ private:
         // Files of names it had before an edit, removed once it is written under its own.
         std::vector<QString> leftBehind;
     };
-    struct Tracked {
-        std::weak_ptr<const Host> host;
-        QString key;
-    };
-
     static QString keyOf(const HistoryFile::Identity &identity);
     QString pathOf(const QString &key) const;
     std::unique_ptr<Entry> load(const HistoryFile::Identity &identity);
-    Entry *entryOf(const Host &host);
+    Entry *entryOf(const Host &host) const;
+    // A whole new list (the start, an import): each host takes the history its address and
+    // name had, and the histories no host took go, files and all.
+    void takeList();
+    void added(const std::shared_ptr<Host> &host);
+    void removed(const Host &host);
+    // A rename or a new address: the history follows its host to its new file name.
+    void changed(const Host &host);
+    // Numbers the listed hosts with this address and name in list order, as their files are
+    // named: a host added, gone, renamed or moved among its twins changes its twins' numbers.
+    // A history whose name changed is written under the new one at once.
+    void renumber(const QString &address, const QString &name, std::vector<Entry *> &moved);
+    void writeMoved(const std::vector<Entry *> &moved);
+    bool keyInUse(const QString &key) const;
     void scheduleFlush();
     // Writes up to `limit` changed histories; true when all of them were written.
     bool writeChanged(int limit, bool *more);
     // Writes one history whole; says why on stderr when it could not.
-    bool writeEntry(const QString &key, Entry &entry);
+    bool writeEntry(Entry &entry);
     void removeLeftBehind(Entry &entry);
     void drain();
 
@@ -109,6 +116,5 @@ private:
     QTimer flushTimer_;
     bool draining_ = false;
     bool failed_ = false; // a write of this flush failed
-    std::map<QString, std::unique_ptr<Entry>> entries_;
-    std::unordered_map<const Host *, Tracked> tracked_;
+    std::unordered_map<const Host *, std::unique_ptr<Entry>> entries_;
 };

@@ -77,8 +77,18 @@ TRHostDetailsWindow::TRHostDetailsWindow(StatusItemButton *statusBarButton, Hist
             if (checked && checked == host_.lock().get())
                 refresh();
         });
-    if (engine_)
-        connect(engine_, &TRHostController::hostsChanged, this, &TRHostDetailsWindow::refresh);
+    if (engine_) {
+        // A rename shows in the title; the host gone from the list closes the window.
+        connect(engine_, &TRHostController::hostChanged, this, [this](const Host &changed) {
+            if (&changed == host_.lock().get())
+                refresh();
+        });
+        connect(engine_, &TRHostController::hostRemoved, this, [this](const Host &removed) {
+            if (&removed == host_.lock().get())
+                refresh();
+        });
+        connect(engine_, &TRHostController::hostsReplaced, this, &TRHostDetailsWindow::refresh);
+    }
 }
 
 TRHostDetailsWindow::TRHostDetailsWindow(StatusItemButton *statusBarButton, HistoryStore *store,

@@ -8,13 +8,8 @@ Host::Host(const QString &address)
 
 void Host::setIsActive(bool active) {
     isActive_ = active;
-    TRHostController *engine = engine_.data();
-    if (!engine)
-        return;
-    engine->save();
-    engine->hostStateDidChange(*this);
-    if (isActive_)
-        engine->ping();
+    if (TRHostController *engine = engine_.data())
+        engine->activeDidChange(*this);
 }
 
 TRHostController *Host::engine() const {

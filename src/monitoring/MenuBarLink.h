@@ -7,7 +7,6 @@ class MenuBarLink {
 public:
     virtual ~MenuBarLink() = default;
     virtual void updateToolTip() = 0;
-    virtual void reloadHostItems() = 0;
     virtual void setDownCount(int count) = 0;
     virtual void refreshHostItem(const Host &host) = 0;
 };

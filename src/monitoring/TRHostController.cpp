@@ -40,12 +40,10 @@ TRHostController::~TRHostController() {
 
 void TRHostController::load() {
     if (std::optional<HostList> stored = HostStore::readStoredHosts()) {
-        hosts_ = std::move(*stored);
-        adopt(hosts_);
         if (remembersOutcomes_)
-            HostOutcomeStore::restore(hosts_);
+            HostOutcomeStore::restore(*stored);
+        setHosts(std::move(*stored));
         ping();
-        addStatusItems(hosts_);
     }
     timer_ = new QTimer(this);
     timer_->setInterval(1000);
@@ -301,10 +299,7 @@ int TRHostController::downCount() const {
     }));
 }
 
-bool TRHostController::save() {
-    // Whoever put a host into the list (the form putting back one removed meanwhile), it is
-    // this engine's from now on.
-    adopt(hosts_);
+bool TRHostController::write() {
     const std::optional<QByteArray> json = HostStore::encode(hosts_);
     if (!json)
         return false;
@@ -312,10 +307,18 @@ bool TRHostController::save() {
     if (!written)
         std::fprintf(stderr, "tarvik: could not write the host list to %s\n",
                      Settings::fileName().toLocal8Bit().constData());
-    if (menuBarController_)
-        menuBarController_->reloadHostItems();
-    Q_EMIT hostsChanged();
     return written;
+}
+
+bool TRHostController::save() {
+    return write();
+}
+
+int TRHostController::indexOf(const Host *host) const {
+    for (size_t i = 0; i < hosts_.size(); ++i)
+        if (hosts_[i].get() == host)
+            return int(i);
+    return -1;
 }
 
 bool TRHostController::replaceHosts(HostList hosts) {
@@ -329,27 +332,44 @@ bool TRHostController::replaceHosts(HostList hosts) {
 }
 
 void TRHostController::takeHosts(HostList hosts) {
-    const HostList previous = std::exchange(hosts_, std::move(hosts));
-    for (const auto &host : previous) {
-        letGo(*host);
-        Q_EMIT hostRemoved(*host);
-    }
-    adopt(hosts_);
-    statusItems_.clear();
-    addStatusItems(hosts_);
-    if (menuBarController_) {
-        menuBarController_->setDownCount(downCount());
-        menuBarController_->reloadHostItems();
-    }
+    setHosts(std::move(hosts));
     ping();
+}
+
+void TRHostController::setHosts(HostList hosts) {
+    const HostList previous = std::exchange(hosts_, std::move(hosts));
+    for (const auto &host : previous)
+        letGo(*host);
+    adopt(hosts_);
+    // A host the new list still holds keeps its item; the others' items go.
+    std::map<const Host *, std::unique_ptr<HostStatusItem>> items = std::move(statusItems_);
+    statusItems_.clear();
+    for (const std::shared_ptr<Host> &host : hosts_) {
+        const auto it = items.find(host.get());
+        if (it != items.end() && host->hasMenuBarItem())
+            statusItems_[host.get()] = std::move(it->second);
+        else
+            addStatusItems({host});
+    }
+    Q_EMIT hostsReplaced(previous);
+}
+
+bool TRHostController::addHost(const std::shared_ptr<Host> &host) {
+    if (!host || indexOf(host.get()) >= 0)
+        return false;
+    host->setEngine(this);
+    hosts_.push_back(host);
+    addStatusItems({host});
+    if (menuBarController_)
+        menuBarController_->setDownCount(downCount());
+    Q_EMIT hostAdded(host, int(hosts_.size()) - 1);
+    ping();
+    return write();
 }
 
 std::shared_ptr<Host> TRHostController::addHost(const QString &address) {
     auto host = std::make_shared<Host>(address);
-    host->setEngine(this);
-    hosts_.push_back(host);
-    ping();
-    save();
+    addHost(host);
     return host;
 }
 
@@ -367,12 +387,62 @@ void TRHostController::eraseHost(HostList::iterator it) {
         return;
     removeStatusItem(**it);
     const std::shared_ptr<Host> removed = *it;
+    const int index = int(it - hosts_.begin());
     hosts_.erase(it);
     letGo(*removed);
-    Q_EMIT hostRemoved(*removed);
     if (menuBarController_)
         menuBarController_->setDownCount(downCount());
-    save();
+    Q_EMIT hostRemoved(*removed, index);
+    write();
+}
+
+bool TRHostController::updateHost(const std::shared_ptr<Host> &host, const HostEdit &edit) {
+    if (!host || indexOf(host.get()) < 0)
+        return false;
+    const bool addressEdited = host->address() != edit.address;
+    const bool hadItem = host->hasMenuBarItem();
+    edit.applyTo(*host);
+    // Tray icons belong to their host object, so a rename needs no re-keying.
+    if (host->hasMenuBarItem() && !statusItem(*host))
+        addStatusItems({host});
+    else if (!host->hasMenuBarItem() && hadItem)
+        removeStatusItem(*host);
+    else
+        updateStatusItem(*host);
+    const bool written = write();
+    if (menuBarController_)
+        menuBarController_->refreshHostItem(*host);
+    Q_EMIT hostChanged(*host);
+    // What was known of the old address says nothing of the new one.
+    if (addressEdited)
+        this->addressEdited(host);
+    return written;
+}
+
+bool TRHostController::moveHost(const std::shared_ptr<Host> &listed, int to) {
+    // A copy: `listed` may be the very element of the list that is about to move.
+    const std::shared_ptr<Host> host = listed;
+    const int from = host ? indexOf(host.get()) : -1;
+    if (from < 0)
+        return false;
+    to = std::clamp(to, 0, int(hosts_.size()) - 1);
+    if (to == from)
+        return true;
+    // The listed object moves: tray icons, an open form and requests in flight all hold it.
+    hosts_.erase(hosts_.begin() + from);
+    hosts_.insert(hosts_.begin() + to, host);
+    Q_EMIT hostMoved(*host, from, to);
+    return write();
+}
+
+void TRHostController::activeDidChange(Host &host) {
+    if (indexOf(&host) < 0)
+        return;
+    write();
+    hostStateDidChange(host);
+    Q_EMIT hostChanged(host);
+    if (host.isActive())
+        ping();
 }
 
 void TRHostController::addStatusItems(const HostList &hosts) {

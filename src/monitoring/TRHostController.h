@@ -2,6 +2,7 @@
 
 #include "http/HttpClient.h"
 #include "monitoring/Host.h"
+#include "monitoring/HostEdit.h"
 #include "monitoring/HostStore.h"
 
 #include <QDateTime>
@@ -46,21 +47,41 @@ public:
     // The timer's action: a round when more than the frequency has passed since the last one, or
     // when the wall clock moved back past it.
     void tick();
-    // Writes the whole list and rebuilds the menu's host rows; false when nothing was written.
+    // Writes the whole list as it is; false when nothing was written.
     bool save();
-    // Takes `hosts` as the whole list (an import handed over from the command line): saves it,
-    // which rebuilds the menu, and checks it at once. False when it could not be saved.
+    // Takes `hosts` as the whole list (an import handed over from the command line): saves it
+    // and checks it at once. False, with the list kept, when it could not be saved.
     bool replaceHosts(HostList hosts);
     // Takes `hosts` as the whole list without storing it (a list someone else stored), and
     // checks it at once.
     void takeHosts(HostList hosts);
+    // Takes `hosts` as the whole list without storing or checking it.
+    void setHosts(HostList hosts);
 
+    // The list's own changes. Each saves the list and announces exactly that change; the menu,
+    // the hosts table, histories, notices and status items follow the announcement.
+    //
+    // Appends `host` (a new one, or one the form puts back after it was removed meanwhile),
+    // gives it its status item when it wants one, and checks the list at once. False when the
+    // host is already listed or the list could not be written (the host stays listed then).
+    bool addHost(const std::shared_ptr<Host> &host);
     std::shared_ptr<Host> addHost(const QString &address);
     // Removes the first host with this name, with its tray icon.
     void removeHost(const QString &name);
     // Removes this very host, for callers that hold the object (a menu row, a table row): with
     // two hosts of the same name, the one the user pointed at goes.
     void removeHost(const std::shared_ptr<Host> &host);
+    // Gives a listed host what the form holds; its status item comes, goes or is redrawn to
+    // match. A new address is checked at once (see addressEdited). False when the host is not
+    // listed (nothing changes) or the list could not be written.
+    bool updateHost(const std::shared_ptr<Host> &host, const HostEdit &edit);
+    // Moves a listed host so that it ends up at `to` (clamped to the list). False when the host
+    // is not listed or the list could not be written; a move to where it is changes nothing.
+    bool moveHost(const std::shared_ptr<Host> &host, int to);
+    // The user's switch on a listed host (Host::setIsActive): saves, announces the change and
+    // refreshes its displays, and checks the list when the host became active.
+    void activeDidChange(Host &host);
+
     std::shared_ptr<Host> hostNamed(const QString &name) const;
     std::shared_ptr<Host> hostWithAbbreviation(const QString &abbreviation) const;
 
@@ -69,8 +90,7 @@ public:
     void hostStateDidChange(Host &host);
     double pingFrequency() const;
 
-    // The list in menu and table order; reordered in place by the hosts table.
-    HostList &hosts() { return hosts_; }
+    // The list in menu and table order. It changes only through the operations above.
     const HostList &hosts() const { return hosts_; }
 
     QDateTime lastPingDate() const { return lastPingDate_; }
@@ -134,12 +154,18 @@ Q_SIGNALS:
     void stateChanged(const Host &host);
     // Every check of round `round` has completed.
     void roundFinished(int round);
-    // The list was saved: a host was added, removed, edited, moved or the list replaced.
-    void hostsChanged();
+    // `host` was put into the list at `index`.
+    void hostAdded(const std::shared_ptr<Host> &host, int index);
+    // What the user sees of a listed host changed (its fields, its switch).
+    void hostChanged(const Host &host);
+    // A listed host went from `from` to `to`; `to` counts in the list as it is now.
+    void hostMoved(const Host &host, int from, int to);
+    // The whole list was replaced (read at start, an import); `previous` held before.
+    void hostsReplaced(const HostList &previous);
     // The machine went offline or asleep (true), or is back (false).
     void offlineChanged(bool offline);
-    // The host left the list; it is still alive while the signal runs.
-    void hostRemoved(const Host &host);
+    // The host left the list from `index`; it is still alive while the signal runs.
+    void hostRemoved(const Host &host, int index);
     // The host was given another address (see addressEdited).
     void addressChanged(const Host &host);
 
@@ -167,6 +193,9 @@ private:
     void setAway(bool wasOffline);
     void request(const std::shared_ptr<Host> &host, std::function<void(const HttpResult &)> done);
     void eraseHost(HostList::iterator it);
+    // Writes the list, saying on stderr when it could not.
+    bool write();
+    int indexOf(const Host *host) const;
     // Links every listed host back to this engine, for the user's switch on it.
     void adopt(const HostList &hosts);
     // Unlinks a host the list no longer holds.

@@ -28,7 +28,12 @@ HostAlerts::HostAlerts(TRHostController &engine, Notifier &notifier, const Clock
         if (!host.isActive())
             forget(host);
     });
-    connect(&engine_, &TRHostController::hostRemoved, this, &HostAlerts::forget);
+    connect(&engine_, &TRHostController::hostRemoved, this,
+            [this](const Host &host) { forget(host); });
+    connect(&engine_, &TRHostController::hostsReplaced, this, [this](const HostList &previous) {
+        for (const auto &host : previous)
+            forget(*host);
+    });
     // A notice about the old address would speak of a host that is no longer there.
     connect(&engine_, &TRHostController::addressChanged, this, &HostAlerts::forget);
     connect(&engine_, &TRHostController::offlineChanged, this, &HostAlerts::onOffline);

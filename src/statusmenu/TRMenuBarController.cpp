@@ -277,6 +277,14 @@ void TRMenuBarController::setHostController(TRHostController *hostController) {
             &TRMenuBarController::updateToolTip);
     connect(hostController_, &TRHostController::offlineChanged, this,
             &TRMenuBarController::showOfflineLook);
+    // Rows follow the list one host at a time; a row open with its submenu is never rebuilt.
+    connect(hostController_, &TRHostController::hostAdded, this, &TRMenuBarController::insertRow);
+    connect(hostController_, &TRHostController::hostRemoved, this, &TRMenuBarController::removeRow);
+    connect(hostController_, &TRHostController::hostMoved, this, &TRMenuBarController::moveRow);
+    connect(hostController_, &TRHostController::hostsReplaced, this, [this] {
+        reloadHostItems();
+        setDownCount(hostController_->downCount());
+    });
     reloadHostItems();
     downCount_ = hostController_->downCount();
     // The machine may have gone offline before the link, when no one was listening yet.
@@ -336,13 +344,12 @@ QIcon TRMenuBarController::statusDot(const Host &host) {
 }
 
 void TRMenuBarController::reloadHostItems() {
-    if (hostsWindowController_)
-        hostsWindowController_->hostsWindow()->table()->reloadData();
+    // The hosts table follows the engine's announcements by itself.
     static const HostList noHosts;
     const HostList &hosts = hostController_ ? hostController_->hosts() : noHosts;
 
-    // Rows are kept and updated in place: a row may be open with its submenu (its start/pause
-    // button saves the list, which lands here), and a desktop showing an exported copy of the
+    // Rows are kept and updated in place: a row may be open with its submenu, and a desktop
+    // showing an exported copy of the
     // menu reaches items by ids that last only as long as their actions. Only rows whose host
     // left the list go, later, since one may be in the middle of handling its own click.
     QHash<const Host *, QList<LMMenuItem *>> unused;
@@ -352,16 +359,7 @@ void TRMenuBarController::reloadHostItems() {
     wanted.reserve(qsizetype(hosts.size()));
     for (const std::shared_ptr<Host> &host : hosts) {
         QList<LMMenuItem *> &kept = unused[host.get()];
-        if (!kept.isEmpty()) {
-            wanted.append(kept.takeFirst());
-            continue;
-        }
-        auto *row = new LMMenuItem(host, menu_.get());
-        row->setDelegate(this);
-        row->setExportedForm(menuIsExported_ && !menu_->isVisible());
-        if (menu_->isVisible())
-            row->ensureSubmenu();
-        wanted.append(row);
+        wanted.append(kept.isEmpty() ? makeRow(host) : kept.takeFirst());
     }
     for (const QList<LMMenuItem *> &rows : std::as_const(unused))
         for (LMMenuItem *row : rows) {
@@ -382,6 +380,58 @@ void TRMenuBarController::reloadHostItems() {
         setLine(wanted[i], *hosts[size_t(i)]);
     }
     showAddHostRow(hosts.empty() && hostController_);
+}
+
+LMMenuItem *TRMenuBarController::makeRow(const std::shared_ptr<Host> &host) {
+    auto *row = new LMMenuItem(host, menu_.get());
+    row->setDelegate(this);
+    row->setExportedForm(menuIsExported_ && !menu_->isVisible());
+    if (menu_->isVisible())
+        row->ensureSubmenu();
+    return row;
+}
+
+LMMenuItem *TRMenuBarController::rowOf(const Host &host) const {
+    for (LMMenuItem *row : hostRows())
+        if (hostOf(row).get() == &host)
+            return row;
+    return nullptr;
+}
+
+void TRMenuBarController::placeRow(LMMenuItem *row, int index) {
+    const QList<LMMenuItem *> rows = hostRows();
+    // Before the row now at `index`, or else before whatever follows the rows.
+    QAction *before =
+        index >= 0 && index < rows.size() ? rows[index] : menu_->actions().value(rows.size());
+    menu_->insertAction(before, row);
+}
+
+void TRMenuBarController::insertRow(const std::shared_ptr<Host> &host, int index) {
+    if (rowOf(*host))
+        return;
+    LMMenuItem *row = makeRow(host);
+    showAddHostRow(false);
+    placeRow(row, index);
+    row->refresh();
+    setDot(row, *host);
+    setLine(row, *host);
+}
+
+void TRMenuBarController::removeRow(const Host &host) {
+    // Later, since the row may be in the middle of handling its own click.
+    if (LMMenuItem *row = rowOf(host)) {
+        menu_->removeAction(row);
+        row->deleteLater();
+    }
+    showAddHostRow(hostRows().isEmpty() && hostController_);
+}
+
+void TRMenuBarController::moveRow(const Host &host, int, int to) {
+    LMMenuItem *row = rowOf(host);
+    if (!row)
+        return;
+    menu_->removeAction(row);
+    placeRow(row, to);
 }
 
 void TRMenuBarController::showAddHostRow(bool show) {

@@ -22,7 +22,8 @@ class TRHostsWindowController;
 // pause, edit and remove), then the commands. The icon shows a red count of the active hosts
 // that are down, and its tooltip the version and the last and next check.
 //
-// The menu is rebuilt only when the engine says so; it is not rebuilt when it opens.
+// The rows follow the engine's announcements (a host added, removed or moved, a row's host
+// changed) and are rebuilt only when the whole list is replaced; never when the menu opens.
 class TRMenuBarController : public QObject, public MenuBarLink, public LMMenuItemDelegate {
     Q_OBJECT
 public:
@@ -56,7 +57,8 @@ public:
     // Links the engine both ways, creates the hosts window's controller and refreshes the menu.
     void setHostController(TRHostController *hostController);
 
-    void reloadHostItems() override;
+    // Rebuilds the host rows from the engine's list, keeping the rows of hosts still in it.
+    void reloadHostItems();
     void refreshHostItem(const Host &host) override;
     void setDownCount(int count) override;
     void updateToolTip() override;
@@ -114,6 +116,13 @@ private:
     // Shows `text` in a non-modal warning, replacing what it said before.
     void sayFailure(const QString &text);
     void setRowsExported(bool exported);
+    LMMenuItem *makeRow(const std::shared_ptr<Host> &host);
+    LMMenuItem *rowOf(const Host &host) const;
+    // Puts `row` at `index` among the host rows.
+    void placeRow(LMMenuItem *row, int index);
+    void insertRow(const std::shared_ptr<Host> &host, int index);
+    void removeRow(const Host &host);
+    void moveRow(const Host &host, int from, int to);
     void showAddHostRow(bool show);
     static void setDot(LMMenuItem *row, const Host &host);
     static void setLine(LMMenuItem *row, const Host &host);

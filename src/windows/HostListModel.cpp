@@ -23,7 +23,38 @@ HostListModel::HostListModel(TRHostController *engine, QObject *parent, HistoryS
     if (!history_)
         if (AppDelegate *delegate = AppDelegate::current())
             history_ = delegate->historyStore();
-    // Dots and sparklines follow the checks without waiting for the next save.
+    rows_ = engine_->hosts();
+    connect(engine_, &TRHostController::hostAdded, this,
+            [this](const std::shared_ptr<Host> &host, int index) {
+                index = std::clamp(index, 0, int(rows_.size()));
+                beginInsertRows(QModelIndex(), index, index);
+                rows_.insert(rows_.begin() + index, host);
+                endInsertRows();
+            });
+    connect(engine_, &TRHostController::hostRemoved, this, [this](const Host &host) {
+        const int row = rowOf(&host);
+        if (row < 0)
+            return;
+        beginRemoveRows(QModelIndex(), row, row);
+        rows_.erase(rows_.begin() + row);
+        endRemoveRows();
+    });
+    connect(engine_, &TRHostController::hostMoved, this, [this](const Host &host, int, int to) {
+        const int from = rowOf(&host);
+        to = std::clamp(to, 0, int(rows_.size()) - 1);
+        if (from < 0 || from == to)
+            return;
+        // Qt counts the destination before the move: the gap above the row it lands on.
+        beginMoveRows(QModelIndex(), from, from, QModelIndex(), to > from ? to + 1 : to);
+        std::shared_ptr<Host> moving = rows_[size_t(from)];
+        rows_.erase(rows_.begin() + from);
+        rows_.insert(rows_.begin() + to, std::move(moving));
+        endMoveRows();
+    });
+    connect(engine_, &TRHostController::hostsReplaced, this, &HostListModel::reload);
+    // Names and dots follow edits, and dots and sparklines the checks.
+    connect(engine_, &TRHostController::hostChanged, this,
+            [this](const Host &host) { rowOfHostChanged(&host); });
     connect(engine_, &TRHostController::stateChanged, this,
             [this](const Host &host) { rowOfHostChanged(&host); });
     if (history_)
@@ -31,24 +62,22 @@ HostListModel::HostListModel(TRHostController *engine, QObject *parent, HistoryS
 }
 
 void HostListModel::rowOfHostChanged(const Host *host) {
-    const HostList &hosts = engine_->hosts();
-    for (size_t row = 0; row < hosts.size(); ++row)
-        if (hosts[row].get() == host) {
-            const QModelIndex changed = index(int(row), 0);
-            Q_EMIT dataChanged(changed, changed);
-        }
+    const int row = rowOf(host);
+    if (row >= 0) {
+        const QModelIndex changed = index(row, 0);
+        Q_EMIT dataChanged(changed, changed);
+    }
 }
 
 std::shared_ptr<Host> HostListModel::hostAt(int row) const {
     if (row < 0 || row >= rowCount())
         return nullptr;
-    return engine_->hosts().at(size_t(row));
+    return rows_.at(size_t(row));
 }
 
 int HostListModel::rowOf(const Host *host) const {
-    const HostList &hosts = engine_->hosts();
-    for (size_t row = 0; row < hosts.size(); ++row)
-        if (hosts[row].get() == host)
+    for (size_t row = 0; row < rows_.size(); ++row)
+        if (rows_[row].get() == host)
             return int(row);
     return -1;
 }
@@ -56,17 +85,17 @@ int HostListModel::rowOf(const Host *host) const {
 const HostHistory *HostListModel::historyAt(int row) const {
     if (!history_ || row < 0 || row >= rowCount())
         return nullptr;
-    return history_->history(*engine_->hosts().at(size_t(row)));
+    return history_->history(*rows_.at(size_t(row)));
 }
 
 int HostListModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : int(engine_->hosts().size());
+    return parent.isValid() ? 0 : int(rows_.size());
 }
 
 QVariant HostListModel::data(const QModelIndex &index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const Host &host = *engine_->hosts().at(size_t(index.row()));
+    const Host &host = *rows_.at(size_t(index.row()));
     const QString name = host.string();
     // A long name is shortened as in the menu; its tooltip shows it whole.
     if (role == Qt::DisplayRole)
@@ -104,7 +133,7 @@ QMimeData *HostListModel::mimeData(const QModelIndexList &indexes) const {
         [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
     if (lowest->row() < 0 || lowest->row() >= rowCount())
         return nullptr;
-    const std::shared_ptr<Host> &host = engine_->hosts().at(size_t(lowest->row()));
+    const std::shared_ptr<Host> &host = rows_.at(size_t(lowest->row()));
     const std::optional<QJsonObject> json = HostStore::encodeHost(*host);
     if (!json)
         return nullptr;
@@ -135,7 +164,7 @@ bool HostListModel::moveHost(const QMimeData *data, int dropRow) {
         QJsonDocument::fromJson(data->data(QString::fromLatin1(mimeType)));
     const std::shared_ptr<Host> decoded =
         document.isObject() ? HostStore::decodeHost(document.object()) : nullptr;
-    HostList &hosts = engine_->hosts();
+    const HostList &hosts = engine_->hosts();
     if (!decoded || hosts.empty())
         return false;
 
@@ -153,17 +182,15 @@ bool HostListModel::moveHost(const QMimeData *data, int dropRow) {
         return false;
 
     const int f = int(from - hosts.begin());
-    const int t = targetIndex(f, std::clamp(dropRow, 0, int(hosts.size())));
     // The listed object moves, not the decoded copy: tray icons, an open form and requests in
     // flight all hold it.
-    std::shared_ptr<Host> moving = *from;
-    hosts.erase(from);
-    hosts.insert(hosts.begin() + t, std::move(moving));
-    engine_->save();
+    const std::shared_ptr<Host> moving = *from;
+    engine_->moveHost(moving, targetIndex(f, std::clamp(dropRow, 0, int(hosts.size()))));
     return true;
 }
 
 void HostListModel::reload() {
     beginResetModel();
+    rows_ = engine_->hosts();
     endResetModel();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitoring/Host.h"
+#include "monitoring/HostStore.h"
 
 #include <QAbstractListModel>
 #include <QPointer>
@@ -11,10 +12,10 @@ class HistoryStore;
 class HostHistory;
 class TRHostController;
 
-// The engine's host list as the hosts table sees it, read afresh on every question: row i is
-// host i, showing its status dot and name, and its recent checks for the row's sparkline. A drag
-// carries one host as JSON under a private type; a drop moves that host in the engine's list and
-// saves.
+// The engine's host list as the hosts table sees it: row i is host i, showing its status dot and
+// name, and its recent checks for the row's sparkline. Rows follow the engine's announcements
+// one by one (inserted, removed, moved, changed), so a view keeps its selection on its host. A
+// drag carries one host as JSON under a private type; a drop asks the engine to move that host.
 class HostListModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -52,13 +53,15 @@ public:
     // The recent checks of row `row`'s host; null when there are none to show.
     const HostHistory *historyAt(int row) const;
 
-    // Every row may have changed.
+    // Every row may have changed (the whole list was replaced).
     void reload();
 
 private:
     void rowOfHostChanged(const Host *host);
 
     TRHostController *engine_;
+    // The engine's list as the rows last announced it.
+    HostList rows_;
     QPointer<HistoryStore> history_;
     // The host a drag from this table started with: a drop moves that object, even when
     // another host has the same name.

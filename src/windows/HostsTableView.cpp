@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <utility>
+
 namespace {
 // Rows 20 points high: the host's dot and name, its sparkline at the right, and a horizontal grid
 // line along the bottom.
@@ -80,19 +82,44 @@ void HostsTableView::currentChanged(const QModelIndex &current, const QModelInde
         selectedHost_ = hosts->hostAt(current.row());
 }
 
-void HostsTableView::reloadData() {
-    const bool selected = selectionModel() && selectionModel()->hasSelection();
-    const int row = selected ? currentIndex().row() : -1;
-    const std::shared_ptr<Host> host = selectedHost_.lock();
-    auto *hosts = qobject_cast<HostListModel *>(model());
-    if (hosts)
-        hosts->reload();
-    if (!selected || !model())
+void HostsTableView::setModel(QAbstractItemModel *model) {
+    QListView::setModel(model);
+    if (!model)
         return;
-    const int now = hosts && host ? hosts->rowOf(host.get()) : -1;
-    const int target = now >= 0 ? now : row;
-    if (target >= 0 && target < model()->rowCount())
-        setCurrentIndex(model()->index(target, 0));
+    // Connected after the selection model's own: these run once it has done its part.
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [this] {
+        const int row = std::exchange(removedSelectedRow_, -1);
+        if (row >= 0 && row < this->model()->rowCount())
+            setCurrentIndex(this->model()->index(row, 0));
+    });
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        const bool selected = selectionModel() && selectionModel()->hasSelection();
+        resetSelectedRow_ = selected ? currentIndex().row() : -1;
+    });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        const int row = std::exchange(resetSelectedRow_, -1);
+        if (row < 0)
+            return;
+        const std::shared_ptr<Host> host = selectedHost_.lock();
+        const auto *hosts = qobject_cast<const HostListModel *>(this->model());
+        const int now = hosts && host ? hosts->rowOf(host.get()) : -1;
+        const int target = now >= 0 ? now : row;
+        if (target < this->model()->rowCount())
+            setCurrentIndex(this->model()->index(target, 0));
+    });
+}
+
+void HostsTableView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) {
+    // Runs before the selection model moves off the rows that go.
+    const int current = currentIndex().row();
+    const bool selected = selectionModel() && selectionModel()->hasSelection();
+    removedSelectedRow_ = selected && current >= start && current <= end ? start : -1;
+    QListView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void HostsTableView::reloadData() {
+    if (auto *hosts = qobject_cast<HostListModel *>(model()))
+        hosts->reload();
 }
 
 bool HostsTableView::acceptsCurrentDrop(const QDropEvent *event) const {

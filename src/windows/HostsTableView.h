@@ -20,14 +20,17 @@ public:
     static bool accepts(const QObject *source, const QObject *table, DropPosition position);
 
     // Reloads every row. The selection stays with the host it was on, wherever that host now
-    // is (a drag moved it, a host above it went); when that host itself is gone, it stays on its
-    // row.
+    // is; when that host itself is gone, it stays on its row. Rows that come and go one by one
+    // keep it the same way.
     void reloadData();
+
+    void setModel(QAbstractItemModel *model) override;
 
     using QAbstractScrollArea::setViewportMargins;
     using QAbstractScrollArea::viewportMargins;
 
 protected:
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
@@ -36,7 +39,11 @@ protected:
 private:
     bool acceptsCurrentDrop(const QDropEvent *event) const;
 
-    // The host the selection was put on: by the time a reload comes, the list has already
+    // The host the selection was put on: by the time a reset comes, the list has already
     // changed under the row index.
     std::weak_ptr<Host> selectedHost_;
+    // The selected row while it is being removed, for the row that takes its place.
+    int removedSelectedRow_ = -1;
+    // The selected row while the model resets.
+    int resetSelectedRow_ = -1;
 };

@@ -203,48 +203,23 @@ bool TREditHostWindow::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void TREditHostWindow::save() {
-    std::shared_ptr<Host> target = host_;
-    bool readded = false;
-    if (!target) {
-        if (!hostController_)
-            return;
-        target = hostController_->addHost(addressTextField_->text());
-    } else if (hostController_) {
-        // The host may have been removed while the form was open; saving the form keeps what
-        // the user just typed rather than writing it into a host no list holds any more.
-        HostList &hosts = hostController_->hosts();
-        if (std::find(hosts.begin(), hosts.end(), target) == hosts.end()) {
-            hosts.push_back(target);
-            readded = true;
-        }
-    }
-
-    const bool addressEdited = host_ && target->address() != addressTextField_->text();
-    target->setAddress(addressTextField_->text());
-    target->setString(typedOrProposed(nameTextField_, [this] { return defaultName(); }));
-    target->setAbbreviation(
-        typedOrProposed(shortNameTextField_, [this] { return defaultShortName(); }));
-
-    // Tray icons belong to their host object, so a rename needs no re-keying.
-    const bool wanted = menuBarItemCheckbox_->isChecked();
-    if (wanted && (!target->hasMenuBarItem() || readded)) {
-        target->setHasMenuBarItem(true);
+    if (!hostController_ && !host_)
+        return;
+    const HostEdit edit{addressTextField_->text(),
+                        typedOrProposed(nameTextField_, [this] { return defaultName(); }),
+                        typedOrProposed(shortNameTextField_, [this] { return defaultShortName(); }),
+                        menuBarItemCheckbox_->isChecked()};
+    const HostList noHosts;
+    const HostList &hosts = hostController_ ? hostController_->hosts() : noHosts;
+    if (host_ && std::find(hosts.begin(), hosts.end(), host_) != hosts.end()) {
+        hostController_->updateHost(host_, edit);
+    } else {
+        // A new host, or one removed while the form was open: saving the form keeps what the
+        // user just typed rather than writing it into a host no list holds any more.
+        const std::shared_ptr<Host> target = host_ ? host_ : std::make_shared<Host>();
+        edit.applyTo(*target);
         if (hostController_)
-            hostController_->addStatusItems({target});
-    } else if (wanted) {
-        if (hostController_)
-            hostController_->updateStatusItem(*target);
-    } else if (target->hasMenuBarItem()) {
-        target->setHasMenuBarItem(false);
-        if (hostController_)
-            hostController_->removeStatusItem(*target);
-    }
-
-    if (hostController_) {
-        hostController_->save();
-        // What was known of the old address says nothing of the new one.
-        if (addressEdited)
-            hostController_->addressEdited(target);
+            hostController_->addHost(target);
     }
     close();
 }

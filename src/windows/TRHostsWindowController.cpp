@@ -19,10 +19,11 @@ TRHostsWindowController::TRHostsWindowController(StatusItemButton *statusBarButt
 }
 
 void TRHostsWindowController::showDetails(int row) {
-    if (row < 0 || row >= int(hostController_->hosts().size()))
+    const std::shared_ptr<Host> host = model_->hostAt(row);
+    if (!host)
         return;
     if (AppDelegate *delegate = AppDelegate::current())
-        delegate->showDetailsWindow(hostController_->hosts().at(size_t(row)));
+        delegate->showDetailsWindow(host);
 }
 
 TRHostsWindowController::~TRHostsWindowController() = default;
@@ -36,7 +37,7 @@ int TRHostsWindowController::selectedRow() const {
     if (!table->selectionModel() || !table->selectionModel()->hasSelection())
         return -1;
     const int row = table->currentIndex().row();
-    return row >= 0 && row < int(hostController_->hosts().size()) ? row : -1;
+    return row >= 0 && row < model_->rowCount() ? row : -1;
 }
 
 void TRHostsWindowController::add() {
@@ -49,7 +50,7 @@ void TRHostsWindowController::remove() {
     if (row < 0)
         return;
     // The selected object itself goes, even when another host shares its name.
-    hostController_->removeHost(hostController_->hosts().at(size_t(row)));
+    hostController_->removeHost(model_->hostAt(row));
 }
 
 void TRHostsWindowController::edit() {
@@ -57,5 +58,5 @@ void TRHostsWindowController::edit() {
     if (row < 0)
         return;
     if (AppDelegate *delegate = AppDelegate::current())
-        delegate->showEditHostWindow(hostController_->hosts().at(size_t(row)));
+        delegate->showEditHostWindow(model_->hostAt(row));
 }

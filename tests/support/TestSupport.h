@@ -3,6 +3,7 @@
 #include "monitoring/Clock.h"
 #include "monitoring/Host.h"
 #include "monitoring/MenuBarLink.h"
+#include "monitoring/TRHostController.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -54,7 +55,6 @@ private:
 class RecordingMenuBar : public MenuBarLink {
 public:
     void updateToolTip() override { calls.push_back(QStringLiteral("updateToolTip")); }
-    void reloadHostItems() override { calls.push_back(QStringLiteral("reloadHostItems")); }
     void setDownCount(int count) override {
         calls.push_back(QStringLiteral("setDownCount %1").arg(count));
     }
@@ -76,4 +76,17 @@ inline std::shared_ptr<Host> makeHost(const QString &name, const QString &addres
     host->setString(name);
     host->restoreIsActive(active);
     return host;
+}
+
+// Puts `host` at the end of the engine's list as if it had been stored there: not saved, not
+// checked.
+inline void listHost(TRHostController &engine, std::shared_ptr<Host> host) {
+    HostList hosts = engine.hosts();
+    hosts.push_back(std::move(host));
+    engine.setHosts(std::move(hosts));
+}
+
+// What the form holds for `host` as it is now, for a test to change one field of.
+inline HostEdit editOf(const Host &host) {
+    return {host.address(), host.string(), host.abbreviation(), host.hasMenuBarItem()};
 }
