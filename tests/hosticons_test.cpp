@@ -106,11 +106,10 @@ protected:
         engine.setStatusItemFactory(&icons);
     }
 
-    // A host in the engine's list, held by it as the engine holds the hosts it takes.
+    // A host in the engine's list, with its item when it wants one.
     std::shared_ptr<Host> listed(const QString &name, bool withItem = true) {
         auto host = makeHost(name, server.url(QStringLiteral("/ok")));
         host->setHasMenuBarItem(withItem);
-        host->setEngine(&engine);
         listHost(engine, host);
         return host;
     }
@@ -158,7 +157,6 @@ TEST_F(StatusItemsTest, LoadGivesEveryMarkedHostItsOwnItem) {
 
 TEST_F(StatusItemsTest, CompletionsRefreshTextsAndStateChangesRedrawTheBar) {
     auto host = listed(QStringLiteral("a"));
-    engine.addStatusItems({host});
     StatusItemButton *button = trayItem(*host)->button();
     QSignalSpy finished(&engine, &TRHostController::roundFinished);
     engine.ping();
@@ -182,7 +180,6 @@ TEST_F(StatusItemsTest, CompletionsRefreshTextsAndStateChangesRedrawTheBar) {
 TEST_F(StatusItemsTest, PlainClickTogglesAndSavesWithTheBarFollowingAtOnce) {
     auto host = listed(QStringLiteral("a"));
     host->setIsReachable(true);
-    engine.addStatusItems({host});
     StatusItemButton *button = trayItem(*host)->button();
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
 
@@ -201,7 +198,6 @@ TEST_F(StatusItemsTest, PlainClickTogglesAndSavesWithTheBarFollowingAtOnce) {
 TEST_F(StatusItemsTest, ControlClickPingsAndOptionClickOpensTheForm) {
     auto host = listed(QStringLiteral("a"));
     host->restoreIsActive(false);
-    engine.addStatusItems({host});
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
     icon(*host)->edit(ModifierFlags::control);
     EXPECT_EQ(rounds.count(), 1);
@@ -216,7 +212,6 @@ TEST_F(StatusItemsTest, ControlClickPingsAndOptionClickOpensTheForm) {
 TEST_F(StatusItemsTest, HostsSharingANameEachKeepTheirOwnItem) {
     auto first = listed(QStringLiteral("twin"));
     auto second = listed(QStringLiteral("twin"));
-    engine.addStatusItems(engine.hosts());
     ASSERT_EQ(engine.statusItemCount(), 2);
     ASSERT_NE(engine.statusItem(*first), engine.statusItem(*second));
 
@@ -259,7 +254,6 @@ TEST_F(StatusItemsTest, AnItemOutlivingItsHostDoesNothingWhenClicked) {
 namespace {
 TEST_F(StatusItemsTest, TheIconMenuStartsPausesEditsAndPings) {
     auto host = listed(QStringLiteral("api"));
-    engine.addStatusItems({host});
     StatusItem *item = trayItem(*host);
     HostIconMenu *iconMenu = icon(*host)->menu();
     EXPECT_EQ(item->contextMenu(), iconMenu->menu());
@@ -279,9 +273,9 @@ TEST_F(StatusItemsTest, TheIconMenuStartsPausesEditsAndPings) {
     ASSERT_EQ(delegate.formRequests.size(), 1u);
     EXPECT_EQ(delegate.formRequests[0], host);
 
-    // The item goes, and its menu with it.
+    // The item goes with its host, and its menu with it.
     QPointer<QMenu> menu = iconMenu->menu();
-    engine.removeStatusItem(*host);
+    engine.removeHost(host);
     EXPECT_FALSE(menu);
 }
 

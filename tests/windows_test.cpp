@@ -798,34 +798,16 @@ TEST_F(FormTest, ANameStillBeingEditedIsSavedAsTyped) {
     EXPECT_EQ(form.nameTextField()->text(), QStringLiteral("taken 2"));
 }
 
-TEST_F(FormTest, TheBoxSwitchesTheHostsTrayIcon) {
+TEST_F(FormTest, TheBoxSwitchesTheHostsTrayIconAndARenameKeepsTheSameIcon) {
     auto host = listed(QStringLiteral("api"), QStringLiteral("http://api"));
     form.setHost(host);
     form.menuBarItemCheckbox()->click();
     EXPECT_TRUE(form.shortNameTextField()->isEnabled());
     form.save();
     EXPECT_TRUE(host->hasMenuBarItem());
-    ASSERT_TRUE(engine.statusItem(*host));
-
-    form.setHost(host);
-    EXPECT_TRUE(form.menuBarItemCheckbox()->isChecked());
-    QTest::keyClicks(form.shortNameTextField(), QStringLiteral("X"));
-    form.menuBarItemCheckbox()->click();
-    EXPECT_FALSE(form.shortNameTextField()->isEnabled());
-    EXPECT_EQ(form.shortNameTextField()->text(), QStringLiteral("aX"))
-        << "a disabled field keeps its text";
-    form.save();
-    EXPECT_FALSE(host->hasMenuBarItem());
-    EXPECT_EQ(engine.statusItem(*host), nullptr);
-    EXPECT_EQ(host->abbreviation(), std::optional<QString>(QStringLiteral("aX")));
-}
-
-TEST_F(FormTest, RenamingAHostWithAnIconKeepsTheSameIcon) {
-    auto host = listed(QStringLiteral("old"), QStringLiteral("http://old"));
-    host->setHasMenuBarItem(true);
-    host->setAbbreviation(QStringLiteral("O"));
-    engine.addStatusItems({host});
     const HostStatusItem *item = engine.statusItem(*host);
+    ASSERT_TRUE(item);
+
     form.setHost(host);
     typeAndLeave(form.nameTextField(), QStringLiteral("new"));
     typeAndLeave(form.shortNameTextField(), QStringLiteral("N"));
@@ -837,9 +819,16 @@ TEST_F(FormTest, RenamingAHostWithAnIconKeepsTheSameIcon) {
     EXPECT_TRUE(button->toolTip().startsWith(QStringLiteral("new\n")));
 
     form.setHost(host);
+    EXPECT_TRUE(form.menuBarItemCheckbox()->isChecked());
+    QTest::keyClicks(form.shortNameTextField(), QStringLiteral("X"));
     form.menuBarItemCheckbox()->click();
+    EXPECT_FALSE(form.shortNameTextField()->isEnabled());
+    EXPECT_EQ(form.shortNameTextField()->text(), QStringLiteral("NX"))
+        << "a disabled field keeps its text";
     form.save();
-    EXPECT_EQ(engine.statusItemCount(), 0) << "and it is removable under the new name";
+    EXPECT_FALSE(host->hasMenuBarItem());
+    EXPECT_EQ(engine.statusItem(*host), nullptr);
+    EXPECT_EQ(host->abbreviation(), std::optional<QString>(QStringLiteral("NX")));
 }
 
 TEST_F(FormTest, TheWindowIsTitledAsItsTitleStripSays) {
