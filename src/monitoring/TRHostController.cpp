@@ -299,7 +299,7 @@ int TRHostController::downCount() const {
     }));
 }
 
-bool TRHostController::write() {
+bool TRHostController::save() {
     const std::optional<QByteArray> json = HostStore::encode(hosts_);
     if (!json)
         return false;
@@ -308,10 +308,6 @@ bool TRHostController::write() {
         std::fprintf(stderr, "tarvik: could not write the host list to %s\n",
                      Settings::fileName().toLocal8Bit().constData());
     return written;
-}
-
-bool TRHostController::save() {
-    return write();
 }
 
 int TRHostController::indexOf(const Host *host) const {
@@ -364,7 +360,7 @@ bool TRHostController::addHost(const std::shared_ptr<Host> &host) {
         menuBarController_->setDownCount(downCount());
     Q_EMIT hostAdded(host, int(hosts_.size()) - 1);
     ping();
-    return write();
+    return save();
 }
 
 std::shared_ptr<Host> TRHostController::addHost(const QString &address) {
@@ -393,7 +389,7 @@ void TRHostController::eraseHost(HostList::iterator it) {
     if (menuBarController_)
         menuBarController_->setDownCount(downCount());
     Q_EMIT hostRemoved(*removed, index);
-    write();
+    save();
 }
 
 bool TRHostController::updateHost(const std::shared_ptr<Host> &host, const HostEdit &edit) {
@@ -409,7 +405,7 @@ bool TRHostController::updateHost(const std::shared_ptr<Host> &host, const HostE
         removeStatusItem(*host);
     else
         updateStatusItem(*host);
-    const bool written = write();
+    const bool written = save();
     if (menuBarController_)
         menuBarController_->refreshHostItem(*host);
     Q_EMIT hostChanged(*host);
@@ -432,13 +428,13 @@ bool TRHostController::moveHost(const std::shared_ptr<Host> &listed, int to) {
     hosts_.erase(hosts_.begin() + from);
     hosts_.insert(hosts_.begin() + to, host);
     Q_EMIT hostMoved(*host, from, to);
-    return write();
+    return save();
 }
 
 void TRHostController::activeDidChange(Host &host) {
     if (indexOf(&host) < 0)
         return;
-    write();
+    save();
     hostStateDidChange(host);
     Q_EMIT hostChanged(host);
     if (host.isActive())

@@ -47,7 +47,8 @@ public:
     // The timer's action: a round when more than the frequency has passed since the last one, or
     // when the wall clock moved back past it.
     void tick();
-    // Writes the whole list as it is; false when nothing was written.
+    // Writes the whole list as it is, saying on stderr when it could not; false when nothing
+    // was written.
     bool save();
     // Takes `hosts` as the whole list (an import handed over from the command line): saves it
     // and checks it at once. False, with the list kept, when it could not be saved.
@@ -193,8 +194,6 @@ private:
     void setAway(bool wasOffline);
     void request(const std::shared_ptr<Host> &host, std::function<void(const HttpResult &)> done);
     void eraseHost(HostList::iterator it);
-    // Writes the list, saying on stderr when it could not.
-    bool write();
     int indexOf(const Host *host) const;
     // Links every listed host back to this engine, for the user's switch on it.
     void adopt(const HostList &hosts);
