@@ -349,9 +349,9 @@ void TRMenuBarController::reloadHostItems() {
     const HostList &hosts = hostController_ ? hostController_->hosts() : noHosts;
 
     // Rows are kept and updated in place: a row may be open with its submenu, and a desktop
-    // showing an exported copy of the
-    // menu reaches items by ids that last only as long as their actions. Only rows whose host
-    // left the list go, later, since one may be in the middle of handling its own click.
+    // showing an exported copy of the menu reaches items by ids that last only as long as their
+    // actions. Only rows whose host left the list go, later, since one may be in the middle of
+    // handling its own click.
     QHash<const Host *, QList<LMMenuItem *>> unused;
     for (LMMenuItem *row : hostRows())
         unused[hostOf(row).get()].append(row);
