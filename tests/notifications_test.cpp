@@ -68,8 +68,7 @@ public:
 
     std::shared_ptr<Host> addHost(const QString &name) {
         auto host = makeHost(name, QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort()));
-        host->setEngine(&engine);
-        engine.hosts().push_back(host);
+        listHost(engine, host);
         return host;
     }
 
