@@ -1,6 +1,7 @@
 // Monitoring: the stored host list, and the engine against a real HTTP server.
 
 // The stored host list: strict decoding, the exact written form, and keeping unreadable bytes.
+#include "http/HttpFailure.h"
 #include "monitoring/CertificateNotice.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
@@ -420,6 +421,109 @@ TEST_F(EngineTest, ResultsFollowStatusTransportAndRedirectRules) {
     // eleven-step one stops after its tenth redirect.
     EXPECT_EQ(server.requests(QStringLiteral("/redirect/1")), 2);
     EXPECT_EQ(server.requests(QStringLiteral("/redirect/0")), 1);
+}
+
+TEST_F(EngineTest, HostsWithOptionsAreJudgedByThemAndOthersAsAlways) {
+    using E = CheckVerdict::Expectation;
+    const auto with = [](auto change) {
+        CheckOptions options;
+        change(options);
+        return options;
+    };
+    server.serve(QStringLiteral("page"), "status: DOWN, back soon: maintenance");
+    struct Case {
+        QString path;
+        CheckOptions options;
+        bool up;
+        QString reason;
+        E failed;
+    };
+    const std::vector<Case> cases = {
+        {QStringLiteral("/status/401"),
+         with([](auto &o) { o.expectStatus = *StatusExpectation::parse(u"401"); }), true, QString(),
+         E::None},
+        {QStringLiteral("/status/503"),
+         with([](auto &o) { o.method = CheckOptions::Method::Head; }), false,
+         QStringLiteral("HTTP 503 (expected 200-299)"), E::ExpectStatus},
+        {QStringLiteral("/status/503"), {}, false, QStringLiteral("HTTP 503"), E::ExpectStatus},
+        {QStringLiteral("/body/page"),
+         with([](auto &o) { o.bodyContains = QStringLiteral("status: UP"); }), false,
+         QStringLiteral(R"(body lacks "status: UP")"), E::BodyContains},
+        {QStringLiteral("/body/page"),
+         with([](auto &o) { o.bodyLacks = QStringLiteral("maintenance"); }), false,
+         QStringLiteral(R"(body contains "maintenance")"), E::BodyLacks},
+        {QStringLiteral("/body/page"),
+         with([](auto &o) { o.bodyContains = QStringLiteral("DOWN"); }), true, QString(), E::None},
+        {QStringLiteral("/redirect/1"), with([](auto &o) { o.followRedirects = false; }), false,
+         QStringLiteral("HTTP 302 (expected 200-299)"), E::ExpectStatus},
+        {QStringLiteral("/hang"), with([](auto &o) { o.timeoutSeconds = 1; }), false,
+         QStringLiteral("timed out after 1 s"), E::TimeoutSeconds},
+    };
+    std::map<const Host *, HttpResult> reported;
+    QObject::connect(&engine, &TRHostController::checkFinished,
+                     [&](const Host &host, const HttpResult &result) { reported[&host] = result; });
+    for (const Case &c : cases)
+        addListed(c.path)->setCheckOptions(c.options);
+    pingAndWait();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case &c = cases[i];
+        const Host &host = *engine.hosts()[i];
+        SCOPED_TRACE(c.path.toStdString() + " " + c.reason.toStdString());
+        EXPECT_EQ(host.isReachable(), c.up);
+        EXPECT_EQ(host.lastOutcome().reason, c.reason);
+        EXPECT_EQ(host.lastOutcome().failed, c.failed);
+        // Whoever takes the results as they come (history, notices, metrics) reads the same.
+        EXPECT_EQ(reported[&host].ok, c.up);
+        EXPECT_EQ(failureReason(reported[&host]), c.reason);
+    }
+    EXPECT_EQ(engine.downCount(), 6);
+}
+
+TEST_F(EngineTest, SlowTakesTwoSlowAnswersEndsWithTwoQuickOnesOrAFailureAndIsStillUp) {
+    auto host = addListed(QStringLiteral("/delay/250"));
+    CheckOptions options;
+    options.slowAboveMs = 150;
+    host->setCheckOptions(options);
+    QSignalSpy changed(&engine, &TRHostController::stateChanged);
+    const auto answer = [&](const QString &path) {
+        host->setAddress(server.url(path));
+        pingAndWait();
+        return host->isSlow();
+    };
+    EXPECT_FALSE(answer(QStringLiteral("/delay/250"))) << "one slow answer is noise";
+    EXPECT_TRUE(host->lastOutcome().slow);
+    EXPECT_TRUE(answer(QStringLiteral("/delay/250")));
+    EXPECT_TRUE(host->slowReason().startsWith(QStringLiteral("slow (")))
+        << host->slowReason().toStdString();
+    EXPECT_TRUE(host->slowReason().endsWith(QStringLiteral(" > 150 ms)")))
+        << host->slowReason().toStdString();
+    EXPECT_EQ(host->isReachable(), true) << "slow is up";
+    EXPECT_EQ(engine.downCount(), 0);
+    EXPECT_EQ(changed.count(), 2) << "up, then slow";
+    EXPECT_TRUE(answer(QStringLiteral("/ok")));
+    EXPECT_TRUE(answer(QStringLiteral("/delay/250")))
+        << "a slow answer between quick ones starts again";
+    EXPECT_TRUE(answer(QStringLiteral("/ok")));
+    EXPECT_FALSE(answer(QStringLiteral("/ok")));
+    EXPECT_EQ(host->slowReason(), QString());
+    EXPECT_EQ(changed.count(), 3);
+    answer(QStringLiteral("/delay/250"));
+    EXPECT_TRUE(answer(QStringLiteral("/delay/250")));
+    EXPECT_FALSE(answer(QStringLiteral("/status/500"))) << "down says more than slow";
+    answer(QStringLiteral("/delay/250"));
+    EXPECT_TRUE(answer(QStringLiteral("/delay/250")));
+
+    // New options are stored with the list, start counting again and are checked at once.
+    options.slowAboveMs = 1000;
+    QSignalSpy finished(&engine, &TRHostController::checkFinished);
+    EXPECT_TRUE(engine.setCheckOptions(host, options));
+    EXPECT_FALSE(host->isSlow());
+    EXPECT_EQ(host->checkOptions(), options);
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    EXPECT_FALSE(host->lastOutcome().slow);
+    options.timeoutSeconds = 0;
+    EXPECT_FALSE(engine.setCheckOptions(host, options)) << "options with a problem are refused";
+    EXPECT_EQ(host->checkOptions().timeoutSeconds, 30);
 }
 
 TEST_F(EngineTest, ACertificateExpiryLastsUntilAnAnswerComesWithoutOne) {

@@ -10,6 +10,14 @@ HostOutcome HostOutcome::next(const HttpResult &result, const QDateTime &now) co
     return outcome;
 }
 
+HostOutcome HostOutcome::next(const HttpResult &result, const CheckVerdict &verdict,
+                              const QDateTime &now) const {
+    HostOutcome outcome = next(result, now);
+    outcome.failed = verdict.failed;
+    outcome.slow = verdict.slow;
+    return outcome;
+}
+
 QString HostOutcome::shortText() const {
     if (!up)
         return QStringLiteral("not checked yet");
