@@ -28,8 +28,8 @@
 #include "MachineLoad.h"
 #include "MetricsScrape.h"
 #include "Stats.h"
+#include "certificates/TrustStore.h"
 #include "commandline/ResourceLimits.h"
-#include "http/TrustStore.h"
 #include "metrics/ProbeMetrics.h"
 #include "monitoring/TRHostController.h"
 
