@@ -7,7 +7,7 @@
 #include "FloorRunner.h"
 #include "ProcessCpu.h"
 #include "Stats.h"
-#include "http/TrustStore.h"
+#include "certificates/TrustStore.h"
 #include "monitoring/HostStore.h"
 
 #include <QEventLoop>

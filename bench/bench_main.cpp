@@ -7,12 +7,14 @@
 //   - the whole `tarvik --check` and `tarvikd --check` programs over the 1000 hosts against the
 //     whole curl program, and against another build's tarvik when one is given
 //     (CheckCommandSection);
+//   - a round of 1000 hosts that all have bodyContains against the same round without options;
 //   - the same over https, against the bare libcurl floor program (HttpsSection).
 // Rounds alternate which client goes first and the figures are medians over the runs, after one
 // warm-up run that is not counted. Targets that are missed are reported, not fatal; anything
 // that keeps the figures from being measured at all ends the run with status 1.
 //
-//   tarvik_bench [--runs N] [--curl PROGRAM] [--only http,check,https] [--reference-check TARVIK]
+//   tarvik_bench [--runs N] [--curl PROGRAM] [--only http,check,bodies,https]
+//                [--reference-check TARVIK]
 
 #include "BenchFailure.h"
 #include "BenchServer.h"
@@ -26,8 +28,8 @@
 #include "MachineLoad.h"
 #include "MetricsScrape.h"
 #include "Stats.h"
+#include "certificates/TrustStore.h"
 #include "commandline/ResourceLimits.h"
-#include "http/TrustStore.h"
 #include "metrics/ProbeMetrics.h"
 #include "monitoring/TRHostController.h"
 
@@ -90,7 +92,7 @@ Options parseOptions(int argc, char **argv) {
             options.referenceCheck = argv[++i];
         } else {
             throw BenchFailure("usage: tarvik_bench [--runs N] [--curl PROGRAM] "
-                               "[--only http,check,https] [--reference-check TARVIK]");
+                               "[--only http,check,bodies,https] [--reference-check TARVIK]");
         }
     }
     return options;
@@ -302,6 +304,56 @@ void httpSection(const Options &options, const CurlRunner &curl, BenchServer &se
                 verdict(scrapeShare < 1.0));
 }
 
+// What a body search costs: one round of 1000 hosts that all have bodyContains against the same
+// round of hosts without options, which send the plain request and throw the body away.
+void bodySection(const Options &options, BenchServer &server,
+                 const std::vector<std::string> &fastUrls) {
+    TRHostController plainEngine;
+    TRHostController searchingEngine;
+    addHosts(plainEngine, fastUrls);
+    addHosts(searchingEngine, fastUrls);
+    CheckOptions search;
+    search.bodyContains = QStringLiteral("ok");
+    for (const std::shared_ptr<Host> &host : searchingEngine.hosts())
+        host->setCheckOptions(search);
+
+    std::printf(
+        "\nrun   1000 hosts: without options wall/cpu ms   with bodyContains wall/cpu ms\n");
+    std::vector<double> plainWall, plainCpu, searchWall, searchCpu;
+    for (int run = -1; run < options.runs; ++run) {
+        RoundResult plain;
+        RoundResult searching;
+        alternate(
+            run % 2 == 0,
+            [&] {
+                plain = runEngineRound(plainEngine, false, roundLimit);
+                expectServed(server, fastHosts, "Tarvik, 1000 hosts without options");
+            },
+            [&] {
+                searching = runEngineRound(searchingEngine, false, roundLimit);
+                expectServed(server, fastHosts, "Tarvik, 1000 hosts with bodyContains");
+            });
+        std::printf("%-5s %27.1f / %6.1f   %23.1f / %6.1f\n",
+                    run >= 0 ? std::to_string(run + 1).c_str() : "warm", ms(plain.wall),
+                    ms(plain.cpu), ms(searching.wall), ms(searching.cpu));
+        std::fflush(stdout);
+        if (run < 0)
+            continue;
+        plainWall.push_back(ms(plain.wall));
+        plainCpu.push_back(ms(plain.cpu));
+        searchWall.push_back(ms(searching.wall));
+        searchCpu.push_back(ms(searching.cpu));
+    }
+    using Stats::median;
+    std::printf("\n1000 hosts with bodyContains against 1000 without options, medians of %d runs\n",
+                options.runs);
+    std::printf("                      wall ms    cpu ms\n");
+    std::printf("  without options    %8.1f  %8.1f\n", median(plainWall), median(plainCpu));
+    std::printf("  with bodyContains  %8.1f  %8.1f\n", median(searchWall), median(searchCpu));
+    std::printf("  with/without       %8.2f  %8.2f\n", median(searchWall) / median(plainWall),
+                median(searchCpu) / median(plainCpu));
+}
+
 int measure(const Options &options, const std::string &workDir) {
     const long descriptors = ResourceLimits::raiseDescriptorLimit();
     if (descriptors >= 0 && descriptors < fastHosts + 256)
@@ -318,7 +370,7 @@ int measure(const Options &options, const std::string &workDir) {
     std::printf("yardstick: %s\n", curlVersion.c_str());
     std::printf("%d runs after one warm-up run\n\n", options.runs);
 
-    if (options.wants("http") || options.wants("check")) {
+    if (options.wants("http") || options.wants("check") || options.wants("bodies")) {
         BenchServer server;
         server.start(TARVIK_BENCH_SERVER, fastHosts, slowDelay, serverLifetime);
         const std::vector<std::string> fastUrls = urls("http", fastHosts, server.port(), "/");
@@ -327,6 +379,8 @@ int measure(const Options &options, const std::string &workDir) {
             httpSection(options, curl, server, fastUrls, fastConfig, workDir);
         if (options.wants("check"))
             CheckCommandSection(options, curl, workDir).run(fastUrls, fastConfig, server);
+        if (options.wants("bodies"))
+            bodySection(options, server, fastUrls);
         if (!server.stop())
             throw BenchFailure("the server did not exit cleanly");
     }

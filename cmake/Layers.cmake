@@ -8,7 +8,8 @@
 # app/ (the tray program's entry) and server/ (tarvikd's entry) hold main() and build no library.
 set(tarvik_workspace_folders login instance)
 set(tarvik_engine_folders
-    monitoring http checks settings networkstate metrics history notifications commandline text)
+    monitoring http certificates checks settings networkstate metrics history notifications
+    commandline text)
 set(tarvik_tray_folders
     app statusmenu menuitems windows trayitem traypresence drawing updates hosticons historyviews
     desktopnotifications)

@@ -1,6 +1,7 @@
 // Monitoring: the stored host list, and the engine against a real HTTP server.
 
 // The stored host list: strict decoding, the exact written form, and keeping unreadable bytes.
+#include "http/HttpFailure.h"
 #include "monitoring/CertificateNotice.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
@@ -21,6 +22,8 @@
 
 #include <functional>
 #include <limits>
+#include <map>
+#include <tuple>
 
 namespace {
 class StoreTest : public ::testing::Test {
@@ -423,6 +426,177 @@ TEST_F(EngineTest, ResultsFollowStatusTransportAndRedirectRules) {
     EXPECT_EQ(server.requests(QStringLiteral("/redirect/0")), 1);
 }
 
+TEST_F(EngineTest, HostsWithOptionsAreJudgedByThemAndOthersAsAlways) {
+    using E = CheckVerdict::Expectation;
+    const auto with = [](auto change) {
+        CheckOptions options;
+        change(options);
+        return options;
+    };
+    server.serve(QStringLiteral("page"), "status: DOWN, back soon: maintenance");
+    struct Case {
+        QString path;
+        CheckOptions options;
+        bool up;
+        QString reason;
+        E failed;
+    };
+    const std::vector<Case> cases = {
+        {QStringLiteral("/status/401"),
+         with([](auto &o) { o.expectStatus = *StatusExpectation::parse(u"401"); }), true, QString(),
+         E::None},
+        {QStringLiteral("/status/503"),
+         with([](auto &o) { o.method = CheckOptions::Method::Head; }), false,
+         QStringLiteral("HTTP 503 (expected 200-299)"), E::ExpectStatus},
+        {QStringLiteral("/status/503"), {}, false, QStringLiteral("HTTP 503"), E::ExpectStatus},
+        {QStringLiteral("/body/page"),
+         with([](auto &o) { o.bodyContains = QStringLiteral("status: UP"); }), false,
+         QStringLiteral(R"(body lacks "status: UP")"), E::BodyContains},
+        {QStringLiteral("/body/page"),
+         with([](auto &o) { o.bodyLacks = QStringLiteral("maintenance"); }), false,
+         QStringLiteral(R"(body contains "maintenance")"), E::BodyLacks},
+        {QStringLiteral("/body/page"),
+         with([](auto &o) { o.bodyContains = QStringLiteral("DOWN"); }), true, QString(), E::None},
+        {QStringLiteral("/redirect/1"), with([](auto &o) { o.followRedirects = false; }), false,
+         QStringLiteral("HTTP 302 (expected 200-299)"), E::ExpectStatus},
+        {QStringLiteral("/hang"), with([](auto &o) { o.timeoutSeconds = 1; }), false,
+         QStringLiteral("timed out after 1 s"), E::TimeoutSeconds},
+    };
+    std::map<const Host *, HttpResult> reported;
+    QObject::connect(&engine, &TRHostController::checkFinished,
+                     [&](const Host &host, const HttpResult &result) { reported[&host] = result; });
+    for (const Case &c : cases)
+        addListed(c.path)->setCheckOptions(c.options);
+    pingAndWait();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case &c = cases[i];
+        const Host &host = *engine.hosts()[i];
+        SCOPED_TRACE(c.path.toStdString() + " " + c.reason.toStdString());
+        EXPECT_EQ(host.isReachable(), c.up);
+        EXPECT_EQ(host.lastOutcome().reason, c.reason);
+        EXPECT_EQ(host.lastOutcome().failed, c.failed);
+        // Whoever takes the results as they come (history, notices, metrics) reads the same.
+        EXPECT_EQ(reported[&host].ok, c.up);
+        EXPECT_EQ(failureReason(reported[&host]), c.reason);
+    }
+    EXPECT_EQ(engine.downCount(), 6);
+}
+
+TEST_F(EngineTest, SlowTakesTwoSlowAnswersEndsWithTwoQuickOnesOrAFailureAndIsStillUp) {
+    auto host = addListed(QStringLiteral("/delay/250"));
+    CheckOptions options;
+    options.slowAboveMs = 150;
+    host->setCheckOptions(options);
+    QSignalSpy changed(&engine, &TRHostController::stateChanged);
+    const auto answer = [&](const QString &path) {
+        host->setAddress(server.url(path));
+        pingAndWait();
+        return host->isSlow();
+    };
+    EXPECT_FALSE(answer(QStringLiteral("/delay/250"))) << "one slow answer is noise";
+    EXPECT_TRUE(host->lastAnswerSlow());
+    EXPECT_TRUE(answer(QStringLiteral("/delay/250")));
+    EXPECT_TRUE(host->slowReason().startsWith(QStringLiteral("slow (")))
+        << host->slowReason().toStdString();
+    EXPECT_TRUE(host->slowReason().endsWith(QStringLiteral(" > 150 ms)")))
+        << host->slowReason().toStdString();
+    EXPECT_EQ(host->isReachable(), true) << "slow is up";
+    EXPECT_EQ(engine.downCount(), 0);
+    EXPECT_EQ(changed.count(), 2) << "up, then slow";
+    EXPECT_TRUE(answer(QStringLiteral("/ok")));
+    EXPECT_TRUE(answer(QStringLiteral("/delay/250")))
+        << "a slow answer between quick ones starts again";
+    EXPECT_TRUE(answer(QStringLiteral("/ok")));
+    EXPECT_FALSE(answer(QStringLiteral("/ok")));
+    EXPECT_EQ(host->slowReason(), QString());
+    EXPECT_EQ(changed.count(), 3);
+    answer(QStringLiteral("/delay/250"));
+    EXPECT_TRUE(answer(QStringLiteral("/delay/250")));
+    EXPECT_FALSE(answer(QStringLiteral("/status/500"))) << "down says more than slow";
+    answer(QStringLiteral("/delay/250"));
+    EXPECT_TRUE(answer(QStringLiteral("/delay/250")));
+
+    // New options are stored with the list, start counting again and are checked at once.
+    options.slowAboveMs = 1000;
+    QSignalSpy finished(&engine, &TRHostController::checkFinished);
+    EXPECT_TRUE(engine.setCheckOptions(host, options));
+    EXPECT_FALSE(host->isSlow());
+    EXPECT_EQ(host->checkOptions(), options);
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    EXPECT_FALSE(host->lastAnswerSlow());
+    options.timeoutSeconds = 0;
+    EXPECT_FALSE(engine.setCheckOptions(host, options)) << "options with a problem are refused";
+    EXPECT_EQ(host->checkOptions().timeoutSeconds, 30);
+}
+
+TEST_F(EngineTest, CheckOptionsFollowTheirHostBesideAnUntouchedList) {
+    auto a = addListed(QStringLiteral("/a"));
+    auto b = addListed(QStringLiteral("/b"));
+    auto c = addListed(QStringLiteral("/c"));
+    ASSERT_TRUE(engine.save());
+    const QByteArray withoutOptions = *Settings::hostsData();
+    EXPECT_FALSE(Settings::hostChecksData()) << "no options, no key";
+    CheckOptions options;
+    options.bodyContains = QStringLiteral("ok");
+    options.headers.insert(QStringLiteral("Authorization"), QStringLiteral("Bearer s3cret"));
+    b->setCheckOptions(options);
+    // Whatever has options after each edit, as a restart reads it back.
+    const auto stored = [] {
+        std::map<QString, CheckOptions> found;
+        const HostList read = HostStore::readStoredHosts().value_or(HostList());
+        for (const auto &host : read)
+            if (host->checkOptions().hasAnyOption())
+                found[host->string()] = host->checkOptions();
+        return found;
+    };
+    using Found = std::map<QString, CheckOptions>;
+    const std::vector<std::tuple<const char *, std::function<void()>, Found>> edits = {
+        {"saved", [] {}, {{QStringLiteral("/b"), options}}},
+        {"renamed",
+         [&] { b->setString(QStringLiteral("bee")); },
+         {{QStringLiteral("bee"), options}}},
+        {"moved to the top",
+         [&] { std::swap(engine.hosts()[0], engine.hosts()[1]); },
+         {{QStringLiteral("bee"), options}}},
+        {"reordered elsewhere",
+         [&] {
+             Settings::setHostsData(*HostStore::encode({c, a, b}));
+         },
+         {{QStringLiteral("bee"), options}}},
+        {"another removed", [&] { engine.removeHost(a); }, {{QStringLiteral("bee"), options}}},
+        {"removed", [&] { engine.removeHost(b); }, {}},
+    };
+    for (const auto &[what, edit, expected] : edits) {
+        SCOPED_TRACE(what);
+        edit();
+        if (std::string(what) != "reordered elsewhere") {
+            ASSERT_TRUE(engine.save());
+        }
+        EXPECT_EQ(stored(), expected);
+        EXPECT_FALSE(Settings::hostsData()->contains("s3cret"));
+    }
+    EXPECT_FALSE(Settings::hostChecksData()) << "the last options went with their host";
+
+    // The list itself is written exactly as without options.
+    engine.hosts() = {a, b, c};
+    b->setString(QStringLiteral("/b"));
+    ASSERT_TRUE(engine.save());
+    EXPECT_EQ(*Settings::hostsData(), withoutOptions);
+
+    // Bad stored options: the host stays, without them, and the stored text is not lost.
+    const QByteArray bad = QStringLiteral(R"([null,{"address":"%1","check":{"timeoutSeconds":0}},)"
+                                          R"({"address":"%2","check":{"method":"HEAD"}}])")
+                               .arg(b->address(), c->address())
+                               .toUtf8();
+    Settings::setHostChecksData(bad);
+    const HostList read = *HostStore::readStoredHosts();
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_FALSE(read[1]->checkOptions().hasAnyOption());
+    EXPECT_EQ(read[2]->checkOptions().method, CheckOptions::Method::Head)
+        << "the others keep theirs";
+    EXPECT_EQ(Settings::hostChecksData(), bad);
+}
+
 TEST_F(EngineTest, ACertificateExpiryLastsUntilAnAnswerComesWithoutOne) {
     const QDateTime expiry(QDate(2027, 1, 1), QTime(0, 0), QTimeZone::utc());
     auto host = std::make_shared<Host>(QStringLiteral("http://127.0.0.1:1/"));
@@ -822,6 +996,7 @@ TEST_F(OutcomeTest, OutcomesSurviveARestartBesideTheUntouchedList) {
     ASSERT_EQ(restarted.hosts().size(), 2u);
     // Two hosts share a name; each gets its own outcome back, matched by address too.
     EXPECT_EQ(restarted.hosts()[0]->lastOutcome().reason, QStringLiteral("HTTP 503"));
+    EXPECT_EQ(restarted.hosts()[0]->lastOutcome().failed, CheckVerdict::Expectation::ExpectStatus);
     EXPECT_EQ(restarted.hosts()[1]->lastOutcome().up, std::optional<bool>(true));
     EXPECT_EQ(restarted.hosts()[0]->lastOutcome().since, clock.now());
 

@@ -3,6 +3,7 @@
 #include "commandline/AppInstance.h"
 #include "commandline/HeadlessRunner.h"
 #include "commandline/OutputFormatter.h"
+#include "commandline/HostListFile.h"
 #include "commandline/ResourceLimits.h"
 #include "instance/InstanceProtocol.h"
 #include "monitoring/HostStore.h"
@@ -81,7 +82,7 @@ int CommandLine::importFile(const QString &file) {
                 .arg(InstanceProtocol::maxPayloadSize));
         return Error;
     }
-    const std::optional<HostList> hosts = HostStore::decode(bytes, &why);
+    const std::optional<HostList> hosts = HostListFile::read(bytes, &why);
     if (!hosts) {
         OutputFormatter::complain(
             QStringLiteral("%1 is not a host list (%2); the stored list is unchanged")
@@ -105,7 +106,7 @@ int CommandLine::exportFile(const QString &file) {
     std::optional<HostList> stored = HeadlessRunner::storedHosts();
     if (!stored)
         return Error;
-    const QByteArray json = HostStore::encode(*stored).value_or(QByteArrayLiteral("[]"));
+    const QByteArray json = HostListFile::write(*stored).value_or(QByteArrayLiteral("[]"));
     if (file == u"-") {
         std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
         std::fputc('\n', stdout);

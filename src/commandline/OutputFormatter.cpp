@@ -1,5 +1,6 @@
 #include "commandline/OutputFormatter.h"
 
+#include "checks/CheckVerdict.h"
 #include "http/DisplayAddress.h"
 #include "http/HttpFailure.h"
 #include "http/HttpResult.h"
@@ -30,6 +31,11 @@ QJsonObject resultObject(const Host &host, const HttpResult &result) {
     o.insert(QStringLiteral("durationMs"), milliseconds(result.seconds));
     o.insert(QStringLiteral("status"), result.status ? QJsonValue(*result.status) : QJsonValue());
     o.insert(QStringLiteral("error"), result.ok ? QJsonValue() : QJsonValue(failureReason(result)));
+    // Which of the host's check options the answer failed, and whether it was slower than one.
+    const QString expectation = CheckVerdict::expectationKey(host.lastOutcome().failed);
+    o.insert(QStringLiteral("expectation"),
+             expectation.isNull() ? QJsonValue() : QJsonValue(expectation));
+    o.insert(QStringLiteral("slow"), host.lastAnswerSlow());
     QJsonValue phases;
     if (const std::optional<HttpPhases> &p = result.phases)
         phases = QJsonObject{{QStringLiteral("dns"), milliseconds(p->dns)},
@@ -53,8 +59,9 @@ QString resultLine(const Host &host, const HttpResult &result) {
                        .arg(result.seconds * 1000.0, 0, 'f', 1)
                        .arg(status);
     // The short reason the tray and notifications give, not libcurl's own wording.
-    if (!result.ok)
-        line += QStringLiteral("  (") + printable(failureReason(result)) + QStringLiteral(")");
+    const QString reason = result.ok ? host.slowReason() : failureReason(result);
+    if (!reason.isEmpty())
+        line += QStringLiteral("  (") + printable(reason) + QStringLiteral(")");
     return line;
 }
 

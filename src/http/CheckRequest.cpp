@@ -44,3 +44,16 @@ CheckVerdict::Answer CheckRequest::answer(const HttpResult &result) {
     }
     return answer;
 }
+
+HttpResult CheckRequest::judged(const HttpResult &result, const CheckVerdict &verdict) {
+    HttpResult judged = result;
+    judged.ok = verdict.up;
+    if (verdict.up) {
+        judged.failure = HttpFailure::None;
+        judged.error.clear();
+    } else if (result.ok || failureReason(result) != verdict.reason) {
+        judged.failure = HttpFailure::Other;
+        judged.error = verdict.reason;
+    }
+    return judged;
+}

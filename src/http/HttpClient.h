@@ -1,12 +1,12 @@
 #pragma once
 
+#include "certificates/ServerCertificate.h"
+#include "certificates/TrustStore.h"
 #include "http/HttpFailure.h"
 #include "http/HttpPhases.h"
 #include "http/HttpRequestOptions.h"
 #include "http/HttpResult.h"
-#include "http/ServerCertificate.h"
 #include "http/TransferThread.h"
-#include "http/TrustStore.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "http/TrustStore.h"
+#include "certificates/TrustStore.h"
 
 typedef void CURL;
 typedef void CURLM;

@@ -1,7 +1,7 @@
 #include "http/TransferThread.h"
 
+#include "certificates/CertificateDate.h"
 #include "checks/BodySearch.h"
-#include "http/CertificateDate.h"
 #include "http/HttpClient.h"
 
 #include <curl/curl.h>

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "certificates/TrustStore.h"
 #include "http/HttpRequestOptions.h"
 #include "http/HttpResult.h"
 #include "http/StoreWarmUp.h"
 #include "http/TransferResults.h"
-#include "http/TrustStore.h"
 
 #include <atomic>
 #include <chrono>

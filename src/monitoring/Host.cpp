@@ -8,6 +8,9 @@ Host::Host(const QString &address)
 
 void Host::setIsActive(bool active) {
     isActive_ = active;
+    // A paused host's earlier answers say nothing about how it answers once started again.
+    if (!active)
+        resetSlowness();
     if (TRHostController *engine = engine_.data())
         engine->activeDidChange(*this);
 }
@@ -18,4 +21,19 @@ TRHostController *Host::engine() const {
 
 void Host::setEngine(TRHostController *engine) {
     engine_ = engine;
+}
+
+bool Host::recordSlowness(bool up, bool slow, const QString &slowReason) {
+    lastAnswerSlow_ = slow;
+    if (slow)
+        slowReason_ = slowReason;
+    return slow_.record(up, slow);
+}
+
+bool Host::resetSlowness() {
+    const bool was = slow_.isSlow();
+    slow_.reset();
+    slowReason_.clear();
+    lastAnswerSlow_ = false;
+    return was;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "checks/CheckOptions.h"
+#include "checks/SlowState.h"
 #include "monitoring/HostOutcome.h"
 #include "monitoring/LMItemable.h"
 
@@ -51,6 +53,29 @@ public:
     const HostOutcome &lastOutcome() const { return lastOutcome_; }
     void setLastOutcome(const HostOutcome &value) { lastOutcome_ = value; }
 
+    // How the host is checked; all defaults for a host checked as every host always was. The
+    // user changes them through the engine (TRHostController::setCheckOptions), which saves and
+    // checks at once; this sets the field alone, for decoding.
+    const CheckOptions &checkOptions() const { return checkOptions_; }
+    void setCheckOptions(const CheckOptions &options) { checkOptions_ = options; }
+
+    // Up, but answering slower than its slowAboveMs for a while (SlowState says how long);
+    // never while down or unchecked. Not stored: a restart starts counting again.
+    bool isSlow() const { return slow_.isSlow(); }
+    // "slow (1.2 s > 1 s)", from the latest slow answer, while the host is slow or its last
+    // answer was; empty otherwise.
+    QString slowReason() const {
+        return slow_.isSlow() || lastAnswerSlow_ ? slowReason_ : QString();
+    }
+    // Whether the last answer alone was up but slower than slowAboveMs.
+    bool lastAnswerSlow() const { return lastAnswerSlow_; }
+    // Takes one judged answer (`slowReason` is its reason when it was slow); returns whether
+    // isSlow() changed.
+    bool recordSlowness(bool up, bool slow, const QString &slowReason);
+    // Forgets the answers counted so far (options changed, host paused); returns whether
+    // isSlow() changed.
+    bool resetSlowness();
+
     QStringList categories() const { return categories_; }
     void setCategories(const QStringList &value) { categories_ = value; }
 
@@ -77,6 +102,10 @@ private:
     std::optional<double> lastRequestDuration_;
     std::optional<QDateTime> certificateExpiry_;
     HostOutcome lastOutcome_;
+    CheckOptions checkOptions_;
+    SlowState slow_;
+    QString slowReason_;
+    bool lastAnswerSlow_ = false;
     QStringList categories_;
     bool isActive_ = true;
     QPointer<TRHostController> engine_;

@@ -10,6 +10,13 @@ HostOutcome HostOutcome::next(const HttpResult &result, const QDateTime &now) co
     return outcome;
 }
 
+HostOutcome HostOutcome::next(const HttpResult &result, const CheckVerdict &verdict,
+                              const QDateTime &now) const {
+    HostOutcome outcome = next(result, now);
+    outcome.failed = verdict.failed;
+    return outcome;
+}
+
 QString HostOutcome::shortText() const {
     if (!up)
         return QStringLiteral("not checked yet");

@@ -1,7 +1,9 @@
 #include "monitoring/TRHostController.h"
 
+#include "http/CheckRequest.h"
 #include "http/UrlParser.h"
 #include "monitoring/Clock.h"
+#include "monitoring/HostCheckStore.h"
 #include "monitoring/HostName.h"
 #include "monitoring/HostOutcomeStore.h"
 #include "monitoring/HostStatusItem.h"
@@ -109,7 +111,12 @@ void TRHostController::startRound() {
 void TRHostController::request(const std::shared_ptr<Host> &host,
                                std::function<void(const HttpResult &)> done) {
     if (UrlParser::isWebAddress(host->address())) {
-        http_.get(host->address().toUtf8(), std::move(done));
+        const CheckOptions &options = host->checkOptions();
+        // A host without options sends exactly the plain request, on the client's own deadline.
+        if (options.hasAnyOption())
+            http_.get(host->address().toUtf8(), CheckRequest::options(options), std::move(done));
+        else
+            http_.get(host->address().toUtf8(), std::move(done));
         return;
     }
     // Only http and https are requested; anything else is down without a request.
@@ -134,6 +141,9 @@ void TRHostController::addressEdited(const std::shared_ptr<Host> &host) {
     if (!host)
         return;
     Q_EMIT addressChanged(*host);
+    // How the old address answered says nothing about how slow the new one is.
+    if (host->resetSlowness())
+        hostStateDidChange(*host);
     // Waiting for the old address could take the whole deadline; its answer is let go instead.
     inFlight_.erase(host.get());
     recheck(host);
@@ -167,18 +177,38 @@ void TRHostController::finishCheck(const std::shared_ptr<Host> &host, int round,
     countDown(round);
 }
 
-void TRHostController::applyResult(const std::shared_ptr<Host> &host, const HttpResult &result) {
+bool TRHostController::setCheckOptions(const std::shared_ptr<Host> &host,
+                                       const CheckOptions &options) {
+    if (!host || options.problem())
+        return false;
+    host->setCheckOptions(options);
+    // Answers judged by the old limit say nothing about the new one.
+    if (host->resetSlowness())
+        hostStateDidChange(*host);
+    const bool saved = save();
+    inFlight_.erase(host.get());
+    recheck(host);
+    return saved;
+}
+
+void TRHostController::applyResult(const std::shared_ptr<Host> &host, const HttpResult &answer) {
+    const CheckOptions &options = host->checkOptions();
+    const CheckVerdict verdict = CheckVerdict::judge(options, CheckRequest::answer(answer));
+    // Without options the verdict only adds which default failed; the result stays the client's.
+    const HttpResult result =
+        options.hasAnyOption() ? CheckRequest::judged(answer, verdict) : answer;
     host->setLastRequestDuration(result.seconds);
     // An answer without a certificate means plain http now; a failure before any answer says
     // nothing new about the certificate, so the last known expiry stays.
     if (result.certificateExpiry || result.status)
         host->setCertificateExpiry(result.certificateExpiry);
-    const HostOutcome outcome = host->lastOutcome().next(result, clock_.now());
+    const HostOutcome outcome = host->lastOutcome().next(result, verdict, clock_.now());
     const bool outcomeChanged = outcome != host->lastOutcome();
     host->setLastOutcome(outcome);
+    const bool slowChanged = host->recordSlowness(verdict.up, verdict.slow, verdict.reason);
     updateStatusItem(*host);
     Q_EMIT checkFinished(*host, result);
-    if (host->isReachable() != result.ok) {
+    if (host->isReachable() != result.ok || slowChanged) {
         host->setIsReachable(result.ok);
         hostStateDidChange(*host);
     } else if (outcomeChanged && menuBarController_) {
@@ -303,7 +333,7 @@ bool TRHostController::save() {
     const std::optional<QByteArray> json = HostStore::encode(hosts_);
     if (!json)
         return false;
-    const bool written = HostStore::writeEncoded(*json);
+    const bool written = HostStore::writeEncoded(*json) && HostCheckStore::save(hosts_);
     if (!written)
         std::fprintf(stderr, "tarvik: could not write the host list to %s\n",
                      Settings::fileName().toLocal8Bit().constData());
@@ -321,7 +351,7 @@ bool TRHostController::replaceHosts(HostList hosts) {
     // The list is switched only once it is stored: a tray showing a list it could not save
     // would write its own over it later, or lose it at the next start.
     const std::optional<QByteArray> json = HostStore::encode(hosts);
-    if (!json || !HostStore::writeEncoded(*json))
+    if (!json || !HostStore::writeEncoded(*json) || !HostCheckStore::save(hosts))
         return false;
     takeHosts(std::move(hosts));
     return true;

@@ -110,6 +110,12 @@ public:
     // for the old address is ignored when it comes.
     void addressEdited(const std::shared_ptr<Host> &host);
 
+    // Gives `host` these check options: stores them with the list and checks the host at once
+    // by them (an answer still on its way, asked by the old options, is ignored when it comes).
+    // Options with a problem are not taken (false, nothing changes); false too when the list
+    // could not be written, though the host keeps the options for this run.
+    bool setCheckOptions(const std::shared_ptr<Host> &host, const CheckOptions &options);
+
     // The machine's state, from the network and sleep watches. While offline only hosts on this
     // machine are checked, and results for the others that arrive meanwhile are dropped; while
     // asleep nothing is checked and requests in flight are dropped. Coming back starts one round
@@ -151,7 +157,11 @@ public:
 Q_SIGNALS:
     // For observers outside the tray (the command line): a round began with `requests` checks.
     void roundStarted(int round, int requests);
+    // A check of `host` ended. `result` is as the host's check options read it (see
+    // CheckRequest::judged): `ok` is up; the host's last outcome, already set, says which
+    // expectation failed and whether the answer was slow.
     void checkFinished(const Host &host, const HttpResult &result);
+    // The host went up, down or unchecked, or into or out of slow.
     void stateChanged(const Host &host);
     // Every check of round `round` has completed.
     void roundFinished(int round);

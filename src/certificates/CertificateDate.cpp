@@ -1,4 +1,4 @@
-#include "http/CertificateDate.h"
+#include "certificates/CertificateDate.h"
 
 #include <QRegularExpression>
 #include <QTimeZone>

@@ -1,4 +1,4 @@
-#include "http/TrustStore.h"
+#include "certificates/TrustStore.h"
 
 #include <QList>
 

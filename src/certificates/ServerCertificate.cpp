@@ -1,4 +1,4 @@
-#include "http/ServerCertificate.h"
+#include "certificates/ServerCertificate.h"
 
 #include "http/HttpRequestOptions.h"
 
