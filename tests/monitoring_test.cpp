@@ -555,9 +555,7 @@ TEST_F(EngineTest, CheckOptionsFollowTheirHostBesideAnUntouchedList) {
         {"renamed",
          [&] { b->setString(QStringLiteral("bee")); },
          {{QStringLiteral("bee"), options}}},
-        {"moved to the top",
-         [&] { std::swap(engine.hosts()[0], engine.hosts()[1]); },
-         {{QStringLiteral("bee"), options}}},
+        {"moved to the top", [&] { engine.moveHost(b, 0); }, {{QStringLiteral("bee"), options}}},
         {"reordered elsewhere",
          [&] {
              Settings::setHostsData(*HostStore::encode({c, a, b}));
@@ -578,7 +576,7 @@ TEST_F(EngineTest, CheckOptionsFollowTheirHostBesideAnUntouchedList) {
     EXPECT_FALSE(Settings::hostChecksData()) << "the last options went with their host";
 
     // The list itself is written exactly as without options.
-    engine.hosts() = {a, b, c};
+    engine.setHosts({a, b, c});
     b->setString(QStringLiteral("/b"));
     ASSERT_TRUE(engine.save());
     EXPECT_EQ(*Settings::hostsData(), withoutOptions);

@@ -2,8 +2,8 @@
 
 #include "commandline/AppInstance.h"
 #include "commandline/HeadlessRunner.h"
-#include "commandline/OutputFormatter.h"
 #include "commandline/HostListFile.h"
+#include "commandline/OutputFormatter.h"
 #include "commandline/ResourceLimits.h"
 #include "instance/InstanceProtocol.h"
 #include "monitoring/HostStore.h"
