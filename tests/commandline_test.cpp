@@ -222,16 +222,16 @@ TEST_F(CliTest, CheckPrintsEachResultAsTextOrJsonAndExitsByTheWorst) {
             EXPECT_TRUE(o.contains(QLatin1String(key))) << key;
     // name: reachable, expectation, slow, error
     const QJsonValue none;
-    const auto text = [](const char *s) { return QJsonValue(QString::fromUtf8(s)); };
+    const auto said = [](const char *s) { return QJsonValue(QString::fromUtf8(s)); };
     const std::vector<std::tuple<QString, bool, QJsonValue, bool, QJsonValue>> judged = {
         {QStringLiteral("/delay/150"), true, none, true, none},
-        {QStringLiteral("/status/404"), false, text("expectStatus"), false, text("HTTP 404")},
-        {QStringLiteral("ftp://x"), false, none, false, text("not an http or https address")},
+        {QStringLiteral("/status/404"), false, said("expectStatus"), false, said("HTTP 404")},
+        {QStringLiteral("ftp://x"), false, none, false, said("not an http or https address")},
         {QStringLiteral("/status/401"), true, none, false, none},
-        {QStringLiteral("/body/health"), false, text("bodyContains"), false,
-         text(R"(body lacks "status: UP")")},
-        {QStringLiteral("/unsized/health"), false, text("bodyLacks"), false,
-         text(R"(body contains "DOWN")")},
+        {QStringLiteral("/body/health"), false, said("bodyContains"), false,
+         said(R"(body lacks "status: UP")")},
+        {QStringLiteral("/unsized/health"), false, said("bodyLacks"), false,
+         said(R"(body contains "DOWN")")},
     };
     for (const auto &[name, reachable, expectation, slow, error] : judged) {
         const QJsonObject o = byName[name];
@@ -361,7 +361,7 @@ TEST_F(CliTest, ImportReplacesTheListOrRefusesItWholeAndExportWritesTheStoredFor
     // Hosts carry their check options through a file; one bad "check" refuses the whole file.
     const QByteArray list = *stored();
     const auto withCheck = [&](const QByteArray &check) {
-        QJsonArray hosts = QJsonDocument::fromJson(replacement).array();
+        QJsonArray hosts = QJsonDocument::fromJson(list).array();
         QJsonObject second = hosts[1].toObject();
         second.insert(QStringLiteral("check"), QJsonDocument::fromJson(check).object());
         hosts[1] = second;
