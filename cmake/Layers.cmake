@@ -11,7 +11,7 @@ set(tarvik_engine_folders
     monitoring http checks settings networkstate metrics history notifications commandline text)
 set(tarvik_tray_folders
     app statusmenu menuitems windows trayitem traypresence drawing updates hosticons historyviews
-    desktopnotifications)
+    checkediting desktopnotifications)
 set(tarvik_entry_folders server)
 
 # The folder a test file is about (tests/<folder>_test.cpp) decides what it links.
