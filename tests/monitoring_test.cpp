@@ -20,7 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
+#include <map>
+#include <tuple>
 
 namespace {
 class StoreTest : public ::testing::Test {
@@ -491,7 +494,7 @@ TEST_F(EngineTest, SlowTakesTwoSlowAnswersEndsWithTwoQuickOnesOrAFailureAndIsSti
         return host->isSlow();
     };
     EXPECT_FALSE(answer(QStringLiteral("/delay/250"))) << "one slow answer is noise";
-    EXPECT_TRUE(host->lastOutcome().slow);
+    EXPECT_TRUE(host->lastAnswerSlow());
     EXPECT_TRUE(answer(QStringLiteral("/delay/250")));
     EXPECT_TRUE(host->slowReason().startsWith(QStringLiteral("slow (")))
         << host->slowReason().toStdString();
@@ -520,10 +523,78 @@ TEST_F(EngineTest, SlowTakesTwoSlowAnswersEndsWithTwoQuickOnesOrAFailureAndIsSti
     EXPECT_FALSE(host->isSlow());
     EXPECT_EQ(host->checkOptions(), options);
     ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
-    EXPECT_FALSE(host->lastOutcome().slow);
+    EXPECT_FALSE(host->lastAnswerSlow());
     options.timeoutSeconds = 0;
     EXPECT_FALSE(engine.setCheckOptions(host, options)) << "options with a problem are refused";
     EXPECT_EQ(host->checkOptions().timeoutSeconds, 30);
+}
+
+TEST_F(EngineTest, CheckOptionsFollowTheirHostBesideAnUntouchedList) {
+    auto a = addListed(QStringLiteral("/a"));
+    auto b = addListed(QStringLiteral("/b"));
+    auto c = addListed(QStringLiteral("/c"));
+    ASSERT_TRUE(engine.save());
+    const QByteArray withoutOptions = *Settings::hostsData();
+    EXPECT_FALSE(Settings::hostChecksData()) << "no options, no key";
+    CheckOptions options;
+    options.bodyContains = QStringLiteral("ok");
+    options.headers.insert(QStringLiteral("Authorization"), QStringLiteral("Bearer s3cret"));
+    b->setCheckOptions(options);
+    // Whatever has options after each edit, as a restart reads it back.
+    const auto stored = [] {
+        std::map<QString, CheckOptions> found;
+        const HostList read = HostStore::readStoredHosts().value_or(HostList());
+        for (const auto &host : read)
+            if (host->checkOptions().hasAnyOption())
+                found[host->string()] = host->checkOptions();
+        return found;
+    };
+    using Found = std::map<QString, CheckOptions>;
+    const std::vector<std::tuple<const char *, std::function<void()>, Found>> edits = {
+        {"saved", [] {}, {{QStringLiteral("/b"), options}}},
+        {"renamed",
+         [&] { b->setString(QStringLiteral("bee")); },
+         {{QStringLiteral("bee"), options}}},
+        {"moved to the top",
+         [&] { std::swap(engine.hosts()[0], engine.hosts()[1]); },
+         {{QStringLiteral("bee"), options}}},
+        {"reordered elsewhere",
+         [&] {
+             Settings::setHostsData(*HostStore::encode({c, a, b}));
+         },
+         {{QStringLiteral("bee"), options}}},
+        {"another removed", [&] { engine.removeHost(a); }, {{QStringLiteral("bee"), options}}},
+        {"removed", [&] { engine.removeHost(b); }, {}},
+    };
+    for (const auto &[what, edit, expected] : edits) {
+        SCOPED_TRACE(what);
+        edit();
+        if (std::string(what) != "reordered elsewhere") {
+            ASSERT_TRUE(engine.save());
+        }
+        EXPECT_EQ(stored(), expected);
+        EXPECT_FALSE(Settings::hostsData()->contains("s3cret"));
+    }
+    EXPECT_FALSE(Settings::hostChecksData()) << "the last options went with their host";
+
+    // The list itself is written exactly as without options.
+    engine.hosts() = {a, b, c};
+    b->setString(QStringLiteral("/b"));
+    ASSERT_TRUE(engine.save());
+    EXPECT_EQ(*Settings::hostsData(), withoutOptions);
+
+    // Bad stored options: the host stays, without them, and the stored text is not lost.
+    const QByteArray bad = QStringLiteral(R"([null,{"address":"%1","check":{"timeoutSeconds":0}},)"
+                                          R"({"address":"%2","check":{"method":"HEAD"}}])")
+                               .arg(b->address(), c->address())
+                               .toUtf8();
+    Settings::setHostChecksData(bad);
+    const HostList read = *HostStore::readStoredHosts();
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_FALSE(read[1]->checkOptions().hasAnyOption());
+    EXPECT_EQ(read[2]->checkOptions().method, CheckOptions::Method::Head)
+        << "the others keep theirs";
+    EXPECT_EQ(Settings::hostChecksData(), bad);
 }
 
 TEST_F(EngineTest, ACertificateExpiryLastsUntilAnAnswerComesWithoutOne) {
@@ -862,6 +933,7 @@ TEST_F(OutcomeTest, OutcomesSurviveARestartBesideTheUntouchedList) {
     ASSERT_EQ(restarted.hosts().size(), 2u);
     // Two hosts share a name; each gets its own outcome back, matched by address too.
     EXPECT_EQ(restarted.hosts()[0]->lastOutcome().reason, QStringLiteral("HTTP 503"));
+    EXPECT_EQ(restarted.hosts()[0]->lastOutcome().failed, CheckVerdict::Expectation::ExpectStatus);
     EXPECT_EQ(restarted.hosts()[1]->lastOutcome().up, std::optional<bool>(true));
     EXPECT_EQ(restarted.hosts()[0]->lastOutcome().since, clock.now());
 

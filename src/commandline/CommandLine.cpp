@@ -9,6 +9,7 @@
 #include "metrics/ListenAddress.h"
 #include "metrics/MetricsServer.h"
 #include "metrics/ProbeMetrics.h"
+#include "monitoring/HostCheckStore.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "networkstate/MachineStateLink.h"
@@ -341,15 +342,18 @@ int CommandLine::headless(bool json, const QString &metrics) {
     engine.load();
     // An import replaces the stored list while this runs; like the tray, take the new list and
     // check it at once. Only a readable list that differs from the one checked is taken.
-    std::optional<QByteArray> taken = Settings::hostsData();
+    // The hosts' check options are stored beside the list, and may change alone.
+    const auto stored = [] { return std::pair(Settings::hostsData(), Settings::hostChecksData()); };
+    auto taken = stored();
     SettingsWatcher watcher;
     QObject::connect(&watcher, &SettingsWatcher::changed, &engine, [&] {
-        const std::optional<QByteArray> now = Settings::hostsData();
-        if (!now || now == taken)
+        const auto now = stored();
+        if (!now.first || now == taken)
             return;
-        std::optional<HostList> hosts = HostStore::decode(*now);
+        std::optional<HostList> hosts = HostStore::decode(*now.first);
         if (!hosts)
             return;
+        HostCheckStore::restore(*hosts);
         taken = now;
         err(QStringLiteral("took %1 hosts from the changed stored list").arg(hosts->size()));
         engine.takeHosts(std::move(*hosts));

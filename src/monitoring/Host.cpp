@@ -29,6 +29,7 @@ void Host::setEngine(TRHostController *engine) {
 }
 
 bool Host::recordSlowness(bool up, bool slow, const QString &slowReason) {
+    lastAnswerSlow_ = slow;
     if (slow)
         slowReason_ = slowReason;
     return slow_.record(up, slow);
@@ -38,5 +39,6 @@ bool Host::resetSlowness() {
     const bool was = slow_.isSlow();
     slow_.reset();
     slowReason_.clear();
+    lastAnswerSlow_ = false;
     return was;
 }

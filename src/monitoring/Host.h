@@ -64,6 +64,8 @@ public:
     bool isSlow() const { return slow_.isSlow(); }
     // "slow (1.2 s > 1 s)", from the latest slow answer, while the host is slow; empty otherwise.
     QString slowReason() const { return slow_.isSlow() ? slowReason_ : QString(); }
+    // Whether the last answer alone was up but slower than slowAboveMs.
+    bool lastAnswerSlow() const { return lastAnswerSlow_; }
     // Takes one judged answer (`slowReason` is its reason when it was slow); returns whether
     // isSlow() changed.
     bool recordSlowness(bool up, bool slow, const QString &slowReason);
@@ -100,6 +102,7 @@ private:
     CheckOptions checkOptions_;
     SlowState slow_;
     QString slowReason_;
+    bool lastAnswerSlow_ = false;
     QStringList categories_;
     bool isActive_ = true;
     QPointer<TRHostController> engine_;

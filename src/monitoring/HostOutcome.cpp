@@ -14,7 +14,6 @@ HostOutcome HostOutcome::next(const HttpResult &result, const CheckVerdict &verd
                               const QDateTime &now) const {
     HostOutcome outcome = next(result, now);
     outcome.failed = verdict.failed;
-    outcome.slow = verdict.slow;
     return outcome;
 }
 

@@ -15,11 +15,8 @@ struct HostOutcome {
     QString reason;         // the short reason of a failure; empty while up
     QDateTime since;        // when `up` last changed
     // The host's option whose expectation the last check failed (see CheckVerdict); None while
-    // up, and for failures no option speaks of. Not stored across restarts.
+    // up, and for failures no option speaks of.
     CheckVerdict::Expectation failed = CheckVerdict::Expectation::None;
-    // The last answer was up but slower than the host's slowAboveMs (the host's own slow state
-    // is Host::isSlow(), which takes more than one answer).
-    bool slow = false;
 
     // The outcome after `result` arrived at `now`: `since` moves only when up/down flips.
     HostOutcome next(const HttpResult &result, const QDateTime &now) const;

@@ -14,6 +14,16 @@ const QString addressKey = QStringLiteral("address");
 const QString upKey = QStringLiteral("up");
 const QString reasonKey = QStringLiteral("reason");
 const QString sinceKey = QStringLiteral("since");
+const QString expectationKey = QStringLiteral("expectation");
+
+CheckVerdict::Expectation expectationNamed(const QString &key) {
+    using E = CheckVerdict::Expectation;
+    for (E e :
+         {E::ExpectStatus, E::BodyContains, E::BodyLacks, E::TrustedCertificate, E::TimeoutSeconds})
+        if (CheckVerdict::expectationKey(e) == key)
+            return e;
+    return E::None;
+}
 } // namespace
 
 QByteArray HostOutcomeStore::encode(const HostList &hosts) {
@@ -22,11 +32,14 @@ QByteArray HostOutcomeStore::encode(const HostList &hosts) {
         const HostOutcome &outcome = host->lastOutcome();
         if (!outcome.up)
             continue;
-        entries.append(QJsonObject{{nameKey, host->string()},
-                                   {addressKey, host->address()},
-                                   {upKey, *outcome.up},
-                                   {reasonKey, outcome.reason},
-                                   {sinceKey, outcome.since.toUTC().toString(Qt::ISODateWithMs)}});
+        QJsonObject entry{{nameKey, host->string()},
+                          {addressKey, host->address()},
+                          {upKey, *outcome.up},
+                          {reasonKey, outcome.reason},
+                          {sinceKey, outcome.since.toUTC().toString(Qt::ISODateWithMs)}};
+        if (outcome.failed != CheckVerdict::Expectation::None)
+            entry.insert(expectationKey, CheckVerdict::expectationKey(outcome.failed));
+        entries.append(entry);
     }
     return QJsonDocument(entries).toJson(QJsonDocument::Compact);
 }
@@ -46,8 +59,8 @@ void HostOutcomeStore::apply(const QByteArray &json, const HostList &hosts) {
             if (!since.isValid())
                 continue;
             taken[size_t(i)] = true;
-            host->setLastOutcome(
-                {entry.value(upKey).toBool(), entry.value(reasonKey).toString(), since});
+            host->setLastOutcome({entry.value(upKey).toBool(), entry.value(reasonKey).toString(),
+                                  since, expectationNamed(entry.value(expectationKey).toString())});
             break;
         }
     }

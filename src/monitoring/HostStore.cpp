@@ -1,5 +1,6 @@
 #include "monitoring/HostStore.h"
 
+#include "monitoring/HostCheckStore.h"
 #include "settings/KeptCopies.h"
 #include "settings/Settings.h"
 
@@ -168,6 +169,7 @@ HostStore::ReadResult HostStore::read() {
         return result;
     if (stored.kind == Settings::HostsValue::Kind::Text) {
         if (auto hosts = decode(stored.bytes, &result.error)) {
+            HostCheckStore::restore(*hosts);
             result.status = Status::Ok;
             result.hosts = std::move(*hosts);
             return result;
@@ -221,7 +223,7 @@ std::optional<HostList> HostStore::readStoredHosts() {
 
 bool HostStore::write(const HostList &hosts) {
     const std::optional<QByteArray> json = encode(hosts);
-    return json && writeEncoded(*json);
+    return json && writeEncoded(*json) && HostCheckStore::save(hosts);
 }
 
 bool HostStore::writeEncoded(const QByteArray &json) {

@@ -26,14 +26,15 @@ public:
         QString preservedCopy; // where its bytes were kept, when unreadable
     };
 
-    // The stored list. Unreadable bytes are copied beside the settings file (once per distinct
-    // content) before anything can overwrite them, and one line says so on stderr.
+    // The stored list, each host with its stored check options (HostCheckStore). Unreadable bytes
+    // are copied beside the settings file (once per distinct content) before anything can overwrite
+    // them, and one line says so on stderr.
     static ReadResult read();
     // The stored list, or nothing when it is missing or unreadable.
     static std::optional<HostList> readStoredHosts();
 
-    // Writes `hosts`; false when they cannot be encoded (nothing is written then) or the
-    // settings file cannot be written.
+    // Writes `hosts`, and their check options beside them; false when they cannot be encoded
+    // (nothing is written then) or the settings file cannot be written.
     static bool write(const HostList &hosts);
     // Writes an encoded list. A stored list that cannot be read is first kept aside; while no
     // copy can be made nothing is written (false), and the next write tries again.

@@ -3,6 +3,7 @@
 #include "http/CheckRequest.h"
 #include "http/UrlParser.h"
 #include "monitoring/Clock.h"
+#include "monitoring/HostCheckStore.h"
 #include "monitoring/HostName.h"
 #include "monitoring/HostOutcomeStore.h"
 #include "monitoring/HostStatusItem.h"
@@ -337,7 +338,7 @@ bool TRHostController::save() {
     const std::optional<QByteArray> json = HostStore::encode(hosts_);
     if (!json)
         return false;
-    const bool written = HostStore::writeEncoded(*json);
+    const bool written = HostStore::writeEncoded(*json) && HostCheckStore::save(hosts_);
     if (!written)
         std::fprintf(stderr, "tarvik: could not write the host list to %s\n",
                      Settings::fileName().toLocal8Bit().constData());
@@ -351,7 +352,7 @@ bool TRHostController::replaceHosts(HostList hosts) {
     // The list is switched only once it is stored: a tray showing a list it could not save
     // would write its own over it later, or lose it at the next start.
     const std::optional<QByteArray> json = HostStore::encode(hosts);
-    if (!json || !HostStore::writeEncoded(*json))
+    if (!json || !HostStore::writeEncoded(*json) || !HostCheckStore::save(hosts))
         return false;
     takeHosts(std::move(hosts));
     return true;

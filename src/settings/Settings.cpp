@@ -51,7 +51,10 @@ bool writeVerified(const QString &key, const QVariant &value) {
     QHash<QString, QString> expected;
     {
         QSettings settings(scratch, QSettings::IniFormat);
-        settings.setValue(key, value);
+        if (value.isValid())
+            settings.setValue(key, value);
+        else
+            settings.remove(key);
         settings.sync();
         if (settings.status() == QSettings::AccessError) {
             QFile::remove(scratch);
@@ -215,6 +218,17 @@ QByteArray Settings::lastOutcomesData() {
 
 bool Settings::setLastOutcomesData(const QByteArray &json) {
     return writeValue(lastOutcomesKey, json);
+}
+
+std::optional<QByteArray> Settings::hostChecksData() {
+    const QVariant value = store().value(QString::fromLatin1(hostChecksKey));
+    if (!value.isValid())
+        return std::nullopt;
+    return value.toByteArray();
+}
+
+bool Settings::setHostChecksData(const std::optional<QByteArray> &json) {
+    return writeValue(hostChecksKey, json ? QVariant(*json) : QVariant());
 }
 
 bool Settings::notificationsEnabled() {

@@ -19,6 +19,7 @@ public:
     static constexpr const char *launchAtLoginKey = "launchAtLogin"; // bool
     static constexpr const char *lastOutcomesKey = "lastOutcomes";   // JSON bytes, no default
     static constexpr const char *notificationsKey = "notifications"; // bool, on by default
+    static constexpr const char *hostChecksKey = "hostChecks";       // JSON bytes, no default
     static constexpr double defaultPingFrequency = 60.0;
 
     // Names the running application as the settings file is found by (organization and
@@ -54,6 +55,11 @@ public:
 
     static QByteArray lastOutcomesData();
     static bool setLastOutcomesData(const QByteArray &json);
+
+    // The hosts' check options, beside the list; nothing when the key is absent.
+    static std::optional<QByteArray> hostChecksData();
+    // Nothing removes the key.
+    static bool setHostChecksData(const std::optional<QByteArray> &json);
 
     static bool notificationsEnabled();
     static bool setNotificationsEnabled(bool enabled);
