@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -24,6 +25,8 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 struct Outcome {
@@ -46,6 +49,21 @@ protected:
     void store(const QByteArray &bytes) {
         QSettings settings(storePath(), QSettings::IniFormat);
         settings.setValue(QStringLiteral("hosts"), bytes);
+        settings.sync();
+    }
+
+    // Check options stored beside the list, by position: null for a host without.
+    void storeChecks(const QByteArray &paths, const QList<QJsonValue> &checks) {
+        QJsonArray entries;
+        const QList<QByteArray> hosts = paths.split(',');
+        for (qsizetype i = 0; i < checks.size(); ++i)
+            entries.append(checks[i].isNull()
+                               ? QJsonValue()
+                               : QJsonObject{{QStringLiteral("address"),
+                                              server.url(QString::fromUtf8(hosts[i]))},
+                                             {QStringLiteral("check"), checks[i]}});
+        QSettings settings(storePath(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("hostChecks"), QJsonDocument(entries).toJson());
         settings.sync();
     }
 
@@ -174,16 +192,58 @@ TEST_F(CliTest, CheckExitsByTheWorstResult) {
 }
 
 TEST_F(CliTest, CheckJsonPrintsOneObjectPerResultSayingWhereTheTimeWent) {
-    store(hostList(
-        {QStringLiteral("/delay/150"), QStringLiteral("/status/404"), QStringLiteral("ftp://x")}));
+    server.serve(QStringLiteral("health"), "status: DOWN");
+    store(hostList({QStringLiteral("/delay/150"), QStringLiteral("/status/404"),
+                    QStringLiteral("ftp://x"), QStringLiteral("/status/401"),
+                    QStringLiteral("/body/health"), QStringLiteral("/unsized/health")}));
+    // The secret header goes with every host that has options; no output may show it.
+    const auto check = [](QJsonObject o) {
+        o.insert(QStringLiteral("headers"),
+                 QJsonObject{{QStringLiteral("Authorization"), QStringLiteral("Bearer s3cret")}});
+        return QJsonValue(o);
+    };
+    storeChecks("/delay/150,/status/404,ftp://x,/status/401,/body/health,/unsized/health",
+                {check({{QStringLiteral("slowAboveMs"), 100}}), QJsonValue(), QJsonValue(),
+                 check({{QStringLiteral("expectStatus"), QStringLiteral("401")}}),
+                 check({{QStringLiteral("bodyContains"), QStringLiteral("status: UP")}}),
+                 check({{QStringLiteral("bodyLacks"), QStringLiteral("DOWN")}})});
     Outcome r = run({QStringLiteral("--check"), QStringLiteral("--json")});
     EXPECT_EQ(r.code, 1);
-    ASSERT_EQ(r.out.split(u'\n', Qt::SkipEmptyParts).size(), 3) << r.out.toStdString();
+    ASSERT_EQ(r.out.split(u'\n', Qt::SkipEmptyParts).size(), 6) << r.out.toStdString();
     const QHash<QString, QJsonObject> byName = resultsByName(r.out);
-    ASSERT_EQ(byName.size(), 3) << r.out.toStdString();
+    ASSERT_EQ(byName.size(), 6) << r.out.toStdString();
     for (const QJsonObject &o : byName)
-        for (const char *key : {"address", "reachable", "durationMs", "status", "error", "phases"})
+        for (const char *key : {"address", "reachable", "durationMs", "status", "error", "phases",
+                                "expectation", "slow"})
             EXPECT_TRUE(o.contains(QLatin1String(key))) << key;
+    // name: reachable, expectation, slow, error
+    const QJsonValue none;
+    const auto text = [](const char *s) { return QJsonValue(QString::fromUtf8(s)); };
+    const std::vector<std::tuple<QString, bool, QJsonValue, bool, QJsonValue>> judged = {
+        {QStringLiteral("/delay/150"), true, none, true, none},
+        {QStringLiteral("/status/404"), false, text("expectStatus"), false, text("HTTP 404")},
+        {QStringLiteral("ftp://x"), false, none, false, text("not an http or https address")},
+        {QStringLiteral("/status/401"), true, none, false, none},
+        {QStringLiteral("/body/health"), false, text("bodyContains"), false,
+         text(R"(body lacks "status: UP")")},
+        {QStringLiteral("/unsized/health"), false, text("bodyLacks"), false,
+         text(R"(body contains "DOWN")")},
+    };
+    for (const auto &[name, reachable, expectation, slow, error] : judged) {
+        const QJsonObject o = byName[name];
+        EXPECT_EQ(o.value(QStringLiteral("reachable")), QJsonValue(reachable))
+            << name.toStdString();
+        EXPECT_EQ(o.value(QStringLiteral("expectation")), expectation) << name.toStdString();
+        EXPECT_EQ(o.value(QStringLiteral("slow")), QJsonValue(slow)) << name.toStdString();
+        EXPECT_EQ(o.value(QStringLiteral("error")), error) << name.toStdString();
+    }
+    Outcome lines = run({QStringLiteral("--check")});
+    for (const QString &reason :
+         {QStringLiteral("(body lacks \"status: UP\")"), QStringLiteral("(slow ("),
+          QStringLiteral("up    /status/401"), QStringLiteral("(HTTP 404)")})
+        EXPECT_TRUE(lines.out.contains(reason)) << reason.toStdString() << lines.out.toStdString();
+    for (const Outcome &any : {r, lines})
+        EXPECT_FALSE((any.out + any.err).contains(QStringLiteral("s3cret")));
     const QJsonObject delayed = byName[QStringLiteral("/delay/150")];
     EXPECT_EQ(delayed.value(QStringLiteral("status")).toInt(), 200);
     EXPECT_TRUE(delayed.value(QStringLiteral("error")).isNull());
@@ -276,8 +336,35 @@ TEST_F(CliTest, ImportReplacesTheListOrRefusesItWholeAndExportWritesTheStoredFor
     EXPECT_EQ(run({QStringLiteral("--export"), file}).code, 0);
     QFile written(file);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QJsonDocument::fromJson(written.readAll()), QJsonDocument::fromJson(*stored()));
+    EXPECT_EQ(written.readAll(), *stored()) << "without options, the stored bytes as they are";
     EXPECT_EQ(run({QStringLiteral("--export"), QStringLiteral("/no/such/dir/x.json")}).code, 2);
+
+    // Hosts carry their check options through a file; one bad "check" refuses the whole file.
+    const QByteArray list = *stored();
+    const auto withCheck = [&](const QByteArray &check) {
+        QJsonArray hosts = QJsonDocument::fromJson(replacement).array();
+        QJsonObject second = hosts[1].toObject();
+        second.insert(QStringLiteral("check"), QJsonDocument::fromJson(check).object());
+        hosts[1] = second;
+        return writeFile(QStringLiteral("check.json"), QJsonDocument(hosts).toJson());
+    };
+    for (const auto &[check, named] :
+         {std::pair("{\"timeoutSeconds\": 500}", "host 2: check: timeoutSeconds"),
+          std::pair("{\"expectStatus\": \"200\", \"retries\": 3}", "\"retries\"")}) {
+        const Outcome bad = run({QStringLiteral("--import"), withCheck(check)});
+        EXPECT_EQ(bad.code, 2);
+        EXPECT_TRUE(bad.err.contains(QLatin1String(named))) << bad.err.toStdString();
+        EXPECT_EQ(stored(), list);
+    }
+    const QByteArray check = R"({"bodyContains":"ok","headers":{"X-Token":"s3cret"}})";
+    ASSERT_EQ(run({QStringLiteral("--import"), withCheck(check)}).code, 0);
+    EXPECT_EQ(stored(), list) << "the options are stored beside the list, not in it";
+    const Outcome exported = run({QStringLiteral("--export"), QStringLiteral("-")});
+    const QJsonArray hosts = QJsonDocument::fromJson(exported.out.toUtf8()).array();
+    ASSERT_EQ(hosts.size(), 2) << exported.out.toStdString();
+    EXPECT_FALSE(hosts[0].toObject().contains(QStringLiteral("check")));
+    EXPECT_EQ(hosts[1].toObject().value(QStringLiteral("check")),
+              QJsonDocument::fromJson(check).object());
 }
 
 QJsonObject hostObject(const QString &name, const QString &address) {

@@ -155,6 +155,57 @@ TEST(MetricsTextTest, EachFamilyIsDeclaredOnceAndHoldsEveryHostsSample) {
                               "shop.example\"} 1798859045\n"));
 }
 
+TEST(MetricsTextTest, HostsWithOptionsAlsoSayWhatFailedAndWhetherTheyAreSlow) {
+    using E = CheckVerdict::Expectation;
+    const MetricsText::Probe plain =
+        probe(QStringLiteral("plain"), QStringLiteral("http://plain"), false);
+    const QByteArray withoutOptions = MetricsText::render({plain}, std::nullopt);
+    for (const char *family :
+         {"probe_failed_due_to_regex", "tarvik_probe_failed_expectation", "tarvik_probe_slow"})
+        EXPECT_FALSE(withoutOptions.contains(family)) << "a list without options shows as before";
+
+    struct Case {
+        const char *name;
+        E failed;
+        bool slow;
+    };
+    const std::vector<Case> cases = {{"contains", E::BodyContains, false},
+                                     {"lacks", E::BodyLacks, false},
+                                     {"status", E::ExpectStatus, false},
+                                     {"pin", E::TrustedCertificate, false},
+                                     {"slow", E::None, true}};
+    std::vector<MetricsText::Probe> probes = {plain};
+    for (const Case &c : cases) {
+        MetricsText::Probe p =
+            probe(QString::fromLatin1(c.name), QStringLiteral("http://x"), c.failed == E::None);
+        p.hasOptions = true;
+        p.failed = c.failed;
+        p.slow = c.slow;
+        probes.push_back(p);
+    }
+    const std::vector<Sample> samples = samplesOf(MetricsText::render(probes, std::nullopt));
+    for (const char *family :
+         {"probe_failed_due_to_regex", "tarvik_probe_failed_expectation", "tarvik_probe_slow"})
+        EXPECT_FALSE(find(samples, family, QStringLiteral("plain"))) << family;
+    for (const Case &c : cases) {
+        const QString name = QString::fromLatin1(c.name);
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(find(samples, "probe_failed_due_to_regex", name));
+        EXPECT_EQ(find(samples, "probe_failed_due_to_regex", name)->value,
+                  c.failed == E::BodyContains || c.failed == E::BodyLacks ? 1 : 0);
+        EXPECT_EQ(find(samples, "tarvik_probe_slow", name)->value, c.slow ? 1 : 0);
+        int series = 0;
+        for (const Sample &s : samples)
+            if (s.name == "tarvik_probe_failed_expectation" && s.labels.at("name") == name) {
+                ++series;
+                EXPECT_EQ(s.value,
+                          s.labels.at("expectation") == CheckVerdict::expectationKey(c.failed))
+                    << s.labels.at("expectation").toStdString();
+            }
+        EXPECT_EQ(series, 5);
+    }
+}
+
 TEST(MetricsTextTest, LabelValuesSurviveEscapingWhateverTheyHold) {
     const QStringList names = {QStringLiteral("say \"hi\""), QStringLiteral("C:\\sites\\new"),
                                QStringLiteral("two\nlines"), QStringLiteral("caf\u00e9 \u2603"),

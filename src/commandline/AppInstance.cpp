@@ -1,5 +1,6 @@
 #include "commandline/AppInstance.h"
 
+#include "commandline/HostListFile.h"
 #include "instance/InstanceClient.h"
 #include "instance/InstanceProtocol.h"
 #include "instance/SingleInstance.h"
@@ -23,7 +24,7 @@ QString socketPath() {
 
 QString takeImport(const QByteArray &json, TRHostController *engine) {
     QString why;
-    std::optional<HostList> hosts = HostStore::decode(json, &why);
+    std::optional<HostList> hosts = HostListFile::read(json, &why);
     if (!hosts)
         return QStringLiteral("not a host list (%1)").arg(why);
     const qsizetype count = qsizetype(hosts->size());

@@ -1,6 +1,7 @@
 #include "commandline/CommandLine.h"
 
 #include "commandline/AppInstance.h"
+#include "commandline/HostListFile.h"
 #include "commandline/ResourceLimits.h"
 #include "commandline/UnixSignals.h"
 #include "http/DisplayAddress.h"
@@ -56,6 +57,11 @@ QJsonObject resultObject(const Host &host, const HttpResult &result) {
     o.insert(QStringLiteral("durationMs"), std::round(result.seconds * 1e6) / 1e3);
     o.insert(QStringLiteral("status"), result.status ? QJsonValue(*result.status) : QJsonValue());
     o.insert(QStringLiteral("error"), result.ok ? QJsonValue() : QJsonValue(failureReason(result)));
+    // Which of the host's check options the answer failed, and whether it was slower than one.
+    const QString expectation = CheckVerdict::expectationKey(host.lastOutcome().failed);
+    o.insert(QStringLiteral("expectation"),
+             expectation.isNull() ? QJsonValue() : QJsonValue(expectation));
+    o.insert(QStringLiteral("slow"), host.lastAnswerSlow());
     QJsonValue phases;
     if (const std::optional<HttpPhases> &p = result.phases) {
         const auto ms = [](double seconds) { return std::round(seconds * 1e6) / 1e3; };
@@ -81,8 +87,9 @@ QString resultLine(const Host &host, const HttpResult &result) {
                        .arg(result.seconds * 1000.0, 0, 'f', 1)
                        .arg(status);
     // The short reason the tray and notifications give, not libcurl's own wording.
-    if (!result.ok)
-        line += QStringLiteral("  (") + printable(failureReason(result)) + QStringLiteral(")");
+    const QString reason = result.ok ? host.slowReason() : failureReason(result);
+    if (!reason.isEmpty())
+        line += QStringLiteral("  (") + printable(reason) + QStringLiteral(")");
     return line;
 }
 
@@ -380,7 +387,7 @@ int CommandLine::importFile(const QString &file) {
                 .arg(InstanceProtocol::maxPayloadSize));
         return Error;
     }
-    const std::optional<HostList> hosts = HostStore::decode(bytes, &why);
+    const std::optional<HostList> hosts = HostListFile::read(bytes, &why);
     if (!hosts) {
         err(QStringLiteral("%1 is not a host list (%2); the stored list is unchanged")
                 .arg(file, why));
@@ -403,7 +410,7 @@ int CommandLine::exportFile(const QString &file) {
     std::optional<HostList> stored = storedHostsOrComplain();
     if (!stored)
         return Error;
-    const QByteArray json = HostStore::encode(*stored).value_or(QByteArrayLiteral("[]"));
+    const QByteArray json = HostListFile::write(*stored).value_or(QByteArrayLiteral("[]"));
     if (file == u"-") {
         std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
         std::fputc('\n', stdout);

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <utility>
@@ -57,6 +58,41 @@ void sample(QByteArray &out, const char *name, const QByteArray &labels, double 
     out += "} ";
     out += number(value);
     out += '\n';
+}
+// The series about what hosts with check options failed, and whether they are slow.
+void renderOptionSeries(QByteArray &out, const std::vector<MetricsText::Probe> &probes,
+                        const std::vector<QByteArray> &labels) {
+    using Expectation = CheckVerdict::Expectation;
+    family(out, "probe_failed_due_to_regex", "gauge",
+           "Whether the last check failed on its body text (bodyContains or bodyLacks).");
+    for (std::size_t i = 0; i < probes.size(); ++i)
+        if (probes[i].hasOptions)
+            sample(out, "probe_failed_due_to_regex", labels[i],
+                   probes[i].failed == Expectation::BodyContains ||
+                           probes[i].failed == Expectation::BodyLacks
+                       ? 1
+                       : 0);
+
+    family(out, "tarvik_probe_failed_expectation", "gauge",
+           "Whether the last check failed this check option's expectation (1) or not (0).");
+    constexpr std::array<std::pair<Expectation, const char *>, 5> expectations = {{
+        {Expectation::ExpectStatus, "expectation=\"expectStatus\""},
+        {Expectation::BodyContains, "expectation=\"bodyContains\""},
+        {Expectation::BodyLacks, "expectation=\"bodyLacks\""},
+        {Expectation::TrustedCertificate, "expectation=\"trustedCertificate\""},
+        {Expectation::TimeoutSeconds, "expectation=\"timeoutSeconds\""},
+    }};
+    for (std::size_t i = 0; i < probes.size(); ++i)
+        if (probes[i].hasOptions)
+            for (const auto &[expectation, label] : expectations)
+                sample(out, "tarvik_probe_failed_expectation", labels[i],
+                       probes[i].failed == expectation ? 1 : 0, label);
+
+    family(out, "tarvik_probe_slow", "gauge",
+           "Whether the host is slow (1): up, but its answers took longer than its slowAboveMs.");
+    for (std::size_t i = 0; i < probes.size(); ++i)
+        if (probes[i].hasOptions)
+            sample(out, "tarvik_probe_slow", labels[i], probes[i].slow ? 1 : 0);
 }
 } // namespace
 
@@ -139,6 +175,12 @@ QByteArray MetricsText::render(const std::vector<Probe> &probes,
         if (const auto &expiry = probes[i].result.certificateExpiry)
             sample(out, "probe_ssl_earliest_cert_expiry", labels[i],
                    double(expiry->toSecsSinceEpoch()));
+
+    // What failed, for hosts with options: the body search as probers name it, and which option
+    // by name, every one of them present so an alert rule can match on zero as well. A list
+    // without options shows none of these families.
+    if (std::any_of(probes.begin(), probes.end(), [](const Probe &p) { return p.hasOptions; }))
+        renderOptionSeries(out, probes, labels);
 
     family(out, "tarvik_round_timestamp_seconds", "gauge",
            "When the last round of checks began, in seconds since the epoch.");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checks/CheckVerdict.h"
 #include "http/HttpClient.h"
 
 #include <QByteArray>
@@ -21,6 +22,11 @@ public:
         QString name;
         QString target;
         HttpResult result;
+        // Only hosts with check options of their own get the series about them, so a host
+        // without options shows exactly what it always did.
+        bool hasOptions = false;
+        CheckVerdict::Expectation failed = CheckVerdict::Expectation::None;
+        bool slow = false; // the host's slow state, not the last answer's alone
     };
 
     // The exposition for `probes`, in their order, and the time the last round began when there

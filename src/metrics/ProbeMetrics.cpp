@@ -16,6 +16,7 @@ void ProbeMetrics::record(const Host &host, const HttpResult &result) {
     Last &last = last_[&host];
     last.host = host.weak_from_this();
     last.result = result;
+    last.failed = host.lastOutcome().failed;
     // Bodies are never part of a metric; a check's result keeps none, but be sure.
     last.result.body.clear();
     // Hosts removed since are dropped now and then, so a long headless run with a changing list
@@ -36,7 +37,8 @@ QByteArray ProbeMetrics::exposition() const {
         if (it == last_.end() || it->second.host.lock() != host)
             continue;
         // A scrape is read by other people and stored for long: no password goes into it.
-        probes.push_back({host->string(), displayAddress(host->address()), it->second.result});
+        probes.push_back({host->string(), displayAddress(host->address()), it->second.result,
+                          host->checkOptions().hasAnyOption(), it->second.failed, host->isSlow()});
     }
     return MetricsText::render(probes, roundStarted_);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checks/CheckVerdict.h"
 #include "http/HttpClient.h"
 
 #include <QByteArray>
@@ -28,6 +29,7 @@ private:
     struct Last {
         std::weak_ptr<const Host> host;
         HttpResult result;
+        CheckVerdict::Expectation failed = CheckVerdict::Expectation::None;
     };
 
     void record(const Host &host, const HttpResult &result);

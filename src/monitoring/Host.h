@@ -62,8 +62,11 @@ public:
     // Up, but answering slower than its slowAboveMs for a while (SlowState says how long);
     // never while down or unchecked. Not stored: a restart starts counting again.
     bool isSlow() const { return slow_.isSlow(); }
-    // "slow (1.2 s > 1 s)", from the latest slow answer, while the host is slow; empty otherwise.
-    QString slowReason() const { return slow_.isSlow() ? slowReason_ : QString(); }
+    // "slow (1.2 s > 1 s)", from the latest slow answer, while the host is slow or its last
+    // answer was; empty otherwise.
+    QString slowReason() const {
+        return slow_.isSlow() || lastAnswerSlow_ ? slowReason_ : QString();
+    }
     // Whether the last answer alone was up but slower than slowAboveMs.
     bool lastAnswerSlow() const { return lastAnswerSlow_; }
     // Takes one judged answer (`slowReason` is its reason when it was slow); returns whether
