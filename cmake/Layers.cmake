@@ -12,7 +12,7 @@ set(tarvik_engine_folders
     commandline text)
 set(tarvik_tray_folders
     app statusmenu menuitems windows trayitem traypresence drawing updates hosticons historyviews
-    desktopnotifications)
+    checkediting desktopnotifications)
 set(tarvik_entry_folders server)
 
 # The folder a test file is about (tests/<folder>_test.cpp) decides what it links.

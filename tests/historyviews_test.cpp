@@ -1,5 +1,6 @@
 // What a host's history looks like: the duration chart's scale and drawing, and the details
 // window following a real engine checking a real local server.
+#include "checkediting/CheckSection.h"
 #include "history/HistoryStore.h"
 #include "history/HostHistory.h"
 #include "historyviews/DurationChart.h"
@@ -86,6 +87,17 @@ TEST(DurationChartTest, DrawsPhasesStackedAndDownStretchesShaded) {
     const int downFrom = 52 + (w - 58) * 7 / 8 + 2;
     EXPECT_TRUE(has(DurationChart::downColor(), downFrom, w));
     EXPECT_FALSE(has(DurationChart::downColor(), 52, downFrom - 4));
+    EXPECT_FALSE(has(DurationChart::slowColor(), 52, w)) << "no limit, nothing slow";
+
+    // Its checks took 100 ms: above a 50 ms limit they are slow, below a 200 ms one they are not.
+    chart.setSlowAbove(0.05);
+    const QImage slow = chart.grab().toImage();
+    const auto marked = [&](int x) { return slow.pixelColor(x, slow.height() - 17); };
+    EXPECT_EQ(marked(quarter + 10), DurationChart::slowColor());
+    EXPECT_NE(marked(downFrom + 10), DurationChart::slowColor()) << "down is not slow";
+    chart.setSlowAbove(0.2);
+    EXPECT_EQ(chart.grab().toImage().pixelColor(quarter + 10, slow.height() - 17),
+              image.pixelColor(quarter + 10, image.height() - 17));
 }
 
 // ---- the details window ----
@@ -132,6 +144,7 @@ TEST_F(DetailsWindowTest, ShowsTheFiguresAndFollowsEveryCheck) {
     EXPECT_EQ(window.lastResultLabel()->text(), QStringLiteral("Not checked yet"));
     EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("no checks"));
     EXPECT_EQ(window.certificateLabel()->text(), QStringLiteral("none (not an https address)"));
+    EXPECT_EQ(window.checkSection()->row(1)->text(), QStringLiteral("HTTP 200-299"));
 
     checkAll();
     EXPECT_TRUE(window.lastResultLabel()->text().startsWith(QStringLiteral("Up, ")));

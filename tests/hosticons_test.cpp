@@ -67,17 +67,23 @@ TEST(HostStatusItemFaceTest, TitleIsTheShortNameOrHashInAlignedDigits) {
     EXPECT_TRUE(DigitAlignedFont::hasAlignedDigits(hash.font));
 }
 
-TEST(HostStatusItemFaceTest, AHostIsGreenOrRedOnlyWhileActiveAndKnown) {
-    const std::tuple<bool, std::optional<bool>, QColor> cases[] = {
-        {true, true, StatusColors::green()},
-        {true, false, StatusColors::red()},
-        {true, std::nullopt, StatusColors::gray()},
-        {false, true, StatusColors::gray()},
-        {false, false, StatusColors::gray()}};
-    for (const auto &[active, reachable, colour] : cases) {
+TEST(HostStatusItemFaceTest, AHostIsGreenYellowOrRedOnlyWhileActiveAndKnown) {
+    const std::tuple<bool, std::optional<bool>, bool, QColor> cases[] = {
+        {true, true, false, StatusColors::green()},
+        {true, true, true, StatusColors::yellow()},
+        {true, false, false, StatusColors::red()},
+        {true, std::nullopt, false, StatusColors::gray()},
+        {false, true, true, StatusColors::gray()},
+        {false, false, false, StatusColors::gray()}};
+    for (const auto &[active, reachable, slow, colour] : cases) {
         auto host = makeHost(QStringLiteral("a"), QString(), active);
         host->setIsReachable(reachable);
+        for (int answer = 0; slow && answer < 2; ++answer)
+            host->recordSlowness(true, true, QStringLiteral("slow (1.2 s > 1 s)"));
         EXPECT_EQ(StatusColors::of(*host), colour) << active << (reachable ? int(*reachable) : -1);
+        EXPECT_EQ(
+            HostStatusItemFace::toolTip(*host).contains(QStringLiteral(", slow (1.2 s > 1 s)")),
+            slow);
     }
 }
 

@@ -213,13 +213,25 @@ TEST_F(MenuTest, TooltipAndRowsSayWhichHostsAreDownAndWhy) {
     for (const auto &host : engine.hosts())
         engine.hostStateDidChange(*host);
     controller->updateToolTip();
+    EXPECT_EQ(controller->hostRows().at(7)->toolTip(), QStringLiteral("up: up"));
+    EXPECT_EQ(dotColor(controller->hostRows().at(7)), StatusColors::green());
+
+    // A slow host is yellow and listed after the down ones, and is not down.
+    const auto up = engine.hosts()[7];
+    for (int answer = 0; answer < 2; ++answer)
+        up->recordSlowness(true, true, QStringLiteral("slow (1.2 s > 1 s)"));
+    engine.hostStateDidChange(*up);
+    controller->updateToolTip();
     const QStringList lines = controller->statusItem()->button()->toolTip().split(u'\n');
-    ASSERT_EQ(lines.size(), 3 + 5 + 1);
+    ASSERT_EQ(lines.size(), 3 + 5 + 1 + 1);
     EXPECT_EQ(lines.at(3), QStringLiteral("a: HTTP 503"));
     EXPECT_EQ(lines.at(7), QStringLiteral("e: HTTP 503"));
     EXPECT_EQ(lines.at(8), QStringLiteral("and 1 more"));
+    EXPECT_EQ(lines.at(9), QStringLiteral("up: slow (1.2 s > 1 s)"));
     EXPECT_EQ(controller->hostRows().at(0)->toolTip(), QStringLiteral("a: HTTP 503"));
-    EXPECT_EQ(controller->hostRows().at(7)->toolTip(), QStringLiteral("up: up"));
+    EXPECT_EQ(controller->hostRows().at(7)->toolTip(), QStringLiteral("up: slow (1.2 s > 1 s)"));
+    EXPECT_EQ(dotColor(controller->hostRows().at(7)), StatusColors::yellow());
+    EXPECT_EQ(controller->statusItem()->button()->attributedTitle()->text, QStringLiteral("6"));
 }
 
 TEST_F(MenuTest, ARunningRoundAndAnOfflineMachineShowInTheIcon) {

@@ -9,12 +9,14 @@ struct StatusColors {
     static QColor green() { return QColor(52, 199, 89); }
     static QColor red() { return QColor(255, 59, 48); }
     static QColor gray() { return QColor(142, 142, 147); }
+    static QColor yellow() { return QColor(255, 204, 0); }
 
-    // A host's colour: green while active and reachable, red while active and unreachable, gray
-    // otherwise (paused, or not checked yet). Its menu row's dot and its own icon's bar show it.
+    // A host's colour: green while active and reachable, yellow while it is so but slow, red
+    // while active and unreachable, gray otherwise (paused, or not checked yet). Its menu row's
+    // dot, its own icon's bar and its row in the hosts window show it.
     static QColor of(const Host &host) {
         if (host.isActive() && host.isReachable() == true)
-            return green();
+            return host.isSlow() ? yellow() : green();
         if (host.isActive() && host.isReachable() == false)
             return red();
         return gray();

@@ -1,5 +1,6 @@
 #include "historyviews/DurationChart.h"
 
+#include "drawing/StatusColors.h"
 #include "history/HistoryFigures.h"
 #include "history/HostHistory.h"
 
@@ -23,6 +24,7 @@ struct Column {
     std::array<double, layers> sum{};
     int checks = 0;
     bool down = false;
+    bool slow = false;
 };
 } // namespace
 
@@ -50,6 +52,15 @@ QColor DurationChart::phaseColor(int phase) {
         QColor(0x5c, 0xb8, 0x5c), // transfer
     };
     return phase >= 0 && phase < int(colors.size()) ? colors[size_t(phase)] : totalColor();
+}
+
+void DurationChart::setSlowAbove(std::optional<double> seconds) {
+    slowAbove_ = seconds;
+    update();
+}
+
+QColor DurationChart::slowColor() {
+    return StatusColors::yellow();
 }
 
 QColor DurationChart::totalColor() {
@@ -105,6 +116,7 @@ void DurationChart::paintEvent(QPaintEvent *) {
             Column &column = columns[size_t(c)];
             ++column.checks;
             column.down = column.down || !r.up();
+            column.slow = column.slow || (r.up() && slowAbove_ && double(r.total) > *slowAbove_);
             double stacked = 0;
             if (r.hasPhases())
                 for (int p = 0; p < HistoryRecord::PhaseCount; ++p) {
@@ -167,6 +179,13 @@ void DurationChart::paintEvent(QPaintEvent *) {
         }
         if (column.down)
             painter.fillRect(QRectF(plot.left() + c, plot.bottom() - 2, 1.0, 3.0), downColor());
+        else if (column.slow)
+            painter.fillRect(QRectF(plot.left() + c, plot.bottom() - 2, 1.0, 3.0), slowColor());
+    }
+    if (slowAbove_ && *slowAbove_ <= top) {
+        const double y = plot.bottom() + 1 - *slowAbove_ / top * plot.height();
+        painter.setPen(QPen(slowColor(), 1, Qt::DashLine));
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right() + 1, y));
     }
 
     QFont small = font();

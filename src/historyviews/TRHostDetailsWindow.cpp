@@ -1,5 +1,6 @@
 #include "historyviews/TRHostDetailsWindow.h"
 
+#include "checkediting/CheckSection.h"
 #include "history/HistoryFigures.h"
 #include "history/HistoryStore.h"
 #include "historyviews/DurationChart.h"
@@ -43,13 +44,15 @@ TRHostDetailsWindow::TRHostDetailsWindow(StatusItemButton *statusBarButton, Hist
     , engine_(engine)
     , clock_(clock)
     , figures_(new QWidget(utilityView()))
+    , checkSection_(new CheckSection(engine, utilityView()))
     , chart_(new DurationChart(utilityView()))
     , legend_(new QWidget(utilityView())) {
     const qreal content = utilityView()->height();
     setFrame(legend_, QRectF(10, 4, width - 20, 16));
     setFrame(chart_, QRectF(4, frameOf(legend_).bottom() + 2, width - 8, 170));
-    setFrame(figures_, QRectF(12, frameOf(chart_).bottom() + 4, width - 24,
-                              content - frameOf(chart_).bottom() - 8));
+    setFrame(checkSection_, QRectF(12, frameOf(chart_).bottom() + 6, width - 24, 140));
+    setFrame(figures_, QRectF(12, frameOf(checkSection_).bottom() + 6, width - 24,
+                              content - frameOf(checkSection_).bottom() - 10));
 
     auto *grid = new QGridLayout(figures_);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -60,6 +63,7 @@ TRHostDetailsWindow::TRHostDetailsWindow(StatusItemButton *statusBarButton, Hist
     lastDay_ = addRow(QStringLiteral("Last day"), 2);
     certificate_ = addRow(QStringLiteral("Certificate"), 3);
     grid->setColumnStretch(1, 1);
+    grid->setColumnMinimumWidth(0, CheckSection::titleWidth);
 
     auto *legend = new QHBoxLayout(legend_);
     legend->setContentsMargins(0, 0, 0, 0);
@@ -69,6 +73,7 @@ TRHostDetailsWindow::TRHostDetailsWindow(StatusItemButton *statusBarButton, Hist
         legend->addWidget(legendEntry(QString::fromLatin1(names[phase]),
                                       DurationChart::phaseColor(phase), legend_));
     legend->addWidget(legendEntry(QStringLiteral("Total"), DurationChart::totalColor(), legend_));
+    legend->addWidget(legendEntry(QStringLiteral("Slow"), DurationChart::slowColor(), legend_));
     legend->addWidget(legendEntry(QStringLiteral("Down"), DurationChart::downColor(), legend_));
     legend->addStretch(1);
 
@@ -112,6 +117,7 @@ QLabel *TRHostDetailsWindow::addRow(const QString &title, int row) {
 
 void TRHostDetailsWindow::setHost(const std::shared_ptr<Host> &host) {
     host_ = host;
+    checkSection_->setHost(host);
     refresh();
 }
 
@@ -149,5 +155,8 @@ void TRHostDetailsWindow::refresh() {
     certificate_->setText(!https && !history->certificateExpiry()
                               ? QStringLiteral("none (not an https address)")
                               : HistoryFigures::certificateText(history->certificateExpiry(), now));
+    const std::optional<int> slowAboveMs = host->checkOptions().slowAboveMs;
+    chart_->setSlowAbove(slowAboveMs ? std::optional<double>(*slowAboveMs / 1000.0) : std::nullopt);
     chart_->setHistory(history, now, longestGap);
+    checkSection_->refresh();
 }

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class CheckSection;
 class Clock;
 class DurationChart;
 class HistoryStore;
@@ -14,13 +15,14 @@ class QLabel;
 class TRHostController;
 
 // One host's details: its last result and reason, how often it was up over the last hour and
-// day, its certificate's expiry, and the chart of its last day. It follows the host live: each
-// check of it redraws the window, and an edit renames it. When the host is removed it closes.
+// day, its certificate's expiry, the chart of its last day, and how it is checked. It follows the
+// host live: each check of it redraws the window, and an edit renames it. When the host is removed
+// it closes.
 class TRHostDetailsWindow : public LMUtilityWindow {
     Q_OBJECT
 public:
     static constexpr qreal width = 460;
-    static constexpr qreal height = 300;
+    static constexpr qreal height = 440;
 
     TRHostDetailsWindow(StatusItemButton *statusBarButton, HistoryStore *store,
                         TRHostController *engine, const Clock &clock, QWidget *parent = nullptr);
@@ -37,6 +39,7 @@ public:
     QLabel *lastDayLabel() const { return lastDay_; }
     QLabel *certificateLabel() const { return certificate_; }
     DurationChart *chart() const { return chart_; }
+    CheckSection *checkSection() const { return checkSection_; }
 
 private:
     QLabel *addRow(const QString &title, int row);
@@ -46,6 +49,7 @@ private:
     const Clock &clock_;
     std::weak_ptr<Host> host_;
     QWidget *figures_;
+    CheckSection *checkSection_;
     DurationChart *chart_;
     QWidget *legend_;
     QLabel *lastResult_;

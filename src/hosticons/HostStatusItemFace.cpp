@@ -25,6 +25,7 @@ QString HostStatusItemFace::toolTip(const Host &host, const QDateTime &now, bool
         host.string() + QStringLiteral("\nAddress: ") + displayAddress(host.address()) +
         QStringLiteral("\nLast Request Duration: ") + QString::number(ms) + QStringLiteral("ms") +
         QStringLiteral("\nLast Result: ") + host.lastOutcome().withTime() +
+        (host.isSlow() ? QStringLiteral(", ") + host.slowReason() : QString()) +
         (certificate ? QStringLiteral("\n") + *certificate : QString());
     if (!withGestures)
         return facts;

@@ -292,7 +292,9 @@ void TRMenuBarController::setHostController(TRHostController *hostController) {
 }
 
 QString TRMenuBarController::hostLine(const Host &host) {
-    return host.string() + QStringLiteral(": ") + host.lastOutcome().shortText();
+    const bool slow = host.isActive() && host.isReachable() == true && host.isSlow();
+    return host.string() + QStringLiteral(": ") +
+           (slow ? host.slowReason() : host.lastOutcome().shortText());
 }
 
 void TRMenuBarController::showOfflineLook() {
@@ -330,7 +332,7 @@ QList<LMMenuItem *> TRMenuBarController::hostRows() const {
 }
 
 QIcon TRMenuBarController::statusDot(const Host &host) {
-    // Three colours, so three icons shared by every row.
+    // Four colours, so four icons shared by every row.
     static QHash<QRgb, QIcon> dots;
     const QColor color = StatusColors::of(host);
     QIcon &dot = dots[color.rgba()];
@@ -519,15 +521,25 @@ void TRMenuBarController::updateToolTip() {
         text += QStringLiteral("\nChecking: %1 of %2 hosts still answering")
                     .arg(outstanding)
                     .arg(hostController_->checksInRound());
+    // The down hosts, then the slow ones, which are up and do not count as down.
     int down = 0;
+    int slow = 0;
+    QString slowLines;
     for (const auto &host : hostController_->hosts()) {
-        if (!host->isActive() || host->isReachable() != false)
+        if (!host->isActive() || !host->isReachable().has_value())
             continue;
-        if (++down <= downLinesShown)
-            text += QStringLiteral("\n") + hostLine(*host);
+        if (*host->isReachable() == false) {
+            if (++down <= downLinesShown)
+                text += QStringLiteral("\n") + hostLine(*host);
+        } else if (host->isSlow() && ++slow <= downLinesShown) {
+            slowLines += QStringLiteral("\n") + hostLine(*host);
+        }
     }
     if (down > downLinesShown)
         text += QStringLiteral("\nand %1 more").arg(down - downLinesShown);
+    text += slowLines;
+    if (slow > downLinesShown)
+        text += QStringLiteral("\nand %1 more slow").arg(slow - downLinesShown);
     statusItem_->button()->setToolTip(text);
 }
 

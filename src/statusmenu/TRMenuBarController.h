@@ -49,7 +49,8 @@ public:
     QMenu *moreMenu() const { return moreMenu_.get(); }
     QAction *launchAtLoginMenuItem() const { return launchAtLoginMenuItem_; }
     QAction *notificationsMenuItem() const { return notificationsMenuItem_; }
-    // At most this many down hosts get a line of their own in the tooltip.
+    // At most this many down hosts, and as many slow ones, get a line of their own in the
+    // tooltip.
     static constexpr int downLinesShown = 5;
     static constexpr const char *offlineLine = "Offline: checks resume when the network is back";
     TRHostController *hostController() const { return hostController_; }
@@ -94,7 +95,8 @@ public:
     QList<LMMenuItem *> hostRows() const;
     // A 10 x 10 dot in the host's status colour.
     static QIcon statusDot(const Host &host);
-    // "api: HTTP 503": a host's row tooltip and, for a down host, its line in the main tooltip.
+    // "api: HTTP 503", "api: slow (1.2 s > 1 s)": a host's row tooltip and, for a down or slow
+    // host, its line in the main tooltip.
     static QString hostLine(const Host &host);
     // The small window that says why a choice did not take; null until one did not.
     QMessageBox *failureBox() const { return failureBox_.get(); }

@@ -1,0 +1,261 @@
+// The Check section of a host's details: the options it shows (header values never), their
+// editor refusing bad input field by field, and trusting a self-signed certificate by its key.
+#include "checkediting/CheckFields.h"
+#include "checkediting/CheckOptionsDialog.h"
+#include "checkediting/CheckSection.h"
+#include "checkediting/TrustCertificateDialog.h"
+#include "monitoring/TRHostController.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+#include "support/TestTlsServer.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+const QString secret = QStringLiteral("Bearer s3cret-token");
+
+CheckOptions withHeader() {
+    CheckOptions options;
+    options.headers.insert(QStringLiteral("Authorization"), secret);
+    options.slowAboveMs = 1500;
+    return options;
+}
+
+TEST(CheckFieldsTest, EachBadFieldGetsItsOwnMessageAndNoOptionsAreMade) {
+    using Type = std::function<void(CheckFields &)>;
+    const QString colon = QStringLiteral("X-Token: abc");
+    struct Row {
+        const char *what;
+        Type type;
+        QStringList keys;     // the fields with a message, in key order
+        const char *contains; // in the first key's message
+    } rows[] = {
+        {"status list cut short",
+         [](CheckFields &f) { f.expectStatus = QStringLiteral("200-"); },
+         {QStringLiteral("expectStatus")},
+         ""},
+        {"status out of range",
+         [](CheckFields &f) { f.expectStatus = QStringLiteral("650"); },
+         {QStringLiteral("expectStatus")},
+         "650"},
+        {"timeout zero",
+         [](CheckFields &f) { f.timeoutSeconds = QStringLiteral("0"); },
+         {QStringLiteral("timeoutSeconds")},
+         "from 1 to 120"},
+        {"timeout not a number",
+         [](CheckFields &f) { f.timeoutSeconds = QStringLiteral("ten"); },
+         {QStringLiteral("timeoutSeconds")},
+         "from 1 to 120"},
+        {"timeout too long",
+         [](CheckFields &f) { f.timeoutSeconds = QStringLiteral("121"); },
+         {QStringLiteral("timeoutSeconds")},
+         "from 1 to 120"},
+        {"header name with a colon",
+         [&](CheckFields &f) {
+             f.headers.append({colon, QStringLiteral("v"), {}});
+         },
+         {QStringLiteral("headers")},
+         "colon"},
+        {"header name with a line break",
+         [](CheckFields &f) {
+             f.headers.append({QStringLiteral("X\nY"), {}, {}});
+         },
+         {QStringLiteral("headers")},
+         "line break"},
+        {"pin too short",
+         [](CheckFields &f) { f.trustedCertificate = QStringLiteral("sha256//abc"); },
+         {QStringLiteral("trustedCertificate")},
+         "44 base64"},
+        {"pin without its prefix",
+         [](CheckFields &f) { f.trustedCertificate = QString(44, QLatin1Char('A')); },
+         {QStringLiteral("trustedCertificate")},
+         "sha256//"},
+        {"slow limit below one",
+         [](CheckFields &f) { f.slowAboveMs = QStringLiteral("-5"); },
+         {QStringLiteral("slowAboveMs")},
+         "milliseconds"},
+        {"a body search on HEAD",
+         [](CheckFields &f) {
+             f.head = true;
+             f.bodyContains = QStringLiteral("UP");
+         },
+         {QStringLiteral("bodyContains")},
+         "HEAD"},
+        {"three at once, each told",
+         [](CheckFields &f) {
+             f.expectStatus = QStringLiteral("2xx");
+             f.timeoutSeconds = QStringLiteral("500");
+             f.trustedCertificate = QStringLiteral("pin");
+         },
+         {QStringLiteral("expectStatus"), QStringLiteral("timeoutSeconds"),
+          QStringLiteral("trustedCertificate")},
+         ""},
+    };
+    for (const Row &row : rows) {
+        CheckFields fields = CheckFields::of(CheckOptions());
+        row.type(fields);
+        const CheckFields::Reading reading = fields.read(CheckOptions());
+        EXPECT_FALSE(reading.options) << row.what;
+        EXPECT_EQ(reading.problems.keys(), row.keys) << row.what;
+        const QString first = reading.problems.value(row.keys.value(0));
+        EXPECT_TRUE(first.contains(QLatin1String(row.contains)))
+            << row.what << ": " << first.toStdString();
+        // What was typed after a header name's bad character may be a pasted secret.
+        EXPECT_FALSE(first.contains(QStringLiteral("abc\""))) << row.what;
+    }
+}
+
+TEST(CheckFieldsTest, FieldsMakeTheOptionsTheyShowAndKeepStoredHeaderValues) {
+    CheckOptions stored = withHeader();
+    stored.expectStatus = *StatusExpectation::parse(QStringLiteral("200-299,401"));
+    stored.followRedirects = false;
+    stored.bodyLacks = QStringLiteral("maintenance");
+    stored.timeoutSeconds = 5;
+    stored.trustedCertificate = QStringLiteral("sha256//") + QString(43, QLatin1Char('A')) + u'=';
+    CheckFields fields = CheckFields::of(stored);
+    EXPECT_TRUE(fields.headers.value(0).value.isEmpty()) << "a value is never put in a field";
+    EXPECT_EQ(fields.read(stored).options, stored);
+
+    // Renamed with no value typed, it keeps its value; a row added and left empty is no header;
+    // emptied fields are defaults again.
+    fields.headers[0].name = QStringLiteral("X-Auth");
+    fields.headers.append(CheckFields::Header{});
+    fields.headers.append({QStringLiteral("X-Empty"), {}, {}});
+    fields.expectStatus.clear();
+    fields.timeoutSeconds = QStringLiteral(" ");
+    fields.trustedCertificate.clear();
+    const auto read = fields.read(stored).options;
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->headers, (QMap<QString, QString>{{QStringLiteral("X-Auth"), secret},
+                                                     {QStringLiteral("X-Empty"), QString()}}));
+    EXPECT_EQ(read->expectStatus, StatusExpectation());
+    EXPECT_EQ(read->timeoutSeconds, CheckOptions::defaultTimeoutSeconds);
+    EXPECT_FALSE(read->trustedCertificate);
+    fields.headers[0].value = QStringLiteral("new");
+    EXPECT_EQ(fields.read(stored).options->headers.value(QStringLiteral("X-Auth")),
+              QStringLiteral("new"));
+}
+
+class CheckSectionTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetSettings(); }
+
+    std::shared_ptr<Host> addHost(const QString &address) {
+        auto host = makeHost(QStringLiteral("nas"), address);
+        engine.hosts().push_back(host);
+        host->setEngine(&engine);
+        section.setHost(host);
+        return host;
+    }
+
+    QStringList shownTexts(const QWidget *window) const {
+        QStringList texts;
+        for (const QLabel *label : window->findChildren<QLabel *>())
+            texts << label->text();
+        for (const QLineEdit *field : window->findChildren<QLineEdit *>())
+            texts << field->text() << field->placeholderText();
+        return texts;
+    }
+
+    ManualClock clock;
+    TRHostController engine{clock};
+    CheckSection section{&engine};
+};
+
+TEST_F(CheckSectionTest, HeaderValuesAreNeverShownAndBadInputIsRefusedBesideItsField) {
+    TestHttpServer server;
+    auto host = addHost(server.url(QStringLiteral("/ok")));
+    host->setCheckOptions(withHeader());
+    section.refresh();
+    EXPECT_EQ(section.row(0)->text(), QStringLiteral("GET, redirects followed, timeout 30 s"));
+    EXPECT_EQ(section.row(1)->text(), QStringLiteral("HTTP 200-299"));
+    EXPECT_EQ(section.row(2)->text(), QStringLiteral("slower than 1.5 s"));
+    EXPECT_EQ(section.row(3)->text(), QStringLiteral("Authorization: ••••"));
+
+    section.openEditor();
+    CheckOptionsDialog *editor = section.editor();
+    ASSERT_TRUE(editor);
+    for (const QWidget *shown :
+         {static_cast<const QWidget *>(&section), static_cast<const QWidget *>(editor)})
+        for (const QString &text : shownTexts(shown))
+            EXPECT_FALSE(text.contains(QStringLiteral("s3cret"))) << text.toStdString();
+    auto *value = editor->findChild<QLineEdit *>(QStringLiteral("headerValue"));
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->echoMode(), QLineEdit::Password);
+
+    QSignalSpy saved(&engine, &TRHostController::hostsChanged);
+    const auto field = [&](const char *key) {
+        return editor->findChild<QLineEdit *>(QString::fromLatin1(key));
+    };
+    const auto message = [&](const char *key) {
+        return editor->findChild<QLabel *>(QString::fromLatin1(key) + QStringLiteral("Message"));
+    };
+    field("timeoutSeconds")->setText(QStringLiteral("500"));
+    editor->addHeaderRow();
+    auto *name = editor->findChildren<QLineEdit *>(QStringLiteral("headerName")).last();
+    name->setText(QStringLiteral("X-Key:1"));
+    editor->saveButton()->click();
+    EXPECT_TRUE(message("timeoutSeconds")->isVisibleTo(editor));
+    EXPECT_EQ(message("timeoutSeconds")->text(),
+              QStringLiteral("must be a whole number from 1 to 120"));
+    EXPECT_TRUE(message("headers")->isVisibleTo(editor));
+    EXPECT_FALSE(message("slowAboveMs")->isVisibleTo(editor));
+    EXPECT_EQ(host->checkOptions(), withHeader()) << "nothing taken";
+    EXPECT_EQ(saved.count(), 0) << "nothing stored";
+
+    field("timeoutSeconds")->setText(QStringLiteral("5"));
+    name->setText(QStringLiteral("X-Key"));
+    editor->findChildren<QLineEdit *>(QStringLiteral("headerValue"))
+        .last()
+        ->setText(QStringLiteral("k"));
+    editor->saveButton()->click();
+    EXPECT_FALSE(message("timeoutSeconds")->isVisibleTo(editor));
+    EXPECT_EQ(saved.count(), 1);
+    CheckOptions expected = withHeader();
+    expected.timeoutSeconds = 5;
+    expected.headers.insert(QStringLiteral("X-Key"), QStringLiteral("k"));
+    EXPECT_EQ(host->checkOptions(), expected);
+    EXPECT_TRUE(waitUntil([&] { return !section.editor(); }));
+    EXPECT_EQ(section.row(0)->text(), QStringLiteral("GET, redirects followed, timeout 5 s"));
+    EXPECT_EQ(section.row(3)->text(), QStringLiteral("Authorization: ••••, X-Key: ••••"));
+}
+
+TEST_F(CheckSectionTest, TrustingASelfSignedCertificateStoresThePinShownAndTheHostComesUp) {
+    TestCertificates own{30, TestCertificates::SelfSigned{QStringLiteral("nas.home.invalid")}};
+    ASSERT_TRUE(own.ok()) << own.error.toStdString();
+    TestTlsServer server{own};
+    auto host = addHost(server.url(QStringLiteral("/")));
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return host->isReachable() == false; }, 10000));
+    EXPECT_EQ(host->lastOutcome().reason, QStringLiteral("certificate not trusted"));
+    ASSERT_TRUE(section.trustButton()->isVisibleTo(&section));
+
+    section.trustButton()->click();
+    TrustCertificateDialog *dialog = section.trustDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_FALSE(dialog->trustButton()->isEnabled()) << "nothing to trust before it is read";
+    ASSERT_TRUE(waitUntil([&] { return dialog->trustButton()->isEnabled(); }, 10000))
+        << dialog->statusLabel()->text().toStdString();
+    EXPECT_EQ(dialog->subjectLabel()->text(), QStringLiteral("CN=nas.home.invalid"));
+    EXPECT_EQ(dialog->issuerLabel()->text(), QStringLiteral("CN=nas.home.invalid"));
+    EXPECT_EQ(dialog->fingerprintLabel()->text().size(), 32 * 3 - 1);
+    const QString pin = dialog->pinLabel()->text();
+    EXPECT_TRUE(pin.startsWith(QStringLiteral("sha256//")));
+
+    QSignalSpy saved(&engine, &TRHostController::hostsChanged);
+    dialog->trustButton()->click();
+    EXPECT_EQ(saved.count(), 1);
+    EXPECT_EQ(host->checkOptions().trustedCertificate, pin);
+    ASSERT_TRUE(waitUntil([&] { return host->isReachable() == true; }, 10000))
+        << host->lastOutcome().reason.toStdString();
+    EXPECT_FALSE(section.trustButton()->isVisibleTo(&section));
+    EXPECT_EQ(section.row(4)->text(), QStringLiteral("the key pinned as ") + pin);
+}
+} // namespace
