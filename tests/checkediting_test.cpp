@@ -149,8 +149,7 @@ protected:
 
     std::shared_ptr<Host> addHost(const QString &address) {
         auto host = makeHost(QStringLiteral("nas"), address);
-        engine.hosts().push_back(host);
-        host->setEngine(&engine);
+        listHost(engine, host);
         section.setHost(host);
         return host;
     }
@@ -190,7 +189,7 @@ TEST_F(CheckSectionTest, HeaderValuesAreNeverShownAndBadInputIsRefusedBesideItsF
     ASSERT_TRUE(value);
     EXPECT_EQ(value->echoMode(), QLineEdit::Password);
 
-    QSignalSpy saved(&engine, &TRHostController::hostsChanged);
+    QSignalSpy saved(&engine, &TRHostController::hostChanged);
     const auto field = [&](const char *key) {
         return editor->findChild<QLineEdit *>(QString::fromLatin1(key));
     };
@@ -249,7 +248,7 @@ TEST_F(CheckSectionTest, TrustingASelfSignedCertificateStoresThePinShownAndTheHo
     const QString pin = dialog->pinLabel()->text();
     EXPECT_TRUE(pin.startsWith(QStringLiteral("sha256//")));
 
-    QSignalSpy saved(&engine, &TRHostController::hostsChanged);
+    QSignalSpy saved(&engine, &TRHostController::hostChanged);
     dialog->trustButton()->click();
     EXPECT_EQ(saved.count(), 1);
     EXPECT_EQ(host->checkOptions().trustedCertificate, pin);

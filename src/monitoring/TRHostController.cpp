@@ -186,6 +186,7 @@ bool TRHostController::setCheckOptions(const std::shared_ptr<Host> &host,
     if (host->resetSlowness())
         hostStateDidChange(*host);
     const bool saved = save();
+    Q_EMIT hostChanged(*host);
     inFlight_.erase(host.get());
     recheck(host);
     return saved;

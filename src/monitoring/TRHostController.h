@@ -110,8 +110,9 @@ public:
     // for the old address is ignored when it comes.
     void addressEdited(const std::shared_ptr<Host> &host);
 
-    // Gives `host` these check options: stores them with the list and checks the host at once
-    // by them (an answer still on its way, asked by the old options, is ignored when it comes).
+    // Gives `host` these check options: stores them with the list, announces the host changed and
+    // checks it at once by them (an answer still on its way, asked by the old options, is ignored
+    // when it comes).
     // Options with a problem are not taken (false, nothing changes); false too when the list
     // could not be written, though the host keeps the options for this run.
     bool setCheckOptions(const std::shared_ptr<Host> &host, const CheckOptions &options);
