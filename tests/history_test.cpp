@@ -9,6 +9,7 @@
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
+#include "support/HistoryTest.h"
 #include "support/ProcessLimits.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
@@ -160,41 +161,11 @@ TEST(HistoryFileTest, RefusesDamagedBytesWhole) {
 
 // ---- the store ----
 
-class HistoryStoreTest : public ::testing::Test {
+class HistoryStoreTest : public HistoryTest {
 protected:
-    void SetUp() override {
-        resetSettings();
-        ASSERT_TRUE(folder.isValid());
-    }
-
-    std::shared_ptr<Host> addHost(const QString &name, const QString &path) {
-        auto host = makeHost(name, server.url(path));
-        listHost(engine, host);
-        return host;
-    }
-
-    std::unique_ptr<HistoryStore> openStore() {
-        auto store = std::make_unique<HistoryStore>(&engine, folder.path(), clock);
-        store->setFlushDelay(std::chrono::hours(1));
-        return store;
-    }
-
-    // One round of real checks against the local server.
-    void checkAll() {
-        QSignalSpy finished(&engine, &TRHostController::roundFinished);
-        engine.ping();
-        ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
-        clock.advanceMs(61000);
-    }
-
     QStringList files() const {
         return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
-
-    QTemporaryDir folder;
-    TestHttpServer server;
-    ManualClock clock;
-    TRHostController engine{clock};
 };
 
 TEST_F(HistoryStoreTest, ARestartKeepsEveryHostsHistory) {

@@ -7,6 +7,7 @@
 #include "historyviews/TRHostDetailsWindow.h"
 #include "http/HttpFailure.h"
 #include "monitoring/TRHostController.h"
+#include "support/HistoryTest.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -102,38 +103,7 @@ TEST(DurationChartTest, DrawsPhasesStackedAndDownStretchesShaded) {
 
 // ---- the details window ----
 
-class DetailsWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetSettings();
-        ASSERT_TRUE(folder.isValid());
-    }
-
-    std::shared_ptr<Host> addHost(const QString &name, const QString &path) {
-        auto host = makeHost(name, server.url(path));
-        listHost(engine, host);
-        return host;
-    }
-
-    std::unique_ptr<HistoryStore> openStore() {
-        auto store = std::make_unique<HistoryStore>(&engine, folder.path(), clock);
-        store->setFlushDelay(std::chrono::hours(1));
-        return store;
-    }
-
-    // One round of real checks against the local server.
-    void checkAll() {
-        QSignalSpy finished(&engine, &TRHostController::roundFinished);
-        engine.ping();
-        ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
-        clock.advanceMs(61000);
-    }
-
-    QTemporaryDir folder;
-    TestHttpServer server;
-    ManualClock clock;
-    TRHostController engine{clock};
-};
+using DetailsWindowTest = HistoryTest;
 
 TEST_F(DetailsWindowTest, ShowsTheFiguresAndFollowsEveryCheck) {
     auto host = addHost(QStringLiteral("site"), QStringLiteral("/ok"));

@@ -1,0 +1,47 @@
+#pragma once
+// A test with a history store over an engine whose hosts answer from a local server, on a clock
+// the test moves.
+#include "history/HistoryStore.h"
+#include "monitoring/TRHostController.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class HistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetSettings();
+        ASSERT_TRUE(folder.isValid());
+    }
+
+    std::shared_ptr<Host> addHost(const QString &name, const QString &path) {
+        auto host = makeHost(name, server.url(path));
+        listHost(engine, host);
+        return host;
+    }
+
+    std::unique_ptr<HistoryStore> openStore() {
+        auto store = std::make_unique<HistoryStore>(&engine, folder.path(), clock);
+        store->setFlushDelay(std::chrono::hours(1));
+        return store;
+    }
+
+    // One round of real checks against the local server, then a minute on.
+    void checkAll() {
+        QSignalSpy finished(&engine, &TRHostController::roundFinished);
+        engine.ping();
+        ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+        clock.advanceMs(61000);
+    }
+
+    QTemporaryDir folder;
+    TestHttpServer server;
+    ManualClock clock;
+    TRHostController engine{clock};
+};
