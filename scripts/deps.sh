@@ -11,7 +11,7 @@ desktops=(lxqt-panel xfce4-panel xfconf dunst openbox dbus-x11 dbus-daemon x11-x
 test=("${build[@]}" libgtest-dev clang-format curl desktop-file-utils appstream dpkg-dev file
       xvfb xauth x11-utils dex openssl prometheus python3 dbus trayer python3-dbus python3-gi
       xdotool imagemagick libssl-dev "${desktops[@]}")
-shots=("${build[@]}" python3 xvfb trayer xdotool imagemagick x11-utils dbus
+shots=("${build[@]}" python3 openssl xvfb trayer xdotool imagemagick x11-utils dbus
        dbus-user-session
        python3-dbus python3-gi fonts-dejavu-core "${desktops[@]}")
 bench=("${build[@]}" curl libssl-dev)

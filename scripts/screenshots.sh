@@ -32,10 +32,12 @@ unset DBUS_SESSION_BUS_ADDRESS
 export QT_QPA_PLATFORM=xcb
 
 # Hosts that answer (200), hosts that do not (404), on a local server; one paused host is gray.
+# (/slow answers after 300 ms, for a host with a lower limit below.)
 python3 - "$WORK/port" <<'PY' &
-import http.server, socketserver, sys
+import http.server, socketserver, sys, time
 class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
+        if self.path.startswith("/slow"): time.sleep(0.3)
         self.send_response(404 if self.path.startswith("/missing") else 200)
         self.send_header("Content-Length", "2"); self.end_headers(); self.wfile.write(b"ok")
     def log_message(self, *args): pass
@@ -56,6 +58,18 @@ cat >"$WORK/hosts.json" <<JSON
  {"string":"status-page-of-the-customer-portal.eu-west.example.com","address":"http://127.0.0.1:$PORT/","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":true}]
 JSON
 "$TARVIK" --import "$WORK/hosts.json" >/dev/null
+# Notices off while the windows are shot (they have their own picture below): the one saying
+# api.example.com is down pops up under the tray, over the windows, and takes their clicks.
+notices() {
+  python3 - "$XDG_CONFIG_HOME/morvane/Tarvik.conf" "$1" <<'PY'
+import re, sys
+path, value = sys.argv[1], sys.argv[2]
+text = re.sub(r"^notifications=.*\n", "", open(path).read(), flags=re.M)
+open(path, "w").write(text.replace("[General]\n", "[General]\nnotifications=%s\n" % value, 1))
+PY
+  grep -q "^notifications=$1\$" "$XDG_CONFIG_HOME/morvane/Tarvik.conf" || fail "notices could not be set $1"
+}
+notices false
 # A day of history for every host, so the sparklines and the details window have something to
 # show: written in Tarvik's own history file format (see src/history/HistoryFile.cpp).
 export XDG_STATE_HOME=$WORK/state
@@ -70,7 +84,9 @@ now, seen = int(time.time()), {}
 for n, host in enumerate(hosts):
     address, name = host["address"], host["string"]
     occurrence = seen.get((address, name), 0); seen[(address, name)] = occurrence + 1
-    texts, records = ["HTTP status 404", "Connection refused"], b""
+    # Reason texts are numbered in the order the checks first use them, and only used ones are
+    # kept, as Tarvik writes them: a file that differs is refused as damaged.
+    texts, records = [], b""
     stop = 8 * 3600 if not host["isActive"] else 0  # a paused host stopped checking
     for minute in range(1440, 0, -1):
         t = now - 61 * minute
@@ -80,11 +96,14 @@ for n, host in enumerate(hosts):
         server = 0.035 + 0.06 * wave * (1 + n % 2) + (0.12 if minute % 97 == 0 else 0)
         transfer = 0.003 + 0.002 * (minute % 3)
         down = n == 1 and (300 < minute < 340 or 760 < minute < 775 or minute < 20)
-        reason = (1 if minute < 20 else 2) if down else 0
+        text = ("HTTP status 404" if minute < 20 else "Connection refused") if down else None
+        if text and text not in texts: texts.append(text)
+        reason = texts.index(text) + 1 if text else 0
+        refused = text == "Connection refused"
         phases = (dns, connect, tls, server, transfer)
-        total = 0 if down and reason == 2 else sum(phases)
+        total = 0 if refused else sum(phases)
         flags = 0 if down else 1
-        if not (down and reason == 2): flags |= 2
+        if not refused: flags |= 2
         else: phases = (0, 0, 0, 0, 0)
         records += struct.pack(">If5fHB", t, total, *phases, reason, flags)
     count = len(records) // 31
@@ -238,10 +257,125 @@ xdotool key Escape Escape
 sleep 0.3
 click_icon "$MAIN" 1
 sleep 0.8
+xdotool key Up Up Right Down Return # More, its second item: Notifications on again
+sleep 0.5
+grep -q '^notifications=true' "$XDG_CONFIG_HOME/morvane/Tarvik.conf" || fail "Notifications did not turn on"
+click_icon "$MAIN" 1
+sleep 0.8
 xdotool key Up Up Right
 sleep 0.8
 shot more 460x300+820+0
 xdotool key Escape Escape
+
+echo "== check options: a slow host, the Check section, its editor, trusting a certificate"
+# A Tarvik of its own with a list of hosts that have options, and notices off again. "search"
+# answers after 300 ms, over its 200 ms limit; nas.home has a certificate that signed itself, as
+# a NAS's or a router's does.
+kill "$TARVIK_PID"
+wait "$TARVIK_PID" 2>/dev/null || true
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 365 -subj /CN=nas.home \
+  -addext subjectAltName=DNS:nas.home -keyout "$WORK/nas.key" -out "$WORK/nas.pem" 2>/dev/null
+python3 - "$WORK/nas.pem" "$WORK/nas.key" "$WORK/tls-port" <<'PY' &
+import http.server, ssl, sys, time
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        self.send_response(200); self.send_header("Content-Length", "2"); self.end_headers()
+        self.wfile.write(b"ok")
+    def log_message(self, *args): pass
+server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(sys.argv[1], sys.argv[2])
+server.socket = context.wrap_socket(server.socket, server_side=True)
+open(sys.argv[3], "w").write(str(server.server_address[1]))
+server.timeout = 0.5
+end = time.time() + 600
+while time.time() < end:
+    try: server.handle_request()
+    except (ssl.SSLError, OSError): pass  # a client that leaves during the handshake
+PY
+PIDS+=($!)
+for _ in $(seq 50); do [ -s "$WORK/tls-port" ] && break; sleep 0.1; done
+cat >"$WORK/checks.json" <<JSON
+[{"string":"example.com","address":"http://127.0.0.1:$PORT/","abbreviation":"EX","hasMenuBarItem":true,"isFavorite":false,"categories":[],"isActive":true},
+ {"string":"api.example.com","address":"http://127.0.0.1:$PORT/missing","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":true,
+  "check":{"expectStatus":"200-299,401","timeoutSeconds":10,"slowAboveMs":150,"headers":{"Authorization":"Bearer never-shown"}}},
+ {"string":"search","address":"http://127.0.0.1:$PORT/slow","abbreviation":"S","hasMenuBarItem":true,"isFavorite":false,"categories":[],"isActive":true,
+  "check":{"slowAboveMs":200,"bodyContains":"ok"}},
+ {"string":"nas.home","address":"https://127.0.0.1:$(cat "$WORK/tls-port")/","hasMenuBarItem":false,"isFavorite":false,"categories":[],"isActive":true}]
+JSON
+"$TARVIK" --import "$WORK/checks.json" >/dev/null
+notices false
+"$TARVIK" >"$WORK/tarvik.log" 2>&1 &
+PIDS+=($!)
+TARVIK_PID=$!
+for _ in $(seq 100); do [ "$(icons | wc -l)" -ge 3 ] && break; sleep 0.1; done
+mapfile -t ICONS < <(icons)
+[ ${#ICONS[@]} -ge 3 ] || fail "expected 3 tray icons with the check options' list, found ${#ICONS[@]}"
+MAIN=$((${#ICONS[@]} - 1))
+# A host is slow after two slow answers in a row: the second round comes a minute after the first.
+sleep 64
+read -r cx cy < <(centre "$MAIN")
+xdotool mousemove "$((cx - 3))" "$cy" sleep 0.2 mousemove "$cx" "$cy"
+sleep 2.5
+shot tooltip-slow 460x200+820+0
+click_icon "$MAIN" 1
+sleep 0.8
+shot menu-slow 460x300+820+0
+xdotool key Escape
+sleep 0.4
+click_icon "$MAIN" 1
+sleep 0.6
+xdotool key Up Up Up Up Up Return # Manage
+sleep 1
+HOSTS=$(window_of Hosts || true)
+[ -n "$HOSTS" ] || fail "the hosts window did not open"
+read -r hx hy hw hh < <(geometry "$HOSTS")
+shot hosts-window-slow 300x220+$((hx - 80))+0
+row_y() { echo $((hy + 22 + 10 + 20 * $1)); }
+xdotool mousemove $((hx + 50)) "$(row_y 1)" click --repeat 2 --delay 80 1
+sleep 1
+DETAILS=$(window_of "api.example.com" || true)
+[ -n "$DETAILS" ] || fail "a double-click did not open the details of api.example.com"
+read -r dx dy dw dh < <(geometry "$DETAILS")
+shot details-check "$((dw + 20))x$((dh + 20))+$((dx - 10))+$((dy - 10))"
+# The Check section's buttons, where the details window's layout puts them.
+change_button() { xdotool mousemove $((dx + 142)) $((dy + 111)) click 1; }
+trust_button() { xdotool mousemove $((dx + 253)) $((dy + 111)) click 1; }
+change_button
+sleep 1
+EDITOR=$(window_of "Check of api.example.com" || true)
+[ -n "$EDITOR" ] || fail "Change… did not open the check editor"
+xdotool key ctrl+a # the first field, the statuses
+xdotool type --delay 40 "200-299,4o1" # a typing error, said under its field on Save
+xdotool key Return
+sleep 0.5
+read -r ex ey ew eh < <(geometry "$EDITOR")
+shot check-editor "$((ew + 20))x$((eh + 20))+$((ex - 10))+$((ey - 10))"
+xdotool key Escape
+sleep 0.5
+xdotool mousemove $((dx + 12)) $((dy + 11)) click 1 # the details' close button
+sleep 0.5
+xdotool mousemove $((hx + 50)) "$(row_y 3)" click --repeat 2 --delay 80 1
+sleep 1
+DETAILS=$(window_of "nas.home" || true)
+[ -n "$DETAILS" ] || fail "a double-click did not open the details of nas.home"
+read -r dx dy dw dh < <(geometry "$DETAILS")
+trust_button
+sleep 1.5
+TRUST=$(window_of "Trust the Certificate of nas.home" || true)
+[ -n "$TRUST" ] || fail "Trust This Certificate… did not open its dialog"
+read -r tx ty tw th < <(geometry "$TRUST")
+shot trust-certificate "$((tw + 20))x$((th + 20))+$((tx - 10))+$((ty - 10))"
+xdotool mousemove $((tx + tw - 49)) $((ty + th - 25)) click 1 # its Trust button
+sleep 1.5
+[ -z "$(window_of "Trust the Certificate of nas.home" || true)" ] || fail "Trust did not close its dialog"
+# The pin is stored: another Tarvik reading the store finds the host up.
+grep -q '"name":"nas.home".*"reachable":true' <<<"$("$TARVIK" --check --json || true)" ||
+  fail "nas.home is not up with its certificate trusted"
+xdotool mousemove $((dx + 12)) $((dy + 11)) click 1
+sleep 0.3
+"$TARVIK" --import "$WORK/hosts.json" >/dev/null # the running Tarvik takes the first list again
+notices true
 
 echo "== a desktop without a tray"
 kill "$TARVIK_PID" "$TRAYER"

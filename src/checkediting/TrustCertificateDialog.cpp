@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -33,7 +34,10 @@ TrustCertificateDialog::TrustCertificateDialog(HttpClient &client, const QString
     validity_ = addRow(grid, QStringLiteral("Valid"));
     fingerprint_ = addRow(grid, QStringLiteral("SHA-256"));
     pin_ = addRow(grid, QStringLiteral("Key pin"));
-    pin_->setWordWrap(false); // one piece, as it is pasted elsewhere
+    // One piece each, as they are compared and pasted elsewhere (the fingerprint in two lines of
+    // its own making).
+    fingerprint_->setWordWrap(false);
+    pin_->setWordWrap(false);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -74,6 +78,12 @@ TrustCertificateDialog::TrustCertificateDialog(HttpClient &client, const QString
         self->fingerprint_->setText(fingerprint);
         self->pin_->setText(QString::fromLatin1(c.publicKeyPin));
         self->trustButton_->setEnabled(!c.publicKeyPin.isEmpty());
+        // It opened with empty rows; now they are filled, it takes the size they need (once its
+        // layout has taken in their new texts).
+        QTimer::singleShot(0, self, [self] {
+            if (self)
+                self->adjustSize();
+        });
     });
 }
 
