@@ -34,17 +34,6 @@
 #include <unistd.h>
 
 namespace {
-const QDateTime dayStart(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
-
-HttpResult result(bool ok, double seconds, const QString &error = QString()) {
-    HttpResult r;
-    r.ok = ok;
-    r.seconds = seconds;
-    r.error = error;
-    r.failure = ok ? HttpFailure::None : HttpFailure::Other;
-    return r;
-}
-
 QByteArray contentsOf(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -21,17 +21,6 @@
 #include <tuple>
 
 namespace {
-const QDateTime dayStart(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
-
-HttpResult result(bool ok, double seconds, const QString &error = QString()) {
-    HttpResult r;
-    r.ok = ok;
-    r.seconds = seconds;
-    r.error = error;
-    r.failure = ok ? HttpFailure::None : HttpFailure::Other;
-    return r;
-}
-
 HttpResult withPhases(double dns, double connect, double tls, double processing, double transfer) {
     HttpResult r = result(true, dns + connect + tls + processing + transfer);
     r.phases = HttpPhases{dns, connect, tls, processing, transfer};

@@ -2,16 +2,32 @@
 // A test with a history store over an engine whose hosts answer from a local server, on a clock
 // the test moves.
 #include "history/HistoryStore.h"
+#include "http/HttpFailure.h"
+#include "http/HttpResult.h"
 #include "monitoring/TRHostController.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
+#include <QDateTime>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+
+// The first moment of the day the history tests record in.
+inline const QDateTime dayStart(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
+
+// A check's result as the history keeps it: up or down, its time and reason.
+inline HttpResult result(bool ok, double seconds, const QString &error = QString()) {
+    HttpResult r;
+    r.ok = ok;
+    r.seconds = seconds;
+    r.error = error;
+    r.failure = ok ? HttpFailure::None : HttpFailure::Other;
+    return r;
+}
 
 class HistoryTest : public ::testing::Test {
 protected:
