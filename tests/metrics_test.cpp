@@ -366,11 +366,14 @@ TEST_F(MetricsServerTest, AnOversizedRequestIsRefusedWithoutWaitingForItsEnd) {
     // The head never ends; the server answers once it has seen more than it accepts.
     EXPECT_EQ(send(huge).status, "HTTP/1.1 431 Request Header Fields Too Large");
     EXPECT_EQ(documents, 0);
-    // Just under the bound is still served.
+    // A head of exactly the bound is served; one byte more is refused, even though it ends.
+    const QByteArray start = "GET /metrics HTTP/1.1\r\nX-Pad: ";
     const QByteArray fits =
-        "GET /metrics HTTP/1.1\r\nX-Pad: " + QByteArray(MetricsServer::maxRequestBytes - 64, 'a') +
-        "\r\n\r\n";
+        start + QByteArray(MetricsServer::maxRequestBytes - start.size() - 4, 'a') + "\r\n\r\n";
+    ASSERT_EQ(fits.size(), MetricsServer::maxRequestBytes);
     EXPECT_EQ(send(fits).status, "HTTP/1.1 200 OK");
+    EXPECT_EQ(send(start + "a" + fits.mid(start.size())).status,
+              "HTTP/1.1 431 Request Header Fields Too Large");
 }
 
 TEST_F(MetricsServerTest, ConnectionsBeyondTheLimitAreTurnedAwayAtOnce) {

@@ -4,10 +4,11 @@
 
 MetricsRequest::Reading MetricsRequest::read(const QByteArray &buffered) {
     Reading reading;
-    const QByteArray start = buffered.left(maxBytes + 1);
+    // A head that ends one byte past the limit is still too large, so only the limit is searched.
+    const QByteArray start = buffered.left(maxBytes);
     const qsizetype headEnd = start.indexOf("\r\n\r\n");
     if (headEnd < 0) {
-        if (start.size() > maxBytes)
+        if (start.size() == maxBytes)
             reading.verdict = Verdict::TooLarge;
         return reading; // or wait for the rest of the head
     }

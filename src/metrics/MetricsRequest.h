@@ -11,7 +11,7 @@ public:
     static constexpr qsizetype maxBytes = 8 * 1024;
 
     enum class Verdict {
-        Incomplete, // no whole head yet, and room for more
+        Incomplete, // no whole head yet, and fewer than maxBytes read
         Serve,      // 200: GET or HEAD of /metrics (a query is ignored)
         BadRequest, // 400: not an HTTP/1.x request line
         NotFound,   // 404: another path
@@ -24,7 +24,7 @@ public:
         qsizetype headBytes = 0; // how many bytes the head took, when whole
     };
 
-    // Reads the start of `buffered` (only its first maxBytes + 1 bytes matter).
+    // Reads the start of `buffered` (only its first maxBytes bytes matter).
     static Reading read(const QByteArray &buffered);
     // "200 OK", "404 Not Found"...; empty for Incomplete.
     static QByteArray statusLine(Verdict verdict);

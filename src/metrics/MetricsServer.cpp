@@ -80,7 +80,7 @@ void MetricsServer::onReadable(QTcpSocket *socket) {
         return;
     }
     const MetricsRequest::Reading reading =
-        MetricsRequest::read(socket->peek(MetricsRequest::maxBytes + 1));
+        MetricsRequest::read(socket->peek(MetricsRequest::maxBytes));
     if (reading.verdict == MetricsRequest::Verdict::Incomplete)
         return; // wait for the rest of the head
     socket->read(reading.headBytes);
