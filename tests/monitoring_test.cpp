@@ -53,17 +53,13 @@ protected:
     }
 };
 
-TEST_F(StoreTest, MissingKeyAndEmptyArrayBothGiveAnEmptyList) {
+TEST_F(StoreTest, OneBadElementDiscardsTheWholeDocumentWhileOptionalsMayBeNullOrMissing) {
     EXPECT_EQ(HostStore::read().status, HostStore::Status::Missing);
     EXPECT_FALSE(HostStore::readStoredHosts());
-
     Settings::setHostsData("[]");
-    const auto read = HostStore::read();
-    EXPECT_EQ(read.status, HostStore::Status::Ok);
-    EXPECT_TRUE(read.hosts.empty());
-}
+    EXPECT_EQ(HostStore::read().status, HostStore::Status::Ok);
+    EXPECT_TRUE(HostStore::read().hosts.empty());
 
-TEST_F(StoreTest, OneBadElementDiscardsTheWholeDocument) {
     const QList<QByteArray> bad = {
         "not json",
         "{}",
@@ -83,9 +79,7 @@ TEST_F(StoreTest, OneBadElementDiscardsTheWholeDocument) {
         EXPECT_FALSE(HostStore::decode(document, &why)) << document.constData();
         EXPECT_FALSE(why.isEmpty()) << document.constData();
     }
-}
 
-TEST_F(StoreTest, OptionalFieldsAcceptNullAndMissing) {
     const auto hosts = HostStore::decode(
         "[" +
         hostJson(QStringLiteral(
@@ -160,15 +154,6 @@ TEST_F(StoreTest, WritingWhatWasReadSettlesAfterOneRoundTrip) {
             << duration;
         EXPECT_EQ(HostStore::encode(*reread), written) << duration;
     }
-}
-
-TEST_F(StoreTest, AListThatCannotBeEncodedLeavesThePreviousValue) {
-    Settings::setHostsData("[]");
-    auto host = std::make_shared<Host>(QStringLiteral("http://a"));
-    host->setLastRequestDuration(std::numeric_limits<double>::infinity());
-    EXPECT_FALSE(HostStore::encode({host}));
-    EXPECT_FALSE(HostStore::write({host}));
-    EXPECT_EQ(Settings::hostsData(), std::optional<QByteArray>("[]"));
 }
 
 TEST_F(StoreTest, UnreadableBytesAreKeptOnceBesideTheSettings) {
@@ -246,7 +231,7 @@ TEST_F(StoreTest, SettingsFilesWhoseListCannotBeIsolatedAreKeptWholeBeforeAnyWri
     EXPECT_TRUE(preservedCopies().isEmpty());
 }
 
-TEST_F(StoreTest, WhileNoCopyCanBeKeptTheUnreadableListIsNotWrittenOver) {
+TEST_F(StoreTest, WhileNoCopyCanBeKeptNothingWritesOverWhatCouldNotBeRead) {
     const QByteArray garbage = "not a list " + QByteArray(64 * 1024, 'x');
     ASSERT_TRUE(Settings::setHostsData(garbage));
     {
@@ -262,20 +247,20 @@ TEST_F(StoreTest, WhileNoCopyCanBeKeptTheUnreadableListIsNotWrittenOver) {
     ASSERT_EQ(preservedCopies().size(), 1);
     EXPECT_EQ(fileBytes(preservedCopies().front()), garbage);
     EXPECT_EQ(HostStore::readStoredHosts()->front()->string(), QStringLiteral("c"));
-}
 
-TEST_F(StoreTest, AnUnparsableFileIsNotRewrittenByOtherSettingsWhileNoCopyCanBeKept) {
-    const QByteArray garbage = "[General]\nhosts " + QByteArray(64 * 1024, 'x') + "\n";
-    writeRaw(Settings::fileName(), garbage);
+    // Nor is a whole file it cannot parse rewritten by other settings.
+    clean();
+    const QByteArray file = "[General]\nhosts " + QByteArray(64 * 1024, 'x') + "\n";
+    writeRaw(Settings::fileName(), file);
     {
         FileSizeLimit full(16 * 1024);
         EXPECT_FALSE(Settings::setPingFrequency(300));
         EXPECT_FALSE(Settings::setLaunchAtLogin(true));
     }
-    EXPECT_EQ(fileBytes(Settings::fileName()), garbage);
+    EXPECT_EQ(fileBytes(Settings::fileName()), file);
     ASSERT_TRUE(Settings::setPingFrequency(300));
     ASSERT_EQ(preservedCopies().size(), 1);
-    EXPECT_EQ(fileBytes(preservedCopies().front()), garbage);
+    EXPECT_EQ(fileBytes(preservedCopies().front()), file);
 }
 
 TEST(SettingsTest, FrequencyIsParsedFromText) {
@@ -313,8 +298,9 @@ protected:
         engine.httpClient().setDeadline(std::chrono::milliseconds(2000));
     }
 
+    // A host named after its address: a path on the local server, or a whole address.
     std::shared_ptr<Host> addListed(const QString &path, bool active = true) {
-        auto host = std::make_shared<Host>(server.url(path));
+        auto host = std::make_shared<Host>(path.startsWith(u'/') ? server.url(path) : path);
         host->setString(path);
         host->restoreIsActive(active);
         listHost(engine, host);
@@ -334,42 +320,30 @@ protected:
     TRHostController engine{clock};
 };
 
+// A round starts once strictly more than the stored frequency has passed since the last one,
+// timed or manual; a clock that went backwards gets one at once.
 TEST_F(EngineTest, ARoundStartsOnlyWhenStrictlyMoreThanTheFrequencyHasPassed) {
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
-    clock.advanceMs(60000);
-    engine.tick();
-    EXPECT_EQ(rounds.count(), 0) << "exactly the frequency is not enough";
-    clock.advanceMs(1);
-    engine.tick();
-    EXPECT_EQ(rounds.count(), 1);
+    const auto tickAfter = [&](qint64 ms) {
+        clock.advanceMs(ms);
+        engine.tick();
+        return rounds.count();
+    };
+    EXPECT_EQ(tickAfter(60000), 0) << "exactly the frequency is not enough";
+    EXPECT_EQ(tickAfter(1), 1);
     EXPECT_EQ(engine.lastPingDate(), clock.now());
-
     Settings::setPingFrequency(300);
-    clock.advanceMs(200000);
-    engine.tick();
-    EXPECT_EQ(rounds.count(), 1) << "the stored frequency governs the next tick";
-    clock.advanceMs(100001);
-    engine.tick();
-    EXPECT_EQ(rounds.count(), 2);
-}
+    EXPECT_EQ(tickAfter(200000), 1) << "the stored frequency governs the next tick";
+    EXPECT_EQ(tickAfter(100001), 2);
 
-TEST_F(EngineTest, AManualRoundMovesTheNextTimedRoundAndABackwardsClockStillGetsOne) {
-    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
+    Settings::setPingFrequency(60);
     clock.advanceMs(30000);
     engine.ping();
-    clock.advanceMs(59000);
-    engine.tick();
-    EXPECT_EQ(rounds.count(), 1);
-    clock.advanceMs(1001);
-    engine.tick();
-    EXPECT_EQ(rounds.count(), 2);
-
-    clock.advanceMs(-3600 * 1000);
-    engine.tick();
-    EXPECT_EQ(rounds.count(), 3);
+    EXPECT_EQ(tickAfter(59000), 3) << "a manual round moves the next timed one";
+    EXPECT_EQ(tickAfter(1001), 4);
+    EXPECT_EQ(tickAfter(-3600 * 1000), 5);
     EXPECT_EQ(engine.lastPingDate(), clock.now());
-    engine.tick();
-    EXPECT_EQ(rounds.count(), 3) << "after the jump the normal rule applies again";
+    EXPECT_EQ(tickAfter(0), 5) << "after the jump the normal rule applies again";
 }
 
 TEST_F(EngineTest, LoadChecksTheStoredHostsAndSchedulesTheTimer) {
@@ -402,31 +376,9 @@ TEST_F(EngineTest, WithNothingReadableLoadStartsEmptyButStillSchedulesTheTimer) 
     }
 }
 
-TEST_F(EngineTest, ResultsFollowStatusTransportAndRedirectRules) {
-    auto ok = addListed(QStringLiteral("/ok"));
-    auto notFound = addListed(QStringLiteral("/status/404"));
-    auto serverError = addListed(QStringLiteral("/status/503"));
-    auto redirected = addListed(QStringLiteral("/redirect/3"));
-    auto tooManyRedirects = addListed(QStringLiteral("/redirect/11"));
-    auto toFtp = addListed(QStringLiteral("/to/ftp"));
-    auto toFile = addListed(QStringLiteral("/to/file"));
-    auto refused = std::make_shared<Host>(QStringLiteral("http://127.0.0.1:1/"));
-    listHost(engine, refused);
-    pingAndWait();
-
-    EXPECT_EQ(ok->isReachable(), std::optional<bool>(true));
-    EXPECT_EQ(redirected->isReachable(), std::optional<bool>(true));
-    for (const auto &down : {notFound, serverError, tooManyRedirects, toFtp, toFile, refused})
-        EXPECT_EQ(down->isReachable(), std::optional<bool>(false)) << down->string().toStdString();
-    for (const auto &host : engine.hosts())
-        EXPECT_TRUE(host->lastRequestDuration().has_value());
-    // Both chains pass /redirect/1; only the three-step chain gets to /redirect/0, because the
-    // eleven-step one stops after its tenth redirect.
-    EXPECT_EQ(server.requests(QStringLiteral("/redirect/1")), 2);
-    EXPECT_EQ(server.requests(QStringLiteral("/redirect/0")), 1);
-}
-
-TEST_F(EngineTest, HostsWithOptionsAreJudgedByThemAndOthersAsAlways) {
+// Each host is judged by its own options, or by the defaults; whoever takes the results as they
+// come (history, notices, metrics) reads the same as the host keeps.
+TEST_F(EngineTest, EachHostIsJudgedByItsOptionsOrTheDefaults) {
     using E = CheckVerdict::Expectation;
     const auto with = [](auto change) {
         CheckOptions options;
@@ -435,51 +387,74 @@ TEST_F(EngineTest, HostsWithOptionsAreJudgedByThemAndOthersAsAlways) {
     };
     server.serve(QStringLiteral("page"), "status: DOWN, back soon: maintenance");
     struct Case {
-        QString path;
+        QString address;
         CheckOptions options;
-        bool up;
-        QString reason;
+        QString reason; // empty when up
         E failed;
     };
     const std::vector<Case> cases = {
+        {QStringLiteral("/ok"), {}, {}, E::None},
+        {QStringLiteral("/redirect/3"), {}, {}, E::None},
+        {QStringLiteral("/status/404"), {}, QStringLiteral("HTTP 404"), E::ExpectStatus},
+        {QStringLiteral("/status/503"), {}, QStringLiteral("HTTP 503"), E::ExpectStatus},
+        {QStringLiteral("/redirect/11"), {}, QStringLiteral("too many redirects"), E::None},
+        {QStringLiteral("/to/ftp"), {}, QStringLiteral("not an http or https address"), E::None},
+        {QStringLiteral("http://127.0.0.1:1/"), {}, QStringLiteral("connection refused"), E::None},
         {QStringLiteral("/status/401"),
-         with([](auto &o) { o.expectStatus = *StatusExpectation::parse(u"401"); }), true, QString(),
+         with([](auto &o) { o.expectStatus = *StatusExpectation::parse(u"401"); }),
+         {},
          E::None},
         {QStringLiteral("/status/503"),
-         with([](auto &o) { o.method = CheckOptions::Method::Head; }), false,
+         with([](auto &o) { o.method = CheckOptions::Method::Head; }),
          QStringLiteral("HTTP 503 (expected 200-299)"), E::ExpectStatus},
-        {QStringLiteral("/status/503"), {}, false, QStringLiteral("HTTP 503"), E::ExpectStatus},
         {QStringLiteral("/body/page"),
-         with([](auto &o) { o.bodyContains = QStringLiteral("status: UP"); }), false,
+         with([](auto &o) { o.bodyContains = QStringLiteral("status: UP"); }),
          QStringLiteral(R"(body lacks "status: UP")"), E::BodyContains},
         {QStringLiteral("/body/page"),
-         with([](auto &o) { o.bodyLacks = QStringLiteral("maintenance"); }), false,
+         with([](auto &o) { o.bodyLacks = QStringLiteral("maintenance"); }),
          QStringLiteral(R"(body contains "maintenance")"), E::BodyLacks},
         {QStringLiteral("/body/page"),
-         with([](auto &o) { o.bodyContains = QStringLiteral("DOWN"); }), true, QString(), E::None},
-        {QStringLiteral("/redirect/1"), with([](auto &o) { o.followRedirects = false; }), false,
+         with([](auto &o) { o.bodyContains = QStringLiteral("DOWN"); }),
+         {},
+         E::None},
+        {QStringLiteral("/redirect/1"), with([](auto &o) { o.followRedirects = false; }),
          QStringLiteral("HTTP 302 (expected 200-299)"), E::ExpectStatus},
-        {QStringLiteral("/hang"), with([](auto &o) { o.timeoutSeconds = 1; }), false,
+        {QStringLiteral("/hang"), with([](auto &o) { o.timeoutSeconds = 1; }),
          QStringLiteral("timed out after 1 s"), E::TimeoutSeconds},
     };
     std::map<const Host *, HttpResult> reported;
     QObject::connect(&engine, &TRHostController::checkFinished,
                      [&](const Host &host, const HttpResult &result) { reported[&host] = result; });
     for (const Case &c : cases)
-        addListed(c.path)->setCheckOptions(c.options);
+        addListed(c.address)->setCheckOptions(c.options);
+    // Down, in the transfer library's words: those are not this test's to pin.
+    auto toFile = addListed(QStringLiteral("/to/file"));
+    // A paused host is never requested and keeps its results.
+    auto paused = addListed(QStringLiteral("/status/500"), false);
+    paused->setIsReachable(true);
+    paused->setLastRequestDuration(0.25);
     pingAndWait();
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case &c = cases[i];
         const Host &host = *engine.hosts()[i];
-        SCOPED_TRACE(c.path.toStdString() + " " + c.reason.toStdString());
-        EXPECT_EQ(host.isReachable(), c.up);
-        EXPECT_EQ(host.lastOutcome().reason, c.reason);
+        SCOPED_TRACE(c.address.toStdString() + " " + c.reason.toStdString());
+        EXPECT_EQ(host.isReachable(), c.reason.isEmpty());
+        EXPECT_EQ(host.lastOutcome().reason.toStdString(), c.reason.toStdString());
         EXPECT_EQ(host.lastOutcome().failed, c.failed);
-        // Whoever takes the results as they come (history, notices, metrics) reads the same.
-        EXPECT_EQ(reported[&host].ok, c.up);
-        EXPECT_EQ(failureReason(reported[&host]), c.reason);
+        EXPECT_TRUE(host.lastRequestDuration().has_value());
+        EXPECT_EQ(reported[&host].ok, c.reason.isEmpty());
+        EXPECT_EQ(failureReason(reported[&host]).toStdString(), c.reason.toStdString());
     }
-    EXPECT_EQ(engine.downCount(), 6);
+    EXPECT_EQ(toFile->isReachable(), std::optional<bool>(false));
+    EXPECT_EQ(engine.downCount(), 11);
+    // Both followed chains pass /redirect/1, as does the one not followed; only the three-step
+    // chain gets to /redirect/0, because the eleven-step one stops after its tenth redirect.
+    EXPECT_EQ(server.requests(QStringLiteral("/redirect/1")), 3);
+    EXPECT_EQ(server.requests(QStringLiteral("/redirect/0")), 1);
+    EXPECT_EQ(server.requests(QStringLiteral("/status/500")), 0);
+    EXPECT_EQ(paused->isReachable(), std::optional<bool>(true));
+    EXPECT_EQ(paused->lastRequestDuration(), std::optional<double>(0.25));
+    EXPECT_EQ(reported.count(paused.get()), 0u);
 }
 
 TEST_F(EngineTest, SlowTakesTwoSlowAnswersEndsWithTwoQuickOnesOrAFailureAndIsStillUp) {
@@ -503,9 +478,7 @@ TEST_F(EngineTest, SlowTakesTwoSlowAnswersEndsWithTwoQuickOnesOrAFailureAndIsSti
     EXPECT_EQ(host->isReachable(), true) << "slow is up";
     EXPECT_EQ(engine.downCount(), 0);
     EXPECT_EQ(changed.count(), 2) << "up, then slow";
-    EXPECT_TRUE(answer(QStringLiteral("/ok")));
-    EXPECT_TRUE(answer(QStringLiteral("/delay/250")))
-        << "a slow answer between quick ones starts again";
+    // How answers in between count is the slowness rule's own; the engine feeds it each answer.
     EXPECT_TRUE(answer(QStringLiteral("/ok")));
     EXPECT_FALSE(answer(QStringLiteral("/ok")));
     EXPECT_EQ(host->slowReason(), QString());
@@ -513,8 +486,6 @@ TEST_F(EngineTest, SlowTakesTwoSlowAnswersEndsWithTwoQuickOnesOrAFailureAndIsSti
     answer(QStringLiteral("/delay/250"));
     EXPECT_TRUE(answer(QStringLiteral("/delay/250")));
     EXPECT_FALSE(answer(QStringLiteral("/status/500"))) << "down says more than slow";
-    answer(QStringLiteral("/delay/250"));
-    EXPECT_TRUE(answer(QStringLiteral("/delay/250")));
 
     // New options are stored with the list, start counting again and are checked at once.
     options.slowAboveMs = 1000;
@@ -597,9 +568,8 @@ TEST_F(EngineTest, CheckOptionsFollowTheirHostBesideAnUntouchedList) {
 
 TEST_F(EngineTest, ACertificateExpiryLastsUntilAnAnswerComesWithoutOne) {
     const QDateTime expiry(QDate(2027, 1, 1), QTime(0, 0), QTimeZone::utc());
-    auto host = std::make_shared<Host>(QStringLiteral("http://127.0.0.1:1/"));
+    auto host = addListed(QStringLiteral("http://127.0.0.1:1/"));
     host->setCertificateExpiry(expiry);
-    listHost(engine, host);
     pingAndWait();
     // Refused before any answer: nothing is known about the certificate that was there.
     EXPECT_EQ(host->certificateExpiry(), expiry);
@@ -613,11 +583,8 @@ TEST_F(EngineTest, AddressesThatAreNotHttpAreDownWithoutARequest) {
     const QStringList addresses = {
         QStringLiteral("ftp://127.0.0.1/"), QStringLiteral("example.com"),
         QStringLiteral("http://exa mple.com"), QString(), QStringLiteral("file:///etc/passwd")};
-    for (const QString &address : addresses) {
-        auto host = std::make_shared<Host>(address);
-        host->setLastRequestDuration(5.0);
-        listHost(engine, host);
-    }
+    for (const QString &address : addresses)
+        addListed(address)->setLastRequestDuration(5.0);
     auto ok = addListed(QStringLiteral("/ok"));
     pingAndWait();
     EXPECT_EQ(server.totalRequests(), 1);
@@ -638,17 +605,6 @@ TEST_F(EngineTest, HostsThatNeverFinishAnsweringEndAtTheDeadline) {
         EXPECT_GE(*host->lastRequestDuration(), 0.39);
         EXPECT_LT(*host->lastRequestDuration(), 2.0);
     }
-}
-
-TEST_F(EngineTest, InactiveHostsAreNeverRequestedAndKeepTheirResults) {
-    auto paused = addListed(QStringLiteral("/status/500"), false);
-    paused->setIsReachable(true);
-    paused->setLastRequestDuration(0.25);
-    addListed(QStringLiteral("/ok"));
-    pingAndWait();
-    EXPECT_EQ(server.requests(QStringLiteral("/status/500")), 0);
-    EXPECT_EQ(paused->isReachable(), std::optional<bool>(true));
-    EXPECT_EQ(paused->lastRequestDuration(), std::optional<double>(0.25));
 }
 
 TEST_F(EngineTest, OnlyAChangeOfReachabilityReachesTheMenu) {
@@ -771,10 +727,16 @@ TEST_F(EngineTest, ACompletionForARemovedHostStillLandsOnItsObject) {
     EXPECT_EQ(menu.calls.at(menu.calls.size() - 2), QStringLiteral("setDownCount 1"));
 }
 
-TEST_F(EngineTest, RemovingTakesTheFirstHostWithThatNameAndSaves) {
+TEST_F(EngineTest, NamesFindTheFirstHostSoNamedAndRemovingOneSaves) {
     auto first = addListed(QStringLiteral("caf\u00e9"));
     auto second = addListed(QStringLiteral("caf\u00e9"));
     auto other = addListed(QStringLiteral("other"));
+    other->setAbbreviation(QStringLiteral("e"));
+    EXPECT_EQ(engine.hostNamed(QStringLiteral("caf\u00e9")), first);
+    EXPECT_EQ(engine.hostNamed(QStringLiteral("c")), nullptr);
+    EXPECT_EQ(engine.hostWithAbbreviation(QStringLiteral("e")), other);
+    EXPECT_EQ(engine.hostWithAbbreviation(QString()), nullptr) << "no short name matches none";
+
     engine.removeHost(QStringLiteral("cafe\u0301")); // the same text, decomposed
     ASSERT_EQ(engine.hosts().size(), 2u);
     EXPECT_EQ(engine.hosts()[0], second);
@@ -786,16 +748,6 @@ TEST_F(EngineTest, RemovingTakesTheFirstHostWithThatNameAndSaves) {
     EXPECT_EQ(engine.hosts().size(), 2u);
     EXPECT_TRUE(menu.calls.isEmpty());
     EXPECT_EQ(Settings::hostsData(), std::optional<QByteArray>("untouched"));
-}
-
-TEST_F(EngineTest, NameQueriesMatchTheFirstHostAndIgnoreMissingShortNames) {
-    auto a = addListed(QStringLiteral("a"));
-    auto b = addListed(QStringLiteral("b"));
-    b->setAbbreviation(QStringLiteral("e"));
-    EXPECT_EQ(engine.hostNamed(QStringLiteral("b")), b);
-    EXPECT_EQ(engine.hostNamed(QStringLiteral("c")), nullptr);
-    EXPECT_EQ(engine.hostWithAbbreviation(QStringLiteral("e")), b);
-    EXPECT_EQ(engine.hostWithAbbreviation(QString()), nullptr);
 }
 
 // Each change of the list is saved and announced as exactly that change, once; one that
@@ -915,11 +867,16 @@ TEST_F(EngineTest, ActivationSavesRefreshesAndStartsARoundOnlyWhenActive) {
     EXPECT_EQ(rounds.count(), 1);
 }
 
-TEST_F(EngineTest, AListThatCannotBeEncodedIsNotWrittenAndTheMenuIsNotRebuilt) {
+TEST_F(EngineTest, AListThatCannotBeEncodedLeavesThePreviousValueAndTheMenu) {
+    Settings::setHostsData("[]");
     auto host = addListed(QStringLiteral("/ok"));
-    host->setLastRequestDuration(std::numeric_limits<double>::quiet_NaN());
-    EXPECT_FALSE(engine.save());
-    EXPECT_FALSE(Settings::hostsData());
+    for (const double duration :
+         {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+        host->setLastRequestDuration(duration);
+        EXPECT_FALSE(HostStore::encode(engine.hosts())) << duration;
+        EXPECT_FALSE(engine.save()) << duration;
+    }
+    EXPECT_EQ(Settings::hostsData(), std::optional<QByteArray>("[]"));
     EXPECT_TRUE(menu.calls.isEmpty());
 }
 } // namespace
@@ -1009,45 +966,36 @@ TEST_F(OutcomeTest, OutcomesSurviveARestartBesideTheUntouchedList) {
 }
 
 TEST_F(OutcomeTest, ARoundWhereEveryHostFailsAtTheNetworkLevelMeansOffline) {
-    auto a = std::make_shared<Host>(QStringLiteral("http://tarvik-a.invalid/"));
-    auto b = std::make_shared<Host>(QStringLiteral("http://tarvik-b.invalid/"));
-    engine.setHosts(HostList{a, b});
     QSignalSpy offline(&engine, &TRHostController::offlineChanged);
+    auto alone = addListed(QStringLiteral("http://tarvik-a.invalid/"));
+    pingAndWait();
+    EXPECT_FALSE(engine.isOffline()) << "one host cannot tell the network is gone";
+    EXPECT_EQ(alone->isReachable(), std::optional<bool>(false));
+
+    auto a = std::make_shared<Host>(QStringLiteral("http://tarvik-a.invalid/"));
+    engine.setHosts(
+        HostList{a, std::make_shared<Host>(QStringLiteral("http://tarvik-b.invalid/"))});
     pingAndWait();
     EXPECT_TRUE(engine.isOffline());
     ASSERT_EQ(offline.count(), 1);
     EXPECT_FALSE(a->isReachable().has_value()) << "its results are not applied";
     EXPECT_EQ(engine.downCount(), 0);
 
-    // A refused connection proves the network works, so the same failures now count. (0.0.0.0
-    // is not a loopback address, yet connecting to it reaches this machine, which refuses.)
-    listHost(engine, std::make_shared<Host>(QStringLiteral("http://0.0.0.0:1/")));
+    // A refused connection proves the network works, so the same failures now count, and never
+    // makes a round offline. (0.0.0.0 is not a loopback address, yet connecting to it reaches
+    // this machine, which refuses.)
+    addListed(QStringLiteral("http://0.0.0.0:1/"));
     pingAndWait();
     EXPECT_FALSE(engine.isOffline());
     EXPECT_EQ(offline.count(), 2);
     EXPECT_EQ(a->isReachable(), std::optional<bool>(false));
     EXPECT_EQ(a->lastOutcome().reason, QStringLiteral("name not resolved"));
-}
-
-TEST_F(OutcomeTest, OneUnresolvableHostIsDownNotOffline) {
-    auto a = std::make_shared<Host>(QStringLiteral("http://tarvik-a.invalid/"));
-    engine.setHosts(HostList{a});
-    pingAndWait();
-    EXPECT_FALSE(engine.isOffline()) << "one host cannot tell the network is gone";
-    EXPECT_EQ(a->isReachable(), std::optional<bool>(false));
-
-    // Refused connections never make a round offline.
-    engine.setHosts(HostList{std::make_shared<Host>(QStringLiteral("http://0.0.0.0:1/")),
-                             std::make_shared<Host>(QStringLiteral("http://0.0.0.0:2/"))});
-    pingAndWait();
-    EXPECT_FALSE(engine.isOffline());
-    EXPECT_EQ(engine.downCount(), 2);
+    EXPECT_EQ(engine.downCount(), 3);
 }
 
 TEST_F(OutcomeTest, AWatchSayingOfflineLeavesOnlyLocalHostsAndComingBackRunsOneRound) {
     auto local = addListed(QStringLiteral("/ok"));
-    auto remote = std::make_shared<Host>(QStringLiteral("http://tarvik-remote.invalid/"));
-    listHost(engine, remote);
+    auto remote = addListed(QStringLiteral("http://tarvik-remote.invalid/"));
     engine.setResumeDelay(std::chrono::milliseconds(100));
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
     engine.setReachability(TRHostController::Reachability::Offline);
