@@ -1,6 +1,6 @@
-// Monitoring: the stored host list, and the engine against a real HTTP server.
-
-// The stored host list: strict decoding, the exact written form, and keeping unreadable bytes.
+// Monitoring: the stored host list (strict decoding, the exact written form, keeping unreadable
+// bytes), and the engine against a real HTTP server (the timer rule, rounds and their results,
+// activation, removal, outcomes, the network going away, and what the engine tells the tray).
 #include "http/HttpFailure.h"
 #include "monitoring/CertificateNotice.h"
 #include "monitoring/HostStore.h"
@@ -285,11 +285,7 @@ TEST(SettingsTest, FrequencyIsParsedFromText) {
     ASSERT_TRUE(Settings::setPingFrequency(900));
     EXPECT_EQ(Settings::wholePingFrequency(), std::optional<qint64>(900));
 }
-} // namespace
 
-// The monitoring engine against a real HTTP server: the timer rule, rounds and their results,
-// activation, removal, and what the engine tells the tray.
-namespace {
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -346,7 +342,7 @@ TEST_F(EngineTest, ARoundStartsOnlyWhenStrictlyMoreThanTheFrequencyHasPassed) {
     EXPECT_EQ(tickAfter(0), 5) << "after the jump the normal rule applies again";
 }
 
-TEST_F(EngineTest, LoadChecksTheStoredHostsAndSchedulesTheTimer) {
+TEST_F(EngineTest, LoadChecksTheStoredHostsAndSchedulesTheTimerEvenWithNothingReadable) {
     HostStore::write({std::make_shared<Host>(server.url(QStringLiteral("/ok")))});
     QSignalSpy finished(&engine, &TRHostController::roundFinished);
     engine.load();
@@ -355,9 +351,8 @@ TEST_F(EngineTest, LoadChecksTheStoredHostsAndSchedulesTheTimer) {
     ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
     EXPECT_EQ(engine.hosts()[0]->isReachable(), std::optional<bool>(true));
     EXPECT_EQ(menu.count(QStringLiteral("updateToolTip")), 1);
-}
 
-TEST_F(EngineTest, WithNothingReadableLoadStartsEmptyButStillSchedulesTheTimer) {
+    // With nothing readable it starts empty, yet hosts added later get timed rounds.
     for (const std::optional<QByteArray> &stored :
          {std::optional<QByteArray>(), std::optional<QByteArray>("x")}) {
         resetSettings();
@@ -371,7 +366,7 @@ TEST_F(EngineTest, WithNothingReadableLoadStartsEmptyButStillSchedulesTheTimer) 
         EXPECT_EQ(rounds.count(), 0);
         clock.advanceMs(60001);
         fresh.tick();
-        EXPECT_EQ(rounds.count(), 1) << "hosts added later get timed rounds";
+        EXPECT_EQ(rounds.count(), 1);
         EXPECT_EQ(Settings::hostsData(), stored) << "nothing overwrites what could not be read";
     }
 }
@@ -429,9 +424,15 @@ TEST_F(EngineTest, EachHostIsJudgedByItsOptionsOrTheDefaults) {
         addListed(c.address)->setCheckOptions(c.options);
     // Down, in the transfer library's words: those are not this test's to pin.
     auto toFile = addListed(QStringLiteral("/to/file"));
-    // A paused host is never requested and keeps its results.
-    auto paused = addListed(QStringLiteral("/status/500"), false);
-    paused->setIsReachable(true);
+    // Addresses that are not http are down without a request.
+    const QStringList notWeb = {QStringLiteral("ftp://127.0.0.1/"), QStringLiteral("example.com"),
+                                QStringLiteral("http://exa mple.com"), QString(),
+                                QStringLiteral("file:///etc/passwd")};
+    for (const QString &address : notWeb)
+        addListed(address)->setLastRequestDuration(5.0);
+    // A paused host is never requested, keeps its results and is not counted down.
+    auto paused = addListed(QStringLiteral("/status/200"), false);
+    paused->setIsReachable(false);
     paused->setLastRequestDuration(0.25);
     pingAndWait();
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -446,13 +447,18 @@ TEST_F(EngineTest, EachHostIsJudgedByItsOptionsOrTheDefaults) {
         EXPECT_EQ(failureReason(reported[&host]).toStdString(), c.reason.toStdString());
     }
     EXPECT_EQ(toFile->isReachable(), std::optional<bool>(false));
-    EXPECT_EQ(engine.downCount(), 11);
+    for (qsizetype i = 0; i < notWeb.size(); ++i) {
+        const Host &host = *engine.hosts()[cases.size() + 1 + i];
+        EXPECT_EQ(host.isReachable(), std::optional<bool>(false)) << i;
+        EXPECT_EQ(host.lastRequestDuration(), std::optional<double>(0.0)) << i;
+    }
+    EXPECT_EQ(engine.downCount(), 11 + int(notWeb.size()));
     // Both followed chains pass /redirect/1, as does the one not followed; only the three-step
     // chain gets to /redirect/0, because the eleven-step one stops after its tenth redirect.
     EXPECT_EQ(server.requests(QStringLiteral("/redirect/1")), 3);
     EXPECT_EQ(server.requests(QStringLiteral("/redirect/0")), 1);
-    EXPECT_EQ(server.requests(QStringLiteral("/status/500")), 0);
-    EXPECT_EQ(paused->isReachable(), std::optional<bool>(true));
+    EXPECT_EQ(server.requests(QStringLiteral("/status/200")), 0);
+    EXPECT_EQ(paused->isReachable(), std::optional<bool>(false));
     EXPECT_EQ(paused->lastRequestDuration(), std::optional<double>(0.25));
     EXPECT_EQ(reported.count(paused.get()), 0u);
 }
@@ -579,22 +585,6 @@ TEST_F(EngineTest, ACertificateExpiryLastsUntilAnAnswerComesWithoutOne) {
     EXPECT_FALSE(host->certificateExpiry()) << "an answer over plain http has no certificate";
 }
 
-TEST_F(EngineTest, AddressesThatAreNotHttpAreDownWithoutARequest) {
-    const QStringList addresses = {
-        QStringLiteral("ftp://127.0.0.1/"), QStringLiteral("example.com"),
-        QStringLiteral("http://exa mple.com"), QString(), QStringLiteral("file:///etc/passwd")};
-    for (const QString &address : addresses)
-        addListed(address)->setLastRequestDuration(5.0);
-    auto ok = addListed(QStringLiteral("/ok"));
-    pingAndWait();
-    EXPECT_EQ(server.totalRequests(), 1);
-    EXPECT_EQ(ok->isReachable(), std::optional<bool>(true)) << "the round goes on";
-    for (qsizetype i = 0; i < addresses.size(); ++i) {
-        EXPECT_EQ(engine.hosts()[i]->isReachable(), std::optional<bool>(false));
-        EXPECT_EQ(engine.hosts()[i]->lastRequestDuration(), std::optional<double>(0.0));
-    }
-}
-
 TEST_F(EngineTest, HostsThatNeverFinishAnsweringEndAtTheDeadline) {
     engine.httpClient().setDeadline(std::chrono::milliseconds(400));
     auto hang = addListed(QStringLiteral("/hang"));
@@ -626,17 +616,6 @@ TEST_F(EngineTest, OnlyAChangeOfReachabilityReachesTheMenu) {
     EXPECT_EQ(menu.count(QStringLiteral("setDownCount 1")), 1);
     EXPECT_EQ(menu.count(QStringLiteral("refreshHostItem /ok")), 2);
     EXPECT_FALSE(Settings::hostsData()) << "results are not saved";
-}
-
-TEST_F(EngineTest, DownCountCountsOnlyActiveHostsKnownToBeDown) {
-    const std::pair<bool, std::optional<bool>> hosts[] = {
-        {true, false}, {true, false}, {false, false}, {true, std::nullopt}, {true, true}};
-    for (const auto &[active, reachable] : hosts) {
-        listHost(engine, std::make_shared<Host>(QStringLiteral("x")));
-        engine.hosts().back()->restoreIsActive(active);
-        engine.hosts().back()->setIsReachable(reachable);
-    }
-    EXPECT_EQ(engine.downCount(), 2);
 }
 
 TEST_F(EngineTest, AHostStillWaitingForItsAnswerIsNotRequestedAgain) {
@@ -879,10 +858,8 @@ TEST_F(EngineTest, AListThatCannotBeEncodedLeavesThePreviousValueAndTheMenu) {
     EXPECT_EQ(Settings::hostsData(), std::optional<QByteArray>("[]"));
     EXPECT_TRUE(menu.calls.isEmpty());
 }
-} // namespace
 
 // What a certificate's expiry means to the user.
-namespace {
 TEST(CertificateNoticeTest, DaysLeftAreWholeDaysAndWarnWithinFourteen) {
     const QDateTime now(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc());
     const auto line = [&](qint64 seconds) {
@@ -903,9 +880,7 @@ TEST(CertificateNoticeTest, DaysLeftAreWholeDaysAndWarnWithinFourteen) {
     EXPECT_EQ(CertificateNotice::daysLeft(now.addSecs(-60), now), -1)
         << "a certificate that ran out a minute ago is not at day 0";
 }
-} // namespace
 
-namespace {
 class OutcomeTest : public EngineTest {};
 
 TEST_F(OutcomeTest, EachHostKeepsItsReasonAndWhenItsStateLastChanged) {
