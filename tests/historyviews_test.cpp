@@ -1,32 +1,19 @@
 // What a host's history looks like: the duration chart's scale and drawing, and the details
 // window following a real engine checking a real local server.
 #include "checkediting/CheckSection.h"
-#include "history/HistoryStore.h"
 #include "history/HostHistory.h"
 #include "historyviews/DurationChart.h"
 #include "historyviews/TRHostDetailsWindow.h"
-#include "http/HttpFailure.h"
-#include "monitoring/TRHostController.h"
 #include "support/HistoryTest.h"
-#include "support/TestHttpServer.h"
-#include "support/TestSupport.h"
 
 #include <QImage>
 #include <QLabel>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 
 namespace {
-HttpResult withPhases(double dns, double connect, double tls, double processing, double transfer) {
-    HttpResult r = result(true, dns + connect + tls + processing + transfer);
-    r.phases = HttpPhases{dns, connect, tls, processing, transfer};
-    return r;
-}
-
 TEST(DurationChartTest, ScaleTopIsTheNextRoundFigureAndItsGridlinesSayExactlyWhereTheyAre) {
     EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.123), 0.2);
     EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.2), 0.2);

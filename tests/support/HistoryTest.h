@@ -29,6 +29,14 @@ inline HttpResult result(bool ok, double seconds, const QString &error = QString
     return r;
 }
 
+// An answer that is up, with the time each phase of it took.
+inline HttpResult withPhases(double dns, double connect, double tls, double processing,
+                             double transfer) {
+    HttpResult r = result(true, dns + connect + tls + processing + transfer);
+    r.phases = HttpPhases{dns, connect, tls, processing, transfer};
+    return r;
+}
+
 class HistoryTest : public ::testing::Test {
 protected:
     void SetUp() override {
