@@ -153,9 +153,7 @@ TEST_F(HistoryStoreTest, ARestartKeepsEveryHostsHistory) {
     } // written on the way out
 
     TRHostController restarted(clock);
-    restarted.setHosts(
-        HostList{makeHost(QStringLiteral("up"), server.url(QStringLiteral("/ok"))),
-                 makeHost(QStringLiteral("down"), server.url(QStringLiteral("/status/503")))});
+    restarted.setHosts(*HostStore::decode(*HostStore::encode(engine.hosts()))); // as read back
     HistoryStore store(&restarted, folder.path(), clock);
     const HostHistory *upHistory = store.history(*restarted.hosts()[0]);
     const HostHistory *downHistory = store.history(*restarted.hosts()[1]);
