@@ -485,12 +485,6 @@ protected:
         return host;
     }
 
-    void pingAndWait() {
-        QSignalSpy finished(&engine, &TRHostController::roundFinished);
-        engine.ping();
-        ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
-    }
-
     TestHttpServer server;
     ManualClock clock;
     TRHostController engine{clock};
@@ -505,7 +499,9 @@ TEST_F(ProbeMetricsTest, ReportsTheLastCheckOfEveryActiveHostByObjectWithoutPass
     add(QStringLiteral("down"), QStringLiteral("/status/503"));
     auto twin = add(QStringLiteral("down"), QStringLiteral("/ok"));
     auto paused = add(QStringLiteral("paused"), QStringLiteral("/ok"), false);
-    pingAndWait();
+    QSignalSpy finished(&engine, &TRHostController::roundFinished);
+    engine.ping();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
 
     const QByteArray text = metrics.exposition();
     EXPECT_FALSE(text.contains("s3cret")) << text.constData();

@@ -93,28 +93,12 @@ TEST(VersionTest, RejectsWhatIsNotAVersion) {
         EXPECT_EQ(order(text, "1.0"), "invalid") << text;
         EXPECT_EQ(order("1.0", text), "invalid") << text;
     };
-    for (const char *text : {"",
-                             "v",
-                             "vv1",
-                             "1.",
-                             ".1",
-                             "1..2",
-                             "1.2a",
-                             "1.2 ",
-                             " 1.2",
-                             "1,2",
-                             "+1",
-                             "0x10",
-                             "1.-1",
-                             "1.2-",
-                             "-beta",
-                             "1.2-beta..1",
-                             "1.2-b\u00e9ta",
-                             "1.2+build.5",
-                             "1.2-beta+5",
-                             "\u0661.\u0662",
-                             "18446744073709551616",
-                             "99999999999999999999999"})
+    for (const char *text :
+         {"", "v", "vv1", "1.", ".1", "1..2", "1.2a", "1.2 ", " 1.2", "1,2", "+1", "0x10", "1.-1",
+          "1.2-", "-beta", "1.2-beta..1", "1.2-b\u00e9ta", "1.2+build.5", "1.2-beta+5"})
+        refused(text);
+    // Digits of another script, and numbers beyond 64 bits.
+    for (const char *text : {"\u0661.\u0662", "18446744073709551616", "99999999999999999999999"})
         refused(text);
 }
 

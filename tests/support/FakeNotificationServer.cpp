@@ -20,11 +20,11 @@ FakeNotificationServer::~FakeNotificationServer() {
     QDBusConnection::disconnectFromBus(QStringLiteral("fake-notifications"));
 }
 
-uint FakeNotificationServer::Notify(const QString &app, uint replaces, const QString &icon,
+uint FakeNotificationServer::Notify(const QString &app, uint replaces, const QString &,
                                     const QString &summary, const QString &body,
                                     const QStringList &actions, const QVariantMap &hints, int) {
     const uint id = replaces ? replaces : ++lastId_;
-    notifies.push_back({app, replaces, icon, summary, body, actions, hints, id});
+    notifies.push_back({app, replaces, summary, body, actions, hints, id});
     return id;
 }
 
@@ -38,14 +38,6 @@ void FakeNotificationServer::CloseNotification(uint id) {
 
 QStringList FakeNotificationServer::GetCapabilities() {
     return capabilities_;
-}
-
-QString FakeNotificationServer::GetServerInformation(QString &vendor, QString &version,
-                                                     QString &specVersion) {
-    vendor = QStringLiteral("tests");
-    version = QStringLiteral("1");
-    specVersion = QStringLiteral("1.2");
-    return QStringLiteral("fake");
 }
 
 void FakeNotificationServer::invokeAction(uint id, const QString &key) {

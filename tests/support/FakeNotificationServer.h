@@ -15,7 +15,6 @@ public:
     struct Call {
         QString app;
         uint replaces;
-        QString icon;
         QString summary;
         QString body;
         QStringList actions;
@@ -40,7 +39,6 @@ public Q_SLOTS:
                 int timeout);
     void CloseNotification(uint id);
     QStringList GetCapabilities();
-    QString GetServerInformation(QString &vendor, QString &version, QString &specVersion);
 
 private:
     QDBusConnection bus_;

@@ -29,7 +29,6 @@ int main(int argc, char **argv) {
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("XDG_STATE_HOME", home.filePath(QStringLiteral("state")).toLocal8Bit());
-    qputenv("TARVIK_TEST_HOME", home.path().toLocal8Bit());
     // Instance locks and sockets live here, so a test never meets the developer's own Tarvik.
     const QString runtime = home.filePath(QStringLiteral("runtime"));
     QDir().mkpath(runtime);
