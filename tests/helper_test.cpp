@@ -227,15 +227,6 @@ TEST_F(HelperProgramTest, StartsTarvikUnlessARunningTarvikIsActive) {
     ASSERT_TRUE(waitUntil([&] { return marked(marker); }, 10000)) << "nothing ran: start it";
     ASSERT_TRUE(QFile::remove(path(marker)));
 
-    {
-        DesktopTrayBus desktop;
-        QProcess tarvik;
-        startTarvik(tarvik, desktop);
-        EXPECT_EQ(runHelperProgram(), 0);
-        ASSERT_TRUE(waitUntil([&] { return marked(marker); }, 10000)) << "running, not active";
-        ASSERT_TRUE(QFile::remove(path(marker)));
-    }
-
     SingleInstance tarvik(QStringLiteral("com.morvane.Tarvik"));
     tarvik.setActiveQuestion(isActiveApplication);
     ASSERT_EQ(tarvik.acquire(), SingleInstance::Claim::Acquired);

@@ -359,12 +359,6 @@ protected:
         out.write(bytes);
         return out.fileName();
     }
-    QStringList engineAddresses() const {
-        QStringList addresses;
-        for (const auto &host : engine.hosts())
-            addresses << host->address();
-        return addresses;
-    }
 
     TestHttpServer server;
     QTemporaryDir dir;
@@ -386,8 +380,7 @@ TEST_F(ImportHandOverTest, TheRunningInstanceTakesSavesAndChecksTheList) {
     EXPECT_TRUE(import.out.contains(QStringLiteral("handed them to the running Tarvik")))
         << import.out.toStdString();
 
-    EXPECT_EQ(engineAddresses(), QStringList({server.url(QStringLiteral("/ok")),
-                                              server.url(QStringLiteral("/redirect/1"))}));
+    EXPECT_EQ(HostStore::encode(engine.hosts()), imported);
     EXPECT_EQ(Settings::hostsData(), imported);
     EXPECT_EQ(replaced, 1);
     ASSERT_EQ(rounds.count(), 1);
@@ -396,10 +389,7 @@ TEST_F(ImportHandOverTest, TheRunningInstanceTakesSavesAndChecksTheList) {
 
     // The engine's next save writes what it took, not the list from before.
     ASSERT_TRUE(engine.save());
-    const auto saved = HostStore::decode(Settings::hostsData().value_or(QByteArray()));
-    ASSERT_TRUE(saved);
-    ASSERT_EQ(saved->size(), 2u);
-    EXPECT_EQ(saved->at(0)->address(), server.url(QStringLiteral("/ok")));
+    EXPECT_EQ(Settings::hostsData(), imported);
 }
 
 TEST_F(ImportHandOverTest, AListTheInstanceCannotTakeOrSaveIsAnErrorAndChangesNothing) {

@@ -149,16 +149,10 @@ TEST(DesktopExecTest, RefusesLinesThatBreakTheQuotingRules) {
 }
 
 TEST(DesktopExecTest, QuotedArgumentsComeBackUnchangedThroughAFile) {
-    const QStringList awkward = {QStringLiteral("/usr/bin/tarvik-helper"),
-                                 QStringLiteral("/home/a b/bin/tarvik-helper"),
-                                 QStringLiteral("/tmp/\"quoted\"/x"),
-                                 QStringLiteral("/tmp/$HOME/`cmd`"),
-                                 QStringLiteral("C:\\back\\slash"),
-                                 QStringLiteral("100% sure"),
-                                 QStringLiteral("tab\there, new\nline"),
-                                 QStringLiteral(" leading space"),
-                                 QStringLiteral("caf\u00e9 ~ (x) | y & z; #"),
-                                 QString()};
+    const QStringList awkward =
+        list({"/usr/bin/tarvik-helper", "/home/a b/bin/tarvik-helper", "/tmp/\"quoted\"/x",
+              "/tmp/$HOME/`cmd`", "C:\\back\\slash", "100% sure", "tab\there, new\nline",
+              " leading space", "caf\u00e9 ~ (x) | y & z; #", ""});
     QStringList quoted;
     for (const QString &argument : awkward)
         quoted << DesktopExec::quote(argument);

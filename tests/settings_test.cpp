@@ -17,22 +17,18 @@ mode_t modeOf(const QString &path) {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
-TEST(SettingsFileTest, TheFileAndItsFolderAreCreatedPrivate) {
+TEST(SettingsFileTest, TheFileAndItsFolderAreCreatedPrivateAndStaySo) {
     QDir(Settings::folder()).removeRecursively();
     ASSERT_TRUE(Settings::setPingFrequency(300));
     EXPECT_EQ(modeOf(Settings::fileName()), 0600u);
     EXPECT_EQ(modeOf(Settings::folder()), 0700u);
 
-    // Later writes replace the file; it stays private.
-    ASSERT_TRUE(Settings::setHostsData("[]"));
-    ASSERT_TRUE(Settings::setLaunchAtLogin(true));
-    EXPECT_EQ(modeOf(Settings::fileName()), 0600u);
-}
-
-TEST(SettingsFileTest, AFileLeftReadableByOthersIsNarrowedAtTheNextWrite) {
-    ASSERT_TRUE(Settings::setPingFrequency(300));
+    // A file left readable by others is narrowed at the next write; later writes replace the
+    // file, and it stays private.
     ASSERT_EQ(::chmod(QFile::encodeName(Settings::fileName()).constData(), 0644), 0);
     ASSERT_TRUE(Settings::setHostsData("[]"));
+    EXPECT_EQ(modeOf(Settings::fileName()), 0600u);
+    ASSERT_TRUE(Settings::setLaunchAtLogin(true));
     EXPECT_EQ(modeOf(Settings::fileName()), 0600u);
     EXPECT_EQ(Settings::wholePingFrequency(), std::optional<qint64>(300));
 }

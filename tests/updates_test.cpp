@@ -153,24 +153,23 @@ TEST(UpdateFeedTest, TheFeedIsTrustedOverHttpsOrFromThisMachine) {
          {"https://tarvik.morvane.invalid/releases.json", "http://127.0.0.1:8080/feed",
           "http://127.1.2.3/feed", "http://[::1]/feed", "http://localhost:9/feed"})
         EXPECT_FALSE(UpdateFeed::addressProblem(QString::fromUtf8(url))) << url;
-    EXPECT_EQ(UpdateFeed::addressProblem(QStringLiteral("http://tarvik.morvane.invalid/feed")),
-              QStringLiteral("the update feed must be served over https"));
-    EXPECT_EQ(UpdateFeed::addressProblem(QStringLiteral("http://127.0.0.1.morvane.invalid/")),
-              QStringLiteral("the update feed must be served over https"));
+    for (const char *url :
+         {"http://tarvik.morvane.invalid/feed", "http://127.0.0.1.morvane.invalid/"})
+        EXPECT_EQ(UpdateFeed::addressProblem(QString::fromUtf8(url)),
+                  QStringLiteral("the update feed must be served over https"))
+            << url;
     for (const char *url : {"ftp://127.0.0.1/feed", "file:///tmp/feed.json", "releases.json", ""})
         EXPECT_EQ(UpdateFeed::addressProblem(QString::fromUtf8(url)),
                   QStringLiteral("the update feed address is not an http or https address"))
             << url;
 
     // An https feed may not be redirected to plain http either.
-    const HttpRequestOptions remote =
-        UpdateFeed::requestOptions(QStringLiteral("https://tarvik.morvane.invalid/"));
-    EXPECT_TRUE(remote.keepBody);
-    EXPECT_TRUE(remote.httpsOnly);
-    const HttpRequestOptions local =
-        UpdateFeed::requestOptions(QStringLiteral("http://127.0.0.1:8080/feed"));
-    EXPECT_TRUE(local.keepBody);
-    EXPECT_FALSE(local.httpsOnly);
+    for (const auto &[url, httpsOnly] : {std::pair("https://tarvik.morvane.invalid/", true),
+                                         std::pair("http://127.0.0.1:8080/feed", false)}) {
+        const HttpRequestOptions options = UpdateFeed::requestOptions(QString::fromUtf8(url));
+        EXPECT_TRUE(options.keepBody) << url;
+        EXPECT_EQ(options.httpsOnly, httpsOnly) << url;
+    }
 }
 
 TEST(UpdateFeedTest, TheBuildsOwnFeedIsOneWeMayFetch) {
