@@ -8,7 +8,6 @@
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -54,9 +53,9 @@ protected:
         return value.isValid() ? std::optional<QByteArray>(value.toByteArray()) : std::nullopt;
     }
 
-    void store(const QByteArray &bytes) {
+    void store(const QByteArray &bytes, const QString &key = QStringLiteral("hosts")) {
         QSettings settings(storePath(), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("hosts"), bytes);
+        settings.setValue(key, bytes);
         settings.sync();
     }
 
@@ -65,18 +64,15 @@ protected:
     void storeWithChecks(const std::vector<std::pair<const char *, QJsonValue>> &hosts) {
         QStringList paths;
         QJsonArray checks;
-        for (const auto &[name, check] : hosts) {
-            const QString path = QString::fromLatin1(name);
-            paths << path;
+        for (const auto &[path, check] : hosts) {
+            paths << QString::fromLatin1(path);
             checks.append(check.isNull()
                               ? QJsonValue()
-                              : QJsonObject{{QStringLiteral("address"), server.url(path)},
+                              : QJsonObject{{QStringLiteral("address"), server.url(paths.back())},
                                             {QStringLiteral("check"), check}});
         }
         store(hostList(paths));
-        QSettings settings(storePath(), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("hostChecks"), QJsonDocument(checks).toJson());
-        settings.sync();
+        store(QJsonDocument(checks).toJson(), QStringLiteral("hostChecks"));
     }
 
     QString writeFile(const QString &name, const QByteArray &bytes) {

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -212,23 +213,6 @@ TEST(UpdateDialogTest, AnUpdateOffersDownloadAndOtherOutcomesOnlyInformInPlainTe
     }
 }
 
-// Collects what an updater reports for as long as it lives.
-class Reports {
-public:
-    explicit Reports(Updater &updater)
-        : connection_(QObject::connect(&updater, &Updater::checkFinished,
-                                       [this](const UpdateCheckResult &r) { list.push_back(r); })) {
-    }
-    ~Reports() { QObject::disconnect(connection_); }
-    Reports(const Reports &) = delete;
-    Reports &operator=(const Reports &) = delete;
-
-    std::vector<UpdateCheckResult> list;
-
-private:
-    QMetaObject::Connection connection_;
-};
-
 class UpdaterTest : public ::testing::Test {
 protected:
     std::unique_ptr<Updater> quietUpdater(const QString &feedUrl,
@@ -240,11 +224,11 @@ protected:
 
     // Runs one check and returns the single result it reported.
     static UpdateCheckResult checkOnce(Updater &updater) {
-        Reports reports(updater);
+        QSignalSpy reports(&updater, &Updater::checkFinished);
         updater.checkForUpdates();
-        EXPECT_TRUE(waitUntil([&] { return !reports.list.empty(); }));
-        EXPECT_EQ(reports.list.size(), 1u);
-        return reports.list.empty() ? UpdateCheckResult{} : reports.list.front();
+        EXPECT_TRUE(waitUntil([&] { return !reports.empty(); }));
+        EXPECT_EQ(reports.size(), 1);
+        return reports.empty() ? UpdateCheckResult{} : reports[0][0].value<UpdateCheckResult>();
     }
 
     QString feedAt(const QString &name, const QByteArray &body) {
@@ -348,14 +332,15 @@ TEST_F(UpdaterTest, AFeedIsReadUpToOneMebibyte) {
 
 TEST_F(UpdaterTest, WithoutAFeedUpdatesComeFromThePackageManager) {
     Updater updater(QString(), QStringLiteral("1.2.0"));
-    Reports reports(updater);
+    QSignalSpy reports(&updater, &Updater::checkFinished);
     updater.checkForUpdates();
-    EXPECT_TRUE(reports.list.empty()) << "the outcome arrives from the event loop";
-    ASSERT_TRUE(waitUntil([&] { return !reports.list.empty(); }));
-    EXPECT_EQ(reports.list.front().kind, UpdateCheckResult::Kind::FromPackageManager);
-    EXPECT_TRUE(reports.list.front().message.contains(QStringLiteral("package manager")));
+    EXPECT_TRUE(reports.empty()) << "the outcome arrives from the event loop";
+    ASSERT_TRUE(waitUntil([&] { return !reports.empty(); }));
+    const UpdateCheckResult result = reports[0][0].value<UpdateCheckResult>();
+    EXPECT_EQ(result.kind, UpdateCheckResult::Kind::FromPackageManager);
+    EXPECT_TRUE(result.message.contains(QStringLiteral("package manager")));
     ASSERT_TRUE(updater.dialog());
-    EXPECT_EQ(updater.dialog()->text(), reports.list.front().message);
+    EXPECT_EQ(updater.dialog()->text(), result.message);
     EXPECT_EQ(updater.dialog()->icon(), QMessageBox::Information) << "nothing failed";
     EXPECT_FALSE(updater.isChecking());
     updater.dialog()->close();
@@ -365,18 +350,18 @@ TEST_F(UpdaterTest, AClickDuringACheckStartsNoSecondFetch) {
     const auto updater =
         quietUpdater(feedAt(QStringLiteral("feed"),
                             feed({{QStringLiteral("1.3"), QStringLiteral("https://a.invalid/")}})));
-    Reports reports(*updater);
+    QSignalSpy reports(updater.get(), &Updater::checkFinished);
     updater->checkForUpdates();
     EXPECT_TRUE(updater->isChecking());
     updater->checkForUpdates();
-    ASSERT_TRUE(waitUntil([&] { return !reports.list.empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !reports.empty(); }));
     EXPECT_FALSE(updater->isChecking());
     spin(200);
-    EXPECT_EQ(reports.list.size(), 1u);
+    EXPECT_EQ(reports.size(), 1);
     EXPECT_EQ(server.requests(QStringLiteral("/body/feed")), 1);
 
     updater->checkForUpdates();
-    ASSERT_TRUE(waitUntil([&] { return reports.list.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return reports.size() == 2; }));
     EXPECT_EQ(server.requests(QStringLiteral("/body/feed")), 2) << "a later click checks again";
 }
 
