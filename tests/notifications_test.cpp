@@ -141,70 +141,47 @@ TEST_F(HostAlertsTest, DownNeedsTheRecheckToFailTooAndTheRecoveryTakesThatNotice
     EXPECT_TRUE(notifier.closed.empty());
 }
 
-// Each row reports checks of a fresh host; none of them may make a notice.
+// Each row tells what happens to a fresh host, step by step: a number is a check ending with that
+// status (0: no answer at all), "recheck" waits until the recheck is asked, "slow" holds the
+// notice back longer, "wait" lets every timer run out, "offline" and "online" are the machine's
+// network, "paused" pauses the host and "off" turns notices off. None of them may make a notice.
 TEST_F(HostAlertsTest, NothingIsToldWhenTheFailureDoesNotHoldOrCannotBeJudged) {
-    using Steps = std::function<void(HostAlertsTest &, const std::shared_ptr<Host> &)>;
-    const auto confirmedDown = [](HostAlertsTest &t, const std::shared_ptr<Host> &h) {
-        t.checked(h, 503);
-        ASSERT_TRUE(waitUntil([&] { return t.rechecks() == 1; }));
-        t.alerts.setBatchDelay(longBatch);
-        t.checked(h, 503);
-    };
-    const std::pair<const char *, Steps> cases[] = {
-        {"up again before the recheck",
-         [](HostAlertsTest &t, const std::shared_ptr<Host> &h) {
-             t.checked(h, 503);
-             t.checked(h, 200);
-         }},
-        {"the recheck answers",
-         [](HostAlertsTest &t, const std::shared_ptr<Host> &h) {
-             t.checked(h, 503);
-             ASSERT_TRUE(waitUntil([&] { return t.rechecks() == 1; }));
-             t.checked(h, 200);
-         }},
-        {"offline before the recheck, then one failure once back",
-         [](HostAlertsTest &t, const std::shared_ptr<Host> &h) {
-             t.checked(h, 0);
-             t.engine.setReachability(TRHostController::Reachability::Offline);
-             t.letTimersRunOut();
-             t.engine.setReachability(TRHostController::Reachability::Online);
-             t.checked(h, 503);
-         }},
-        {"failures while offline",
-         [](HostAlertsTest &t, const std::shared_ptr<Host> &h) {
-             t.engine.setReachability(TRHostController::Reachability::Offline);
-             t.checked(h, 0);
-             t.letTimersRunOut();
-             t.checked(h, 0);
-         }},
-        {"down and up again before the notice left",
-         [=](HostAlertsTest &t, const std::shared_ptr<Host> &h) {
-             confirmedDown(t, h);
-             t.checked(h, 200);
-         }},
-        {"offline before the notice left",
-         [=](HostAlertsTest &t, const std::shared_ptr<Host> &h) {
-             confirmedDown(t, h);
-             t.engine.setReachability(TRHostController::Reachability::Offline);
-         }},
-        {"paused",
-         [](HostAlertsTest &t, const std::shared_ptr<Host> &h) {
-             h->restoreIsActive(false);
-             t.checked(h, 503);
-             t.letTimersRunOut();
-             t.checked(h, 503);
-         }},
-        {"notices turned off",
-         [=](HostAlertsTest &t, const std::shared_ptr<Host> &h) {
-             t.alerts.setEnabled([] { return false; });
-             confirmedDown(t, h);
-         }},
+    const std::pair<const char *, const char *> cases[] = {
+        {"up again before the recheck", "503 200"},
+        {"the recheck answers", "503 recheck 200"},
+        {"offline before the recheck, then one failure once back", "0 offline wait online 503"},
+        {"failures while offline", "offline 0 wait 0"},
+        {"down and up again before the notice left", "503 recheck slow 503 200"},
+        {"offline before the notice left", "503 recheck slow 503 offline"},
+        {"paused", "paused 503 wait 503"},
+        {"notices turned off", "off 503 recheck slow 503"},
     };
     std::vector<std::shared_ptr<Host>> kept; // no later host may take a freed one's address
     for (const auto &[name, steps] : cases) {
         SCOPED_TRACE(name);
         kept.push_back(addHost(QString::fromLatin1(name)));
-        steps(*this, kept.back());
+        for (const QString &step : QString::fromLatin1(steps).split(u' ')) {
+            bool isStatus = false;
+            const int status = step.toInt(&isStatus);
+            if (isStatus)
+                checked(kept.back(), status);
+            else if (step == u"recheck")
+                ASSERT_TRUE(waitUntil([&] { return rechecks() == 1; }));
+            else if (step == u"slow")
+                alerts.setBatchDelay(longBatch);
+            else if (step == u"wait")
+                letTimersRunOut();
+            else if (step == u"offline")
+                engine.setReachability(TRHostController::Reachability::Offline);
+            else if (step == u"online")
+                engine.setReachability(TRHostController::Reachability::Online);
+            else if (step == u"paused")
+                kept.back()->restoreIsActive(false);
+            else if (step == u"off")
+                alerts.setEnabled([] { return false; });
+            else
+                FAIL() << "no such step: " << step.toStdString();
+        }
         letTimersRunOut();
         EXPECT_EQ(notifier.shown.size(), 0u);
         notifier.shown.clear();
@@ -215,6 +192,7 @@ TEST_F(HostAlertsTest, NothingIsToldWhenTheFailureDoesNotHoldOrCannotBeJudged) {
         alerts.setBatchDelay(delay);
     }
 }
+
 TEST_F(HostAlertsTest, ChangesThatLandTogetherAreToldOnceNamingFiveAtMost) {
     goDown({addHost(QStringLiteral("api")), addHost(QStringLiteral("<b>shop</b>")),
             addHost(QStringLiteral("db"))});
