@@ -73,10 +73,17 @@ protected:
         engine.setResumeDelay(std::chrono::milliseconds(100));
         QObject::connect(&watch, &SleepWatch::sleepingChanged, &engine,
                          &TRHostController::setAsleep);
+        watch.setClocks([this] { return std::pair<qint64, qint64>(boot, monotonic); });
     }
     void startWatch() {
         watch.start();
         ASSERT_TRUE(waitUntil([&] { return watch.hasLogind(); }));
+    }
+    // The boot clock runs on while the machine sleeps; the monotonic one stands still.
+    void pass(qint64 bootMs, qint64 monotonicMs) {
+        boot += bootMs;
+        monotonic += monotonicMs;
+        watch.lookAtClocks();
     }
     void prepareForSleep(bool sleeping) {
         QDBusMessage signal = QDBusMessage::createSignal(
@@ -92,6 +99,7 @@ protected:
     ManualClock clock;
     TRHostController engine{clock};
     TestHttpServer server;
+    qint64 boot = 1000, monotonic = 1000;
 };
 
 TEST_F(SleepWatchTest, LogindsPrepareForSleepPausesTheEngine) {
@@ -110,10 +118,7 @@ TEST_F(SleepWatchTest, LogindsPrepareForSleepPausesTheEngine) {
 
     // With logind there, the clocks are not asked.
     QSignalSpy edges(&watch, &SleepWatch::sleepingChanged);
-    qint64 boot = 0;
-    watch.setClocks([&] { return std::pair<qint64, qint64>(boot, 0); });
-    boot = 60000;
-    watch.lookAtClocks();
+    pass(60000, 0);
     EXPECT_EQ(edges.count(), 0);
 }
 
@@ -121,8 +126,6 @@ TEST_F(SleepWatchTest, LogindsPrepareForSleepPausesTheEngine) {
 // while the machine sleeps) has run on for half a minute, the machine is awake and checks go on,
 // with the one round after the resume delay.
 TEST_F(SleepWatchTest, AMissedWakeUpEndsOnceTimeHasPassedNormallyForHalfAMinute) {
-    qint64 boot = 1000, monotonic = 1000;
-    watch.setClocks([&] { return std::pair<qint64, qint64>(boot, monotonic); });
     listHost(engine, makeHost(QStringLiteral("a"), server.url(QStringLiteral("/ok"))));
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
     startWatch();
@@ -131,18 +134,13 @@ TEST_F(SleepWatchTest, AMissedWakeUpEndsOnceTimeHasPassedNormallyForHalfAMinute)
     ASSERT_TRUE(waitUntil([&] { return engine.isAsleep(); }));
     // A suspend that took a while, then an hour asleep: neither is time awake.
     boot += 3600 * 1000;
-    for (int look = 0; look < 14; ++look) {
-        boot += 2000;
-        monotonic += 2000;
-        watch.lookAtClocks();
-    }
+    for (int look = 0; look < 14; ++look)
+        pass(2000, 2000);
     EXPECT_TRUE(engine.isAsleep()) << "28 s awake is not yet enough";
     clock.advanceMs(3600 * 1000);
     engine.tick();
     EXPECT_EQ(rounds.count(), 0);
-    boot += 2000;
-    monotonic += 2000;
-    watch.lookAtClocks();
+    pass(2000, 2000);
     EXPECT_FALSE(watch.isSleeping());
     EXPECT_FALSE(engine.isAsleep()) << "30 s of time passing normally: awake";
     ASSERT_TRUE(waitUntil([&] { return rounds.count() == 1; }));
@@ -155,21 +153,13 @@ TEST_F(SleepWatchTest, AMissedWakeUpEndsOnceTimeHasPassedNormallyForHalfAMinute)
     EXPECT_EQ(rounds.count(), 1);
 }
 
-TEST(SleepClockTest, WithoutLogindAJumpOfTheBootClockMeansTheMachineSlept) {
-    SleepWatch watch(QDBusConnection(QStringLiteral("no bus")));
-    qint64 boot = 1000, monotonic = 1000;
-    watch.setClocks([&] { return std::pair<qint64, qint64>(boot, monotonic); });
+// Before the watch has found logind, the clocks alone tell.
+TEST_F(SleepWatchTest, WithoutLogindAJumpOfTheBootClockMeansTheMachineSlept) {
     QSignalSpy edges(&watch, &SleepWatch::sleepingChanged);
-    boot += 2000;
-    monotonic += 2000;
-    watch.lookAtClocks();
-    boot += 2000 + SleepWatch::jumpThresholdMs - 1;
-    monotonic += 2000;
-    watch.lookAtClocks();
+    pass(2000, 2000);
+    pass(2000 + SleepWatch::jumpThresholdMs - 1, 2000);
     EXPECT_EQ(edges.count(), 0) << "ordinary ticks and small drifts are not sleep";
-    boot += 2000 + 3600 * 1000;
-    monotonic += 2000;
-    watch.lookAtClocks();
+    pass(2000 + 3600 * 1000, 2000);
     ASSERT_EQ(edges.count(), 2);
     EXPECT_TRUE(edges.at(0).at(0).toBool());
     EXPECT_FALSE(edges.at(1).at(0).toBool());
