@@ -52,12 +52,9 @@ InstanceClient::Answer ask(const QByteArray &command, const QByteArray &payload 
 
 qint64 answeringPid() {
     const InstanceClient::Answer answer = ask(InstanceProtocol::query);
-    if (answer.outcome != InstanceClient::Outcome::Answered)
-        return -1;
-    return QJsonDocument::fromJson(answer.payload)
-        .object()
-        .value(QStringLiteral("pid"))
-        .toInteger();
+    return answer.outcome != InstanceClient::Outcome::Answered
+               ? -1
+               : QJsonDocument::fromJson(answer.payload)[QStringLiteral("pid")].toInteger();
 }
 
 struct Finished {
@@ -94,10 +91,9 @@ TEST(SingleInstanceTest, ASecondClaimFindsTheFirstAndReachesItUntilTheFirstLetsG
 
     EXPECT_EQ(ask(InstanceProtocol::activate).outcome, InstanceClient::Outcome::Answered);
     EXPECT_EQ(activations.count(), 1);
-    const QJsonObject about =
-        QJsonDocument::fromJson(ask(InstanceProtocol::query).payload).object();
-    EXPECT_EQ(about.value(QStringLiteral("identifier")).toString(), tarvik);
-    EXPECT_EQ(about.value(QStringLiteral("pid")).toInteger(), QCoreApplication::applicationPid());
+    const QJsonDocument about = QJsonDocument::fromJson(ask(InstanceProtocol::query).payload);
+    EXPECT_EQ(about[QStringLiteral("identifier")].toString(), tarvik);
+    EXPECT_EQ(about[QStringLiteral("pid")].toInteger(), QCoreApplication::applicationPid());
 
     first.reset();
     EXPECT_FALSE(QFileInfo::exists(InstanceProtocol::socketPath(tarvik)));
