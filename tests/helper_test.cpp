@@ -184,8 +184,7 @@ bool isActiveApplication() {
 void activate(QWidget &window) {
     window.show();
     window.activateWindow();
-    ASSERT_TRUE(
-        waitUntil([] { return QGuiApplication::applicationState() == Qt::ApplicationActive; }));
+    ASSERT_TRUE(waitUntil(isActiveApplication));
 }
 
 TEST(LinuxWorkspaceTest, RunningApplicationsAreTheInstancesThatAnswer) {

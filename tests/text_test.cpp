@@ -23,10 +23,7 @@ TEST(ElidedTextTest, LongTextIsCutToItsLengthInWholeCharacters) {
     EXPECT_EQ(elided(QString(), 40), QString());
     // A character outside the basic plane is one character, never cut in half.
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
-    QString wide;
-    for (int i = 0; i < 41; ++i)
-        wide += emoji;
-    const QString cut = elided(wide, 40);
+    const QString cut = elided(emoji.repeated(41), 40);
     EXPECT_EQ(cut.size(), 39 * 2 + 1);
     EXPECT_TRUE(cut.chopped(1).endsWith(emoji));
     EXPECT_EQ(elided(QString(40, u'x').replace(0, 1, emoji), 40).size(), 41)
