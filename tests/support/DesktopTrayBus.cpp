@@ -285,8 +285,7 @@ QString DesktopTrayBus::menuPath(const QString &item) {
     return property(item, QStringLiteral("Menu")).value<QDBusObjectPath>().path();
 }
 
-std::optional<std::pair<uint, DesktopTrayBus::MenuEntry>>
-DesktopTrayBus::layout(const QString &item) {
+std::optional<DesktopTrayBus::Layout> DesktopTrayBus::layout(const QString &item) {
     const QString path = menuPath(item);
     if (path.isEmpty())
         return std::nullopt;
@@ -297,6 +296,34 @@ DesktopTrayBus::layout(const QString &item) {
     MenuEntry root;
     parseEntry(reply.arguments().at(1).value<QDBusArgument>(), root);
     return std::make_pair(reply.arguments().at(0).toUInt(), std::move(root));
+}
+
+DesktopTrayBus::MenuMatch DesktopTrayBus::showing(const QString &label, bool shown) {
+    return [=](const MenuEntry &menu) { return (menu.find(label) != nullptr) == shown; };
+}
+
+std::optional<DesktopTrayBus::Layout> DesktopTrayBus::layoutWhen(const QString &item,
+                                                                 const MenuMatch &matches, int ms) {
+    std::optional<Layout> now;
+    if (waitUntil([&] { return (now = layout(item)) && matches(now->second); }, ms))
+        return now;
+    return std::nullopt;
+}
+
+std::optional<std::pair<QString, DesktopTrayBus::Layout>>
+DesktopTrayBus::itemWhoseMenu(const MenuMatch &matches, int ms) {
+    std::optional<std::pair<QString, Layout>> found;
+    waitUntil(
+        [&] {
+            for (const QString &item : registeredItems())
+                if (std::optional<Layout> now = layout(item); now && matches(now->second)) {
+                    found.emplace(item, std::move(*now));
+                    return true;
+                }
+            return false;
+        },
+        ms);
+    return found;
 }
 
 void DesktopTrayBus::click(const QString &item, int id) {

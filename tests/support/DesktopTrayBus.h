@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -76,7 +77,16 @@ public:
         const MenuEntry *find(const QString &label) const;
     };
     // The whole exported menu of an item ("busname/path"), and its revision.
-    std::optional<std::pair<uint, MenuEntry>> layout(const QString &item);
+    using Layout = std::pair<uint, MenuEntry>;
+    std::optional<Layout> layout(const QString &item);
+    using MenuMatch = std::function<bool(const MenuEntry &)>;
+    // A menu that shows an entry labelled `label`, or with `shown` false, one that no longer does.
+    static MenuMatch showing(const QString &label, bool shown = true);
+    // Waits until `item`'s menu matches; then that layout, else nothing after `ms`.
+    std::optional<Layout> layoutWhen(const QString &item, const MenuMatch &matches, int ms = 5000);
+    // Waits until a registered item's menu matches; then that item and its layout.
+    std::optional<std::pair<QString, Layout>> itemWhoseMenu(const MenuMatch &matches,
+                                                            int ms = 10000);
     // Sends the desktop's "clicked" for menu entry `id`.
     void click(const QString &item, int id);
     // The revision of every LayoutUpdated signal seen from an item's menu, in order.
