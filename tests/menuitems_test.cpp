@@ -1,4 +1,5 @@
 // A host's menu row: its button view, its exported form and the buttons' actions.
+#include "drawing/DigitAlignedFont.h"
 #include "menuitems/DetailsButton.h"
 #include "menuitems/EditButton.h"
 #include "menuitems/LMMenuItem.h"
@@ -170,25 +171,22 @@ TEST_F(MenuRowTest, SubmenuAndButtonsExistOnlyWhileTheyCanBeSeen) {
     EXPECT_EQ(row.stateButton()->imageName(), QStringLiteral("LMPlay"));
 }
 
-TEST_F(MenuRowTest, RefreshShowsTheModelInPlace) {
+TEST_F(MenuRowTest, RefreshShowsTheModelInPlaceWithLongNamesShortened) {
+    EXPECT_TRUE(row.toolTip() == row.text()) << "a short name needs no tooltip of its own";
     row.setExportedForm(true);
     const QList<QAction *> before = row.buttonMenu()->actions();
-    host->setString(QStringLiteral("renamed"));
-    host->restoreIsActive(false);
-    row.refresh();
-    EXPECT_EQ(row.text(), QStringLiteral("renamed"));
-    EXPECT_EQ(row.stateAction()->text(), QStringLiteral("Start"));
-    EXPECT_EQ(row.buttonMenu()->actions(), before) << "the same commands, updated";
-}
-
-TEST_F(MenuRowTest, LongNamesAreShortenedWithTheWholeNameInTheTooltip) {
-    EXPECT_TRUE(row.toolTip() == row.text()) << "a short name needs no tooltip of its own";
     host->setString(QStringLiteral("R&D ") + QString(60, u'x'));
+    host->restoreIsActive(false);
     row.refresh();
     EXPECT_EQ(row.text(), QStringLiteral("R&&D ") + QString(35, u'x') + QChar(0x2026));
     EXPECT_EQ(row.toolTip(), host->string());
-    host->setString(QStringLiteral("short"));
+    EXPECT_EQ(row.stateAction()->text(), QStringLiteral("Start"));
+    EXPECT_EQ(row.buttonMenu()->actions(), before) << "the same commands, updated";
+
+    host->setString(QStringLiteral("R&D <b>x</b>"));
     row.refresh();
-    EXPECT_EQ(row.toolTip(), QStringLiteral("short"));
+    EXPECT_EQ(row.text(), QStringLiteral("R&&D <b>x</b>")) << "shown as typed";
+    EXPECT_EQ(row.toolTip(), QStringLiteral("R&D <b>x</b>")) << "the long name's tooltip is gone";
+    EXPECT_TRUE(DigitAlignedFont::hasAlignedDigits(row.font()));
 }
 } // namespace

@@ -1,10 +1,8 @@
 // The tray item layer: what reaches the tray, as a desktop's D-Bus tray reads it on a private
 // bus, and how a click's keys are read.
-#include "monitoring/HostStore.h"
 #include "support/DesktopTrayBus.h"
 #include "support/PrivateDisplay.h"
 #include "support/TestSupport.h"
-#include "support/TrayAppProcess.h"
 #include "trayitem/ExportedMenu.h"
 #include "trayitem/ModifierFlags.h"
 #include "trayitem/StatusItem.h"
@@ -103,7 +101,7 @@ TEST_F(ExportedItemTest, AClickRunsTheActionAndTheMenuComesOnTheRightClick) {
     menu.hide();
     EXPECT_TRUE(layoutOf(name).second.find(QStringLiteral("Manage")));
     item.setMenu(nullptr);
-    EXPECT_TRUE(waitUntil([&] { return layoutOf(name).second.find(QStringLiteral("Pause")); }));
+    EXPECT_TRUE(bus.layoutWhen(name, DesktopTrayBus::showing(QStringLiteral("Pause"))));
 }
 
 TEST_F(ExportedItemTest, TheIconGoesOutInEverySizeAsNetworkOrderARGB) {
@@ -207,14 +205,11 @@ TEST_F(ExportedItemTest, TheMenuReadsAsItIsAndEachChangeIsSent) {
     bus.watchLayoutUpdates(name);
     manage->setText(QStringLiteral("Manage Hosts"));
     login->setChecked(true);
-    std::pair<uint, Entry> now;
-    ASSERT_TRUE(waitUntil([&] {
-        now = layoutOf(name);
-        return now.second.find(QStringLiteral("Manage Hosts"));
-    }));
-    EXPECT_EQ(now.second.children[0].id, root.children[0].id);
-    EXPECT_EQ(now.second.children[3].properties.value(QStringLiteral("toggle-state")), 1);
-    EXPECT_EQ(now.first, revision);
+    auto now = bus.layoutWhen(name, DesktopTrayBus::showing(QStringLiteral("Manage Hosts")));
+    ASSERT_TRUE(now);
+    EXPECT_EQ(now->second.children[0].id, root.children[0].id);
+    EXPECT_EQ(now->second.children[3].properties.value(QStringLiteral("toggle-state")), 1);
+    EXPECT_EQ(now->first, revision);
 
     // An action coming or going is a new layout, with a newer revision; the rest keep their ids.
     QAction *quit = menu.addAction(QStringLiteral("Quit"));
@@ -222,10 +217,10 @@ TEST_F(ExportedItemTest, TheMenuReadsAsItIsAndEachChangeIsSent) {
     EXPECT_EQ(bus.layoutUpdates().size(), 1) << "the text and state changes made no new layout";
     EXPECT_GT(bus.layoutUpdates().last(), revision);
     now = layoutOf(name);
-    EXPECT_EQ(now.first, bus.layoutUpdates().last());
-    ASSERT_TRUE(now.second.find(QStringLiteral("Quit")));
-    EXPECT_EQ(now.second.children[2].id, root.children[2].id);
-    EXPECT_EQ(now.second.children[2].children[1].id, root.children[2].children[1].id);
+    EXPECT_EQ(now->first, bus.layoutUpdates().last());
+    ASSERT_TRUE(now->second.find(QStringLiteral("Quit")));
+    EXPECT_EQ(now->second.children[2].id, root.children[2].id);
+    EXPECT_EQ(now->second.children[2].children[1].id, root.children[2].children[1].id);
     delete quit;
     ASSERT_TRUE(waitUntil([&] { return bus.layoutUpdates().size() >= 2; }));
     EXPECT_FALSE(layoutOf(name).second.find(QStringLiteral("Quit")));
@@ -265,39 +260,6 @@ TEST_F(ExportedItemTest, TheDesktopOpeningAndClosingTheMenuIsTheMenusOwnShowAndH
              {0, QStringLiteral("closed"), QVariant::fromValue(QDBusVariant(0)), uint(0)});
     EXPECT_EQ(hidden.count(), 1);
     EXPECT_EQ(moreItem->menu(), &more);
-}
-
-// The real Tarvik started before the desktop's panel, as at a login where it is started first:
-// it runs without a tray, and once the panel comes its icons are there, with menus in the form a
-// desktop reads (the host rows' commands as plain items).
-TEST(LatePanelTest, APanelStartedAfterTarvikGetsEveryIcon) {
-    PrivateDisplay x;
-    ASSERT_TRUE(x.isRunning()) << x.error().toStdString();
-    DesktopTrayBus bus;
-    ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
-    bus.disappear();
-    resetSettings();
-    auto host = makeHost(QStringLiteral("api"), QStringLiteral("http://127.0.0.1:9/"));
-    host->setHasMenuBarItem(true);
-    ASSERT_TRUE(HostStore::write({host}));
-
-    TrayAppProcess tarvik(QStringLiteral(TARVIK_BINARY), x.name());
-    ASSERT_TRUE(tarvik.answers()) << tarvik.output().toStdString();
-    EXPECT_TRUE(bus.registeredItems().isEmpty());
-
-    bus.appear();
-    ASSERT_TRUE(waitUntil([&] { return bus.registeredItems().size() == 2; }, 10000))
-        << bus.registeredItems().join(u' ').toStdString() << tarvik.output().toStdString();
-    bool rowsPlain = false;
-    ASSERT_TRUE(waitUntil([&] {
-        for (const QString &item : bus.registeredItems())
-            if (const auto layout = bus.layout(item);
-                layout && layout->second.find(QStringLiteral("Manage")))
-                if (const Entry *row = layout->second.find(QStringLiteral("api")))
-                    if (const Entry *pause = row->find(QStringLiteral("Pause")))
-                        rowsPlain = pause->visible();
-        return rowsPlain;
-    })) << "the main menu's host row offers Pause as a plain item";
 }
 
 // Qt's "&" mnemonic and "&&" escape become the menu protocol's "_" and literal "&"; a literal

@@ -191,20 +191,20 @@ TEST(StuckTrayTest, ThePanelCallingBackWhileTarvikRegistersDoesNotDeadlock) {
         spin(200);
     }
 
+    // Once the panel wakes, and again after it restarts as a new watcher that knows no items:
+    // every item registers and answers each call back.
     bus.release();
-    ASSERT_TRUE(waitUntil([&] { return bus.callBacks().size() >= 3; }, 20000))
-        << bus.callBacks().size() << " call backs; " << tarvik.output().toStdString();
-    for (const DesktopTrayBus::CallBack &back : bus.callBacks())
-        EXPECT_TRUE(back.answered) << back.item.toStdString() << " after " << back.ms << " ms";
-    EXPECT_EQ(bus.registeredItems().size(), 3) << bus.registeredItems().join(u' ').toStdString();
-
-    // The panel restarts: a new watcher, which knows no items yet.
-    bus.restart();
-    ASSERT_TRUE(waitUntil([&] { return bus.callBacks().size() >= 6; }, 20000))
-        << bus.callBacks().size() << " call backs after the restart";
-    for (const DesktopTrayBus::CallBack &back : bus.callBacks())
-        EXPECT_TRUE(back.answered) << back.item.toStdString() << " after " << back.ms << " ms";
-    EXPECT_EQ(bus.registeredItems().size(), 3) << "every item registered again";
+    for (int round = 1; round <= 2; ++round) {
+        if (round == 2)
+            bus.restart();
+        ASSERT_TRUE(waitUntil([&] { return bus.callBacks().size() >= 3 * round; }, 20000))
+            << bus.callBacks().size() << " call backs in round " << round << "; "
+            << tarvik.output().toStdString();
+        for (const DesktopTrayBus::CallBack &back : bus.callBacks())
+            EXPECT_TRUE(back.answered) << back.item.toStdString() << " after " << back.ms << " ms";
+        EXPECT_EQ(bus.registeredItems().size(), 3)
+            << bus.registeredItems().join(u' ').toStdString();
+    }
 }
 
 // The application as it starts on a desktop without a tray.
