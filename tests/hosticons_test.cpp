@@ -10,12 +10,9 @@
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
-#include "support/DesktopTrayBus.h"
 #include "support/FakeDelegate.h"
-#include "support/PrivateDisplay.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
-#include "support/TrayAppProcess.h"
 #include "trayitem/ModifierFlags.h"
 #include "trayitem/StatusItem.h"
 
@@ -27,7 +24,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
 #include <tuple>
 
@@ -229,14 +225,9 @@ TEST_F(StatusItemsTest, AnItemOutlivingItsHostDoesNothingWhenClicked) {
     EXPECT_FALSE(Settings::hostsData());
     EXPECT_TRUE(delegate.formRequests.empty());
 }
-} // namespace
 
 // A host's own icon where the desktop's tray shows menus itself: there a click carries no keys,
-// so Edit and Ping Now come from a small menu, and the tooltip offers no gestures.
-// Xlib last: its macros would clash with the names above.
-#include <X11/Xlib.h>
-
-namespace {
+// so Edit and Ping Now come from a small menu (read over the bus in ExportedMenuTest).
 TEST_F(StatusItemsTest, TheIconMenuStartsPausesEditsAndPings) {
     auto host = listed(QStringLiteral("api"));
     StatusItem *item = trayItem(*host);
@@ -262,67 +253,5 @@ TEST_F(StatusItemsTest, TheIconMenuStartsPausesEditsAndPings) {
     QPointer<QMenu> menu = iconMenu->menu();
     engine.removeHost(host);
     EXPECT_FALSE(menu);
-}
-
-bool windowShown(Display *display, const char *title) {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
-        return false;
-    bool found = false;
-    for (unsigned i = 0; i < count && !found; ++i) {
-        char *name = nullptr;
-        XWindowAttributes attributes;
-        if (XFetchName(display, children[i], &name) && name) {
-            found = std::strcmp(name, title) == 0 &&
-                    XGetWindowAttributes(display, children[i], &attributes) &&
-                    attributes.map_state == IsViewable;
-            XFree(name);
-        }
-    }
-    XFree(children);
-    return found;
-}
-
-TEST(HostIconOnDBusTrayTest, TheIconOffersItsCommandsAsAMenuOverTheBus) {
-    PrivateDisplay x;
-    ASSERT_TRUE(x.isRunning()) << x.error().toStdString();
-    DesktopTrayBus bus;
-    ASSERT_TRUE(bus.isRunning()) << bus.error().toStdString();
-    TestHttpServer server;
-    resetSettings();
-    auto host = makeHost(QStringLiteral("R&D <b>api</b>"), server.url(QStringLiteral("/ok")));
-    host->setHasMenuBarItem(true);
-    HostStore::write({host});
-
-    TrayAppProcess tarvik(QStringLiteral(TARVIK_BINARY), x.name());
-    // Not the main menu, whose rows offer Edit too.
-    const auto found = bus.itemWhoseMenu([](const DesktopTrayBus::MenuEntry &menu) {
-        return !menu.find(QStringLiteral("Manage")) && menu.find(QStringLiteral("Edit"));
-    });
-    ASSERT_TRUE(found) << tarvik.output().toStdString();
-    const auto &[hostItem, layout] = *found;
-    QStringList labels;
-    for (const auto &entry : layout.second.children)
-        labels << entry.label();
-    EXPECT_EQ(labels, QStringList({QStringLiteral("Pause"), QStringLiteral("Edit"),
-                                   QStringLiteral("Ping Now")}));
-    ASSERT_TRUE(waitUntil([&] { return bus.toolTip(hostItem).contains(QStringLiteral("ms")); }));
-    const QString tip = bus.toolTip(hostItem);
-    EXPECT_TRUE(tip.startsWith(QStringLiteral("R&D <b>api</b>\nAddress: "))) << tip.toStdString();
-    EXPECT_FALSE(tip.contains(QStringLiteral("Click"))) << tip.toStdString();
-
-    Display *display = XOpenDisplay(x.name().toLocal8Bit().constData());
-    ASSERT_TRUE(display);
-    // The form, titled for window lists with the name of the host it edits.
-    EXPECT_FALSE(windowShown(display, "R&D <b>api</b>"));
-    bus.click(hostItem, layout.second.find(QStringLiteral("Edit"))->id);
-    EXPECT_TRUE(waitUntil([&] { return windowShown(display, "R&D <b>api</b>"); }));
-    XCloseDisplay(display);
-
-    // A change of state reaches the desktop's copy of the icon's menu.
-    bus.click(hostItem, layout.second.find(QStringLiteral("Pause"))->id);
-    ASSERT_TRUE(bus.layoutWhen(hostItem, DesktopTrayBus::showing(QStringLiteral("Start"))));
-    EXPECT_FALSE(HostStore::readStoredHosts()->at(0)->isActive());
 }
 } // namespace

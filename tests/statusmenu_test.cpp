@@ -694,8 +694,14 @@ TEST_F(CommandsTest, CheckForUpdatesGoesToTheUpdaterWhenThereIsOneAndPingNowStar
     EXPECT_EQ(rounds.count(), 1);
 }
 
-// The menu as a desktop with a D-Bus tray sees it: the real Tarvik on its own X display and a
-// private session bus, read and clicked over the bus.
+} // namespace
+
+// The menu and a host's own icon as a desktop with a D-Bus tray sees them: the real Tarvik on its
+// own X display and a private session bus, read and clicked over the bus.
+// Xlib last: its macros would clash with the names above.
+#include <X11/Xlib.h>
+
+namespace {
 using Entry = DesktopTrayBus::MenuEntry;
 
 // Every visible labelled entry by its path ("/down/Pause"), with its id.
@@ -716,6 +722,27 @@ QByteArray dotOf(const Entry &menu, const QString &row) {
                  : QByteArray();
 }
 
+// Whether a window titled `title` is shown on `display`.
+bool windowShown(Display *display, const QString &title) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return false;
+    bool found = false;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        char *name = nullptr;
+        XWindowAttributes attributes;
+        if (XFetchName(display, children[i], &name) && name) {
+            found = QString::fromUtf8(name) == title &&
+                    XGetWindowAttributes(display, children[i], &attributes) &&
+                    attributes.map_state == IsViewable;
+            XFree(name);
+        }
+    }
+    XFree(children);
+    return found;
+}
+
 // Started before the desktop's panel, as at a login where it comes first, Tarvik runs without a
 // tray; once the panel comes, every icon is there and the menu reads with ids that last.
 TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevision) {
@@ -727,10 +754,11 @@ TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevis
     auto server = std::make_unique<TestHttpServer>();
     resetSettings();
     const QString typed = QStringLiteral("<b>R&D</b> ops_team & co");
-    auto down = makeHost(QStringLiteral("down"), server->url(QStringLiteral("/status/503")));
-    down->setHasMenuBarItem(true);
-    HostStore::write({makeHost(QStringLiteral("up"), server->url(QStringLiteral("/ok"))), down,
-                      makeHost(typed, server->url(QStringLiteral("/ok")))});
+    auto withIcon = makeHost(typed, server->url(QStringLiteral("/ok")));
+    withIcon->setHasMenuBarItem(true);
+    HostStore::write({makeHost(QStringLiteral("up"), server->url(QStringLiteral("/ok"))),
+                      makeHost(QStringLiteral("down"), server->url(QStringLiteral("/status/503"))),
+                      withIcon});
 
     TrayAppProcess tarvik(QStringLiteral(TARVIK_BINARY), display.name());
     ASSERT_TRUE(tarvik.answers()) << tarvik.output().toStdString();
@@ -791,6 +819,30 @@ TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevis
               before.value(QStringLiteral("/down/Pause")));
     EXPECT_EQ(left.value(QStringLiteral("/down")), before.value(QStringLiteral("/down")));
     ASSERT_EQ(HostStore::readStoredHosts()->size(), 2u);
+
+    // The host's own icon: its commands as a menu (a click there carries no keys), its facts
+    // as plain text without gestures, its form titled with the name as typed.
+    const auto icon = bus.itemWhoseMenu(DesktopTrayBus::showing(QStringLiteral("Manage"), false));
+    ASSERT_TRUE(icon);
+    const Entry &iconMenu = icon->second.second;
+    QStringList labels;
+    for (const Entry &entry : iconMenu.children)
+        labels << entry.label();
+    EXPECT_EQ(labels, QStringList({QStringLiteral("Pause"), QStringLiteral("Edit"),
+                                   QStringLiteral("Ping Now")}));
+    const QString tip = bus.toolTip(icon->first);
+    EXPECT_TRUE(tip.startsWith(typed + QStringLiteral("\nAddress: "))) << tip.toStdString();
+    EXPECT_FALSE(tip.contains(QStringLiteral("Click"))) << tip.toStdString();
+    Display *x = XOpenDisplay(display.name().toLocal8Bit().constData());
+    ASSERT_TRUE(x);
+    EXPECT_FALSE(windowShown(x, typed));
+    bus.click(icon->first, iconMenu.find(QStringLiteral("Edit"))->id);
+    EXPECT_TRUE(waitUntil([&] { return windowShown(x, typed); }));
+    XCloseDisplay(x);
+    // A change of state reaches the desktop's copy of the icon's menu.
+    bus.click(icon->first, iconMenu.find(QStringLiteral("Pause"))->id);
+    ASSERT_TRUE(bus.layoutWhen(icon->first, DesktopTrayBus::showing(QStringLiteral("Start"))));
+    EXPECT_FALSE(HostStore::readStoredHosts()->at(1)->isActive());
 }
 } // namespace
 
