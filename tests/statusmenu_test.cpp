@@ -44,10 +44,7 @@ QColor dotColor(const QAction *row) {
 }
 
 QStringList fixedItems() {
-    return {QStringLiteral("Manage"),   QStringLiteral("---"),
-            QStringLiteral("Ping Now"), QStringLiteral("Ping Frequency"),
-            QStringLiteral("---"),      QStringLiteral("More"),
-            QStringLiteral("Quit")};
+    return QStringLiteral("Manage|---|Ping Now|Ping Frequency|---|More|Quit").split(u'|');
 }
 
 // What a rich-text tooltip shows.
@@ -55,6 +52,11 @@ QString shownText(const QString &html) {
     QTextDocument document;
     document.setHtml(html);
     return document.toPlainText();
+}
+
+// "a b c" as a list of three names.
+QStringList names(const char *spaced) {
+    return QString::fromLatin1(spaced).split(u' ');
 }
 
 QStringList titles(const QMenu *menu) {
@@ -97,11 +99,10 @@ TEST_F(MenuTest, LinkingAndEachChangeOfTheListLeaveExactlyOneRowPerHostInListOrd
     EXPECT_TRUE(button()->toolTip().isEmpty());
     EXPECT_EQ(controller->statusItem()->menu(), controller->menu());
 
-    link({QStringLiteral("A"), QStringLiteral("B")});
+    link(names("A B"));
     EXPECT_EQ(engine.menuBarController(), controller.get());
     ASSERT_TRUE(controller->hostsWindowController());
-    EXPECT_EQ(titles(controller->menu()),
-              QStringList({QStringLiteral("A"), QStringLiteral("B")}) + fixedItems());
+    EXPECT_EQ(titles(controller->menu()), names("A B") + fixedItems());
     const QList<LMMenuItem *> rows = controller->hostRows();
     ASSERT_EQ(rows.size(), 2);
     for (int i = 0; i < 2; ++i) {
@@ -113,9 +114,7 @@ TEST_F(MenuTest, LinkingAndEachChangeOfTheListLeaveExactlyOneRowPerHostInListOrd
     engine.setAsleep(true); // no checks of the hosts added: only rows are looked at
     engine.addHost(makeHost(QStringLiteral("C")));
     engine.moveHost(engine.hosts()[1], 0);
-    EXPECT_EQ(titles(controller->menu()),
-              QStringList({QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}) +
-                  fixedItems());
+    EXPECT_EQ(titles(controller->menu()), names("B A C") + fixedItems());
     EXPECT_EQ(controller->hostRows().mid(0, 2), QList<LMMenuItem *>({rows[1], rows[0]}))
         << "the others keep their rows";
     // Removed rows are deleted once control returns to the loop.
@@ -124,18 +123,16 @@ TEST_F(MenuTest, LinkingAndEachChangeOfTheListLeaveExactlyOneRowPerHostInListOrd
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(removed);
     EXPECT_EQ(controller->menu()->findChildren<LMMenuItem *>().size(), 2);
-    EXPECT_EQ(titles(controller->menu()).mid(0, 2),
-              QStringList({QStringLiteral("B"), QStringLiteral("C")}));
+    EXPECT_EQ(titles(controller->menu()).mid(0, 2), names("B C"));
     // A whole new list (an import) keeps the rows of the hosts it still holds.
     QPointer<LMMenuItem> kept = controller->hostRows()[1];
     engine.setHosts(HostList{makeHost(QStringLiteral("E")), engine.hosts()[1]});
-    EXPECT_EQ(titles(controller->menu()),
-              QStringList({QStringLiteral("E"), QStringLiteral("C")}) + fixedItems());
+    EXPECT_EQ(titles(controller->menu()), names("E C") + fixedItems());
     EXPECT_EQ(controller->hostRows()[1], kept);
 }
 
 TEST_F(MenuTest, RefreshingARowFindsItsHost) {
-    link({QStringLiteral("A"), QStringLiteral("twin"), QStringLiteral("twin")});
+    link(names("A twin twin"));
     const QList<LMMenuItem *> rows = controller->hostRows();
     auto second = engine.hosts()[2];
     second->setIsReachable(false);
@@ -188,8 +185,7 @@ TEST_F(MenuTest, TooltipShowsVersionAndLastAndNextRound) {
 }
 
 TEST_F(MenuTest, TooltipAndRowsSayWhichHostsAreDownAndWhy) {
-    link({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
-          QStringLiteral("e"), QStringLiteral("f"), QStringLiteral("g"), QStringLiteral("up")});
+    link(names("a b c d e f g up"));
     HttpResult failed, ok;
     failed.status = 503;
     failed.failure = HttpFailure::HttpStatus;
@@ -283,7 +279,7 @@ TEST(DateTextTest, ShortDateAndTimeWithSeconds) {
 }
 
 TEST_F(MenuTest, RemovingFromARowRemovesThatHostAndReopensTarviksOwnMenu) {
-    link({QStringLiteral("twin"), QStringLiteral("twin"), QStringLiteral("c")});
+    link(names("twin twin c"));
     HostStore::write(engine.hosts());
     auto second = engine.hosts()[1];
     controller->statusItem()->popUpMenu();
@@ -306,7 +302,7 @@ TEST_F(MenuTest, RemovingFromARowRemovesThatHostAndReopensTarviksOwnMenu) {
 }
 
 TEST_F(MenuTest, EditingFromARowClosesTheMenuAndOpensTheFormAndManageTheHostsWindow) {
-    link({QStringLiteral("a")});
+    link(names("a"));
     controller->menu()->popup(QPoint(10, 10));
     LMMenuItem *row = controller->hostRows()[0];
     row->buttonMenu()->popup(QPoint(20, 10));
@@ -323,7 +319,7 @@ TEST_F(MenuTest, EditingFromARowClosesTheMenuAndOpensTheFormAndManageTheHostsWin
 // Pausing from a row saves the list, which used to rebuild every row and delete the open one
 // with its submenu: the menu closed and the new state was never seen.
 TEST_F(MenuTest, PausingFromAnOpenRowKeepsTheRowAndItsSubmenuOpen) {
-    link({QStringLiteral("a"), QStringLiteral("b")});
+    link(names("a b"));
     QMenu *menu = controller->menu();
     menu->popup(QPoint(10, 10));
     QPointer<LMMenuItem> row = controller->hostRows()[1];
@@ -362,7 +358,7 @@ TEST_F(MenuTest, PausingFromAnOpenRowKeepsTheRowAndItsSubmenuOpen) {
 // copy of the menu keeps reaching them; only a change of the list itself adds or drops rows
 // (LinkingAndEachChangeOfTheList...).
 TEST_F(MenuTest, RowsAreUpdatedInPlaceAndOnlyTheListChangesThem) {
-    link({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    link(names("a b c"));
     const QList<LMMenuItem *> rows = controller->hostRows();
     for (LMMenuItem *row : rows)
         row->setExportedForm(true);
@@ -384,7 +380,7 @@ TEST_F(MenuTest, RowsAreUpdatedInPlaceAndOnlyTheListChangesThem) {
 }
 
 TEST_F(MenuTest, RowsHaveSubmenusOnlyWhileTheMenuIsOpen) {
-    link({QStringLiteral("a"), QStringLiteral("b")});
+    link(names("a b"));
     for (LMMenuItem *row : controller->hostRows())
         EXPECT_FALSE(row->menu());
     controller->menu()->popup(QPoint(10, 10));
