@@ -230,7 +230,7 @@ TEST_F(CheckSectionTest, TrustingASelfSignedCertificateStoresThePinShownAndTheHo
     TestCertificates own{30, TestCertificates::SelfSigned{QStringLiteral("nas.home.invalid")}};
     ASSERT_TRUE(own.ok()) << own.error.toStdString();
     TestTlsServer server{own};
-    auto host = addHost(server.url(QStringLiteral("/")));
+    auto host = addHost(server.url(QStringLiteral("/ok")));
     engine.ping();
     ASSERT_TRUE(waitUntil([&] { return host->isReachable() == false; }, 10000));
     EXPECT_EQ(host->lastOutcome().reason, QStringLiteral("certificate not trusted"));

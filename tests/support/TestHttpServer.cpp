@@ -25,20 +25,30 @@ void sendAndClose(QTcpSocket *socket, const QByteArray &bytes) {
 } // namespace
 
 TestHttpServer::TestHttpServer(QObject *parent)
+    : TestHttpServer(new QTcpServer, "http", parent) {}
+
+TestHttpServer::TestHttpServer(QTcpServer *server, const char *scheme, QObject *parent)
     : QObject(parent)
-    , server_(new QTcpServer(this)) {
+    , server_(server)
+    , scheme_(scheme) {
+    server_->setParent(this);
     server_->listen(QHostAddress::LocalHost);
-    connect(server_, &QTcpServer::newConnection, this, &TestHttpServer::onConnection);
+    // A TLS server makes a connection pending only once its handshake is done.
+    connect(server_, &QTcpServer::pendingConnectionAvailable, this, &TestHttpServer::onConnection);
 }
 
 TestHttpServer::~TestHttpServer() = default;
+
+bool TestHttpServer::isListening() const {
+    return server_->isListening();
+}
 
 quint16 TestHttpServer::port() const {
     return server_->serverPort();
 }
 
 QString TestHttpServer::url(const QString &path) const {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+    return QStringLiteral("%1://127.0.0.1:%2%3").arg(QLatin1String(scheme_)).arg(port()).arg(path);
 }
 
 void TestHttpServer::onConnection() {
@@ -47,6 +57,8 @@ void TestHttpServer::onConnection() {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        if (socket->bytesAvailable() > 0)
+            onReadable(socket);
     }
 }
 

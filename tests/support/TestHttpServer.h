@@ -9,8 +9,8 @@
 class QTcpServer;
 class QTcpSocket;
 
-// A real HTTP/1.1 server on 127.0.0.1, running on the test's own event loop. Paths choose the
-// behaviour:
+// A real HTTP/1.1 server on 127.0.0.1, running on the test's own event loop (TestTlsServer is
+// the same over TLS). Paths choose the behaviour:
 //   /ok                      200
 //   /status/N                status N
 //   /delay/MS                200 after MS milliseconds
@@ -35,6 +35,8 @@ public:
     explicit TestHttpServer(QObject *parent = nullptr);
     ~TestHttpServer() override;
 
+    bool isListening() const;
+
     quint16 port() const;
     QString url(const QString &path) const;
 
@@ -51,12 +53,17 @@ public:
     // A header of the last request by lower-case name; empty when it was not sent.
     QByteArray lastHeader(const QByteArray &name) const { return lastHeaders_.value(name); }
 
+protected:
+    // Serves through `server` (a QSslServer for https), already set up, under `scheme`.
+    TestHttpServer(QTcpServer *server, const char *scheme, QObject *parent);
+
 private:
     void onConnection();
     void onReadable(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const QString &path);
 
     QTcpServer *server_;
+    const char *scheme_;
     QHash<QString, int> requests_;
     QHash<QString, QByteArray> bodies_;
     QByteArray lastMethod_;

@@ -1,13 +1,9 @@
 #pragma once
 
-#include <QByteArray>
-#include <QObject>
+#include "support/TestHttpServer.h"
+
 #include <QString>
 #include <QTemporaryDir>
-
-#include <optional>
-
-class QSslServer;
 
 // A private certificate authority and a server certificate it signed for 127.0.0.1, made by the
 // `openssl` command in a temporary folder; the server certificate is valid for `days` days from
@@ -33,21 +29,14 @@ public:
     QString error;
 
 private:
-    bool openssl(const QStringList &arguments);
+    // Runs `openssl` with the space-separated `words`, then `more` (paths, which may hold spaces).
+    bool openssl(const QString &words, const QStringList &more);
     QTemporaryDir dir_;
 };
 
-// An HTTPS server on 127.0.0.1 on the test's own event loop, with the given certificate; every
-// request is answered "200 ok" and the connection closed.
-class TestTlsServer : public QObject {
+// TestHttpServer's paths over HTTPS, with the given certificate.
+class TestTlsServer : public TestHttpServer {
     Q_OBJECT
 public:
     explicit TestTlsServer(const TestCertificates &certificates, QObject *parent = nullptr);
-    ~TestTlsServer() override;
-
-    bool isListening() const;
-    QString url(const QString &path) const;
-
-private:
-    QSslServer *server_;
 };
