@@ -29,82 +29,56 @@ CheckOptions withHeader() {
 }
 
 TEST(CheckFieldsTest, EachBadFieldGetsItsOwnMessageAndNoOptionsAreMade) {
-    using Type = std::function<void(CheckFields &)>;
-    const QString colon = QStringLiteral("X-Token: abc");
-    struct Row {
+    using F = CheckFields;
+    using Type = std::function<void(F &)>;
+    const auto set = [](QString F::*field, const char *text) -> Type {
+        return [field, text](F &f) { f.*field = QString::fromUtf8(text); };
+    };
+    const auto header = [](const char *name) -> Type {
+        return [name](F &f) {
+            f.headers.append({QString::fromUtf8(name), QStringLiteral("v"), {}});
+        };
+    };
+    const struct {
         const char *what;
         Type type;
-        QStringList keys;     // the fields with a message, in key order
+        const char *keys;     // the fields with a message, in key order
         const char *contains; // in the first key's message
     } rows[] = {
-        {"status list cut short",
-         [](CheckFields &f) { f.expectStatus = QStringLiteral("200-"); },
-         {QStringLiteral("expectStatus")},
-         ""},
-        {"status out of range",
-         [](CheckFields &f) { f.expectStatus = QStringLiteral("650"); },
-         {QStringLiteral("expectStatus")},
-         "650"},
-        {"timeout zero",
-         [](CheckFields &f) { f.timeoutSeconds = QStringLiteral("0"); },
-         {QStringLiteral("timeoutSeconds")},
-         "from 1 to 120"},
-        {"timeout not a number",
-         [](CheckFields &f) { f.timeoutSeconds = QStringLiteral("ten"); },
-         {QStringLiteral("timeoutSeconds")},
-         "from 1 to 120"},
-        {"timeout too long",
-         [](CheckFields &f) { f.timeoutSeconds = QStringLiteral("121"); },
-         {QStringLiteral("timeoutSeconds")},
-         "from 1 to 120"},
-        {"header name with a colon",
-         [&](CheckFields &f) {
-             f.headers.append({colon, QStringLiteral("v"), {}});
-         },
-         {QStringLiteral("headers")},
-         "colon"},
-        {"header name with a line break",
-         [](CheckFields &f) {
-             f.headers.append({QStringLiteral("X\nY"), {}, {}});
-         },
-         {QStringLiteral("headers")},
-         "line break"},
-        {"pin too short",
-         [](CheckFields &f) { f.trustedCertificate = QStringLiteral("sha256//abc"); },
-         {QStringLiteral("trustedCertificate")},
+        {"status list cut short", set(&F::expectStatus, "200-"), "expectStatus", ""},
+        {"status out of range", set(&F::expectStatus, "650"), "expectStatus", "650"},
+        {"timeout zero", set(&F::timeoutSeconds, "0"), "timeoutSeconds", "from 1 to 120"},
+        {"timeout not a number", set(&F::timeoutSeconds, "ten"), "timeoutSeconds", "from 1 to 120"},
+        {"timeout too long", set(&F::timeoutSeconds, "121"), "timeoutSeconds", "from 1 to 120"},
+        {"header name with a colon", header("X-Token: abc"), "headers", "colon"},
+        {"header name with a line break", header("X\nY"), "headers", "line break"},
+        {"pin too short", set(&F::trustedCertificate, "sha256//abc"), "trustedCertificate",
          "44 base64"},
-        {"pin without its prefix",
-         [](CheckFields &f) { f.trustedCertificate = QString(44, QLatin1Char('A')); },
-         {QStringLiteral("trustedCertificate")},
-         "sha256//"},
-        {"slow limit below one",
-         [](CheckFields &f) { f.slowAboveMs = QStringLiteral("-5"); },
-         {QStringLiteral("slowAboveMs")},
-         "milliseconds"},
+        {"pin without its prefix", [](F &f) { f.trustedCertificate = QString(44, u'A'); },
+         "trustedCertificate", "sha256//"},
+        {"slow limit below one", set(&F::slowAboveMs, "-5"), "slowAboveMs", "milliseconds"},
         {"a body search on HEAD",
-         [](CheckFields &f) {
+         [](F &f) {
              f.head = true;
              f.bodyContains = QStringLiteral("UP");
          },
-         {QStringLiteral("bodyContains")},
-         "HEAD"},
+         "bodyContains", "HEAD"},
         {"three at once, each told",
-         [](CheckFields &f) {
+         [](F &f) {
              f.expectStatus = QStringLiteral("2xx");
              f.timeoutSeconds = QStringLiteral("500");
              f.trustedCertificate = QStringLiteral("pin");
          },
-         {QStringLiteral("expectStatus"), QStringLiteral("timeoutSeconds"),
-          QStringLiteral("trustedCertificate")},
-         ""},
+         "expectStatus timeoutSeconds trustedCertificate", ""},
     };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         CheckFields fields = CheckFields::of(CheckOptions());
         row.type(fields);
         const CheckFields::Reading reading = fields.read(CheckOptions());
+        const QStringList keys = QString::fromLatin1(row.keys).split(u' ');
         EXPECT_FALSE(reading.options) << row.what;
-        EXPECT_EQ(reading.problems.keys(), row.keys) << row.what;
-        const QString first = reading.problems.value(row.keys.value(0));
+        EXPECT_EQ(reading.problems.keys(), keys) << row.what;
+        const QString first = reading.problems.value(keys.value(0));
         EXPECT_TRUE(first.contains(QLatin1String(row.contains)))
             << row.what << ": " << first.toStdString();
         // What was typed after a header name's bad character may be a pasted secret.

@@ -82,15 +82,10 @@ TEST(StatusExpectationTest, ParsesCodesAndRangesIntoOneCanonicalList) {
     EXPECT_EQ(StatusExpectation::parse(u"200-299"), StatusExpectation());
 
     const auto list = StatusExpectation::parse(u"200-299,401");
-    for (const auto &[code, inside] : std::vector<std::pair<int, bool>>{{199, false},
-                                                                        {200, true},
-                                                                        {299, true},
-                                                                        {300, false},
-                                                                        {400, false},
-                                                                        {401, true},
-                                                                        {402, false},
-                                                                        {0, false}})
-        EXPECT_EQ(list->contains(code), inside) << code;
+    for (int code : {200, 299, 401})
+        EXPECT_TRUE(list->contains(code)) << code;
+    for (int code : {199, 300, 400, 402, 0})
+        EXPECT_FALSE(list->contains(code)) << code;
 }
 
 // Each row: a "check" object read, and what writing the options gives back. Writing then reading
@@ -192,6 +187,11 @@ TEST(CheckOptionsJsonTest, RefusesTheWholeObjectSayingWhichOptionAndWhy) {
 // fills the fields in itself.
 TEST(CheckOptionsTest, EachFieldIsCheckedAtItsBounds) {
     using Change = std::function<void(CheckOptions &)>;
+    const auto header = [](const char *name, const char *value) -> Change {
+        return [=](CheckOptions &o) {
+            o.headers.insert(QString::fromUtf8(name), QString::fromUtf8(value));
+        };
+    };
     const std::vector<std::tuple<const char *, Change, const char *>> rows = {
         {"timeout 1", [](CheckOptions &o) { o.timeoutSeconds = 1; }, nullptr},
         {"timeout 120", [](CheckOptions &o) { o.timeoutSeconds = 120; }, nullptr},
@@ -202,19 +202,12 @@ TEST(CheckOptionsTest, EachFieldIsCheckedAtItsBounds) {
         {"text of 1001", [](CheckOptions &o) { o.bodyContains = QString(1001, u'x'); },
          "bodyContains"},
         {"empty lacks", [](CheckOptions &o) { o.bodyLacks = QString(); }, "bodyLacks"},
-        {"every token character",
-         [](CheckOptions &o) { o.headers.insert(QStringLiteral("!#$%&'*+-.^_`|~09azAZ"), {}); },
-         nullptr},
-        {"tab in a value",
-         [](CheckOptions &o) { o.headers.insert(QStringLiteral("X"), QStringLiteral("a\tb")); },
-         nullptr},
-        {"DEL in a value",
-         [](CheckOptions &o) { o.headers.insert(QStringLiteral("X"), QStringLiteral("a\x7f")); },
-         "headers"},
+        {"every token character", header("!#$%&'*+-.^_`|~09azAZ", ""), nullptr},
+        {"tab in a value", header("X", "a\tb"), nullptr},
+        {"DEL in a value", header("X", "a\x7f"), "headers"},
         {"a pin of ones",
          [](CheckOptions &o) {
-             o.trustedCertificate = QStringLiteral("sha256//"
-                                                   "//////////////////////////////////////////8=");
+             o.trustedCertificate = QStringLiteral("sha256//") + QString(42, u'/') + u'8' + u'=';
          },
          nullptr},
     };

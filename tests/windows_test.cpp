@@ -78,86 +78,72 @@ TEST(AnchoredOriginTest, CentresUnderTheButtonOrThePointerAndFitsOnlyWhatHangsOf
         EXPECT_EQ(LMUtilityWindow::fitOnScreen(frame, screen), fitted) << frame.x();
 }
 
-TEST(WindowFramesTest, EachWindowLaysOutItsPartsUnderAPlainTextTitle) {
+TEST(WindowFramesTest, EachWindowReadsDownFromAPlainTextTitle) {
     LMUtilityWindow utility(nullptr, QStringLiteral("<b>Title</b> & more"), QSizeF(150, 240));
-    TRHostsWindow hosts(nullptr);
-    TREditHostWindow form(nullptr);
     EXPECT_EQ(utility.size(), QSize(150, 240));
-    EXPECT_EQ(hosts.size(), QSize(140, 160));
-    EXPECT_EQ(form.size(), QSize(150, 260));
-    const std::pair<const QWidget *, Frame> frames[] = {
-        {utility.titleBarLine(), Frame(0, 218, 150, 1)},
-        {utility.utilityView(), Frame(0, 0, 150, 218)},
-        {hosts.line(), Frame(0, 20, 140, 1)},
-        {hosts.scrollView(), Frame(0, 21, 140, 139)},
-        {hosts.addButton(), Frame(0, 0, 20, 20)},
-        {hosts.removeButton(), Frame(20, 0, 20, 20)},
-        {hosts.editButton(), Frame(120, 0, 20, 20)},
-        {form.addressTextField(), Frame(5, 195, 140, 22)},
-        {form.addressHintLabel(), Frame(5, 172, 140, 22)},
-        {form.nameTextField(), Frame(5, 120, 140, 22)},
-        {form.shortNameTextField(), Frame(5, 40, 140, 22)},
-    };
-    for (const auto &[widget, frame] : frames)
-        EXPECT_EQ(LMUtilityWindow::frameOf(widget), frame) << widget->metaObject()->className();
-    const Frame label = LMUtilityWindow::frameOf(utility.titleLabel());
-    EXPECT_EQ(label.topLeft(), QPointF(20, 221));
-    EXPECT_EQ(label.width(), 110);
-    EXPECT_GT(label.height(), 0);
-    // The title is plain text, fixed at creation.
     EXPECT_EQ(utility.titleLabel()->textFormat(), Qt::PlainText);
     utility.setWindowTitle(QStringLiteral("changed"));
-    EXPECT_EQ(utility.titleLabel()->text(), QStringLiteral("<b>Title</b> & more"));
+    EXPECT_EQ(utility.titleLabel()->text(), QStringLiteral("<b>Title</b> & more"))
+        << "fixed at creation";
     EXPECT_TRUE(utility.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(utility.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(hosts.table()->viewportMargins(), QMargins(0, 22, 0, 2));
-    EXPECT_EQ(hosts.table()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    const Frame box = LMUtilityWindow::frameOf(form.menuBarItemCheckbox());
-    EXPECT_EQ(box.topLeft(), QPointF(5, 90));
-    EXPECT_EQ(box.width(), 140);
-    const Frame save = LMUtilityWindow::frameOf(form.saveButton());
-    EXPECT_EQ(QPointF(save.x(), save.width()), QPointF(0, 150));
-    EXPECT_EQ(save.y(), 0);
+
+    // Frames are stated from the bottom up: on screen each part lies wholly below the one before
+    // (the form's in its tab order), and the table's rows below the title strip.
+    TRHostsWindow hosts(nullptr);
+    TREditHostWindow form(nullptr);
     EXPECT_EQ(form.saveButton()->focusPolicy(), Qt::NoFocus);
-    QStringList labels;
-    for (const QLabel *label : form.utilityView()->findChildren<QLabel *>())
-        if (label != form.addressHintLabel()) {
-            labels << label->text();
-            EXPECT_EQ(LMUtilityWindow::frameOf(label).topLeft(),
-                      QPointF(5, label->text() == u"Address" ? 220
-                                 : label->text() == u"Name"  ? 145
-                                                             : 65));
+    const auto labelled = [&](const char *text) -> const QWidget * {
+        for (const QLabel *label : form.utilityView()->findChildren<QLabel *>())
+            if (label->text() == QLatin1String(text))
+                return label;
+        return nullptr;
+    };
+    const std::vector<std::vector<const QWidget *>> columns = {
+        {hosts.titleBarLine(), hosts.table()->viewport(), hosts.line(), hosts.addButton()},
+        {form.titleLabel(), form.titleBarLine(), labelled("Address"), form.addressTextField(),
+         form.addressHintLabel(), labelled("Name"), form.nameTextField(),
+         form.menuBarItemCheckbox(), labelled("Short Name"), form.shortNameTextField(),
+         form.saveButton()},
+    };
+    const auto onWindow = [](const QWidget *w) {
+        return QRect(w->mapTo(w->window(), QPoint()), w->size());
+    };
+    for (const auto &column : columns)
+        for (size_t i = 1; i < column.size(); ++i) {
+            ASSERT_TRUE(column[i - 1] && column[i]) << i;
+            EXPECT_LT(onWindow(column[i - 1]).bottom(), onWindow(column[i]).top()) << i;
         }
-    EXPECT_EQ(labels, QStringList({QStringLiteral("Address"), QStringLiteral("Name"),
-                                   QStringLiteral("Short Name")}));
+    EXPECT_LT(hosts.addButton()->x(), hosts.removeButton()->x());
+    EXPECT_LT(hosts.removeButton()->x(), hosts.editButton()->x());
 }
 
-TEST(PlacementTest, KeepsTheAnchoredPlaceWhereItFits) {
-    const QRect available(0, 24, 1280, 776); // a panel 24 high at the top
-    EXPECT_EQ(LMUtilityWindow::placement(QRect(1000, 0, 20, 22), QSize(140, 160), {}, available),
-              QRect(940, 32, 140, 160));
-    EXPECT_EQ(LMUtilityWindow::placement(QRect(1270, 0, 20, 22), QSize(140, 160), {}, available),
-              QRect(1140, 32, 140, 160))
-        << "pulled back from the right edge";
-    EXPECT_EQ(
-        LMUtilityWindow::placement(std::nullopt, QSize(140, 160), QPoint(500, 500), available),
-        QRect(430, 340, 140, 160))
-        << "without a button: centred on the pointer, its bottom edge at it";
-}
-
-TEST(PlacementTest, ATrayAtTheBottomGetsTheWindowAboveItsIcon) {
-    // A 24-high panel at the bottom of a 1280 x 800 screen, left out of the available area.
-    const QRect available(0, 0, 1280, 776);
-    const QRect button(1000, 778, 20, 22);
-    const QRect placed =
-        LMUtilityWindow::placement(button, QSize(150, 260), QPoint(1010, 789), available);
-    EXPECT_EQ(placed, QRect(935, 778 - 10 - 260, 150, 260));
-    // A desktop that does not tell its panels (no window manager) gives the whole screen.
-    const QRect whole(0, 0, 1280, 800);
-    EXPECT_EQ(LMUtilityWindow::placement(button, QSize(150, 260), {}, whole), placed);
+TEST(PlacementTest, KeepsTheAnchoredPlaceWhereItFitsAndGoesAboveABottomTray) {
+    const QRect top(0, 24, 1280, 776);   // a panel 24 high at the top
+    const QRect bottom(0, 0, 1280, 776); // the same panel at the bottom
+    const QRect whole(0, 0, 1280, 800);  // a desktop that does not tell its panels
+    const QRect low(1000, 778, 20, 22);  // an icon in the bottom panel
+    const struct {
+        std::optional<QRect> button;
+        QSize size;
+        QPoint mouse;
+        QRect available, placed;
+    } rows[] = {
+        {QRect(1000, 0, 20, 22), {140, 160}, {}, top, {940, 32, 140, 160}},
+        // Pulled back from the right edge.
+        {QRect(1270, 0, 20, 22), {140, 160}, {}, top, {1140, 32, 140, 160}},
+        // Without a button: centred on the pointer, its bottom edge at it.
+        {std::nullopt, {140, 160}, {500, 500}, top, {430, 340, 140, 160}},
+        {low, {150, 260}, {1010, 789}, bottom, {935, 778 - 10 - 260, 150, 260}},
+        {low, {150, 260}, {}, whole, {935, 778 - 10 - 260, 150, 260}},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(LMUtilityWindow::placement(row.button, row.size, row.mouse, row.available),
+                  row.placed)
+            << row.placed.x();
     // The pointer near a bottom tray that tells nothing of its icons.
-    EXPECT_TRUE(available.contains(
-        LMUtilityWindow::placement(std::nullopt, QSize(150, 260), QPoint(1270, 790), available)));
+    EXPECT_TRUE(bottom.contains(
+        LMUtilityWindow::placement(std::nullopt, QSize(150, 260), QPoint(1270, 790), bottom)));
 }
 
 TEST(PlacementTest, AWindowShownUnderABottomIconStaysOffItAndOnScreen) {
@@ -207,12 +193,13 @@ protected:
             listHost(engine, makeHost(QString::fromLatin1(name)));
     }
 
-    QStringList order() const {
+    static QStringList namesOf(const HostList &hosts) {
         QStringList names;
-        for (const auto &host : engine.hosts())
+        for (const auto &host : hosts)
             names << host->string();
         return names;
     }
+    QStringList order() const { return namesOf(engine.hosts()); }
 
     std::unique_ptr<QMimeData> dragOf(int row) const {
         return std::unique_ptr<QMimeData>(model()->mimeData({model()->index(row, 0)}));
@@ -264,22 +251,26 @@ TEST_F(HostsListTest, DropsFollowTheOrderRules) {
         fill();
         EXPECT_TRUE(drag(from, gap));
         EXPECT_EQ(order(), expected) << from << " to " << gap;
-        QStringList rows, stored;
+        QStringList rows;
         for (int row = 0; row < model()->rowCount(); ++row)
             rows << model()->hostAt(row)->string();
-        for (const auto &host : HostStore::readStoredHosts().value_or(HostList{}))
-            stored << host->string();
         EXPECT_EQ(rows, expected) << "the table follows";
-        EXPECT_EQ(stored, expected) << "every move saves";
+        EXPECT_EQ(namesOf(HostStore::readStoredHosts().value_or(HostList{})), expected)
+            << "every move saves";
     }
-}
 
-TEST_F(HostsListTest, DroppingNextToItsOwnRowChangesNothing) {
-    for (int row = 0; row < 4; ++row) {
-        EXPECT_TRUE(drag(row, row));
-        EXPECT_TRUE(drag(row, row + 1));
-    }
+    // Next to its own row, a drop changes nothing.
+    fill();
+    for (int row = 0; row < 4; ++row)
+        EXPECT_TRUE(drag(row, row) && drag(row, row + 1)) << row;
     EXPECT_EQ(order(), names({"A", "B", "C", "D"}));
+
+    // Of two hosts with one name, the dragged one moves.
+    auto twin = makeHost(QStringLiteral("A"));
+    listHost(engine, twin);
+    ASSERT_TRUE(drag(4, 0));
+    EXPECT_EQ(engine.hosts()[0], twin);
+    EXPECT_EQ(order(), names({"A", "A", "B", "C", "D"}));
 }
 
 TEST_F(HostsListTest, TheListedObjectMovesWithEverythingItCarries) {
@@ -297,14 +288,6 @@ TEST_F(HostsListTest, TheListedObjectMovesWithEverythingItCarries) {
     EXPECT_TRUE(stored->hasMenuBarItem());
     EXPECT_FALSE(stored->isActive());
     EXPECT_EQ(stored->isReachable(), std::optional<bool>(false));
-}
-
-TEST_F(HostsListTest, OfTwoHostsWithOneNameTheDraggedOneMoves) {
-    auto twin = makeHost(QStringLiteral("A"));
-    listHost(engine, twin);
-    ASSERT_TRUE(drag(4, 0));
-    EXPECT_EQ(engine.hosts()[0], twin);
-    EXPECT_EQ(order(), names({"A", "A", "B", "C", "D"}));
 }
 
 TEST_F(HostsListTest, DropsThatCannotBeCarriedOutAreRefused) {
@@ -362,21 +345,7 @@ TEST_F(HostsListTest, ButtonsActOnTheSelectedHost) {
         << "the selected twin went, not the first host named B";
 }
 
-TEST_F(HostsListTest, DeleteRemovesTheSelectedHostAndEscapeCloses) {
-    TRHostsWindow *window = controller.hostsWindow();
-    window->makeKeyAndOrderFront();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    window->table()->setFocus();
-    QTest::keyClick(window->table(), Qt::Key_Delete);
-    EXPECT_EQ(engine.hosts().size(), 4u) << "nothing selected";
-    select(1);
-    QTest::keyClick(window->table(), Qt::Key_Delete);
-    EXPECT_EQ(order(), names({"A", "C", "D"}));
-    QTest::keyClick(window->table(), Qt::Key_Escape);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(order(), names({"A", "C", "D"}));
-}
-
+// Delete removes the selected host, Escape closes.
 TEST_F(HostsListTest, TheSelectionFollowsItsHostThroughEachChangeOfTheList) {
     TRHostsWindow *window = controller.hostsWindow();
     HostsTableView *table = window->table();
@@ -385,6 +354,8 @@ TEST_F(HostsListTest, TheSelectionFollowsItsHostThroughEachChangeOfTheList) {
     window->makeKeyAndOrderFront();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     table->setFocus();
+    QTest::keyClick(table, Qt::Key_Delete);
+    EXPECT_EQ(engine.hosts().size(), 5u) << "nothing selected";
     select(4);
     ASSERT_TRUE(drag(4, 0));
     EXPECT_EQ(table->currentIndex().row(), 0);
@@ -402,7 +373,9 @@ TEST_F(HostsListTest, TheSelectionFollowsItsHostThroughEachChangeOfTheList) {
     engine.removeHost(engine.hosts()[1]);
     EXPECT_EQ(table->currentIndex().row(), 1) << "its own host went: the row stays";
     EXPECT_TRUE(table->selectionModel()->hasSelection());
-    window->close();
+    QTest::keyClick(table, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(engine.hosts().size(), 2u);
 }
 
 TEST(HostsWindowHistoryTest, RowsShowTheDotAndASparklineThatFollowEveryCheck) {
@@ -540,36 +513,23 @@ TEST(HostNameProposalsTest, CharactersAreWhatAPersonSeesAsOne) {
               QStringLiteral("a"));
 }
 
-class ProposalsWithHostsTest : public ::testing::Test {
-protected:
-    std::shared_ptr<Host> add(const QString &name, const QString &shortName = QString()) {
-        auto host = makeHost(name);
-        if (!shortName.isEmpty())
-            host->setAbbreviation(shortName);
-        listHost(engine, host);
-        return host;
-    }
+TEST(HostNameProposalsTest, NamesAreNumberedFromTheFirstCandidateAndAHostKeepsItsOwn) {
     ManualClock clock;
     TRHostController engine{clock};
-};
-
-TEST_F(ProposalsWithHostsTest, NamesAreNumberedFromTheFirstCandidate) {
-    add(QStringLiteral("example.com"));
+    auto own = makeHost(QStringLiteral("example.com"));
+    own->setAbbreviation(QStringLiteral("e"));
+    listHost(engine, own);
     EXPECT_EQ(P::defaultName(QStringLiteral("http://example.com"), nullptr, &engine),
               QStringLiteral("example.com 2"));
-    add(QStringLiteral("example.com 2"));
-    EXPECT_EQ(P::uniqueName(QStringLiteral("example.com"), nullptr, &engine),
-              QStringLiteral("example.com 3"));
-}
-
-TEST_F(ProposalsWithHostsTest, AHostKeepsItsOwnNameAndShortName) {
-    auto own = add(QStringLiteral("example.com"), QStringLiteral("e"));
     EXPECT_EQ(P::uniqueName(QStringLiteral("example.com"), own.get(), &engine),
               QStringLiteral("example.com"));
     EXPECT_EQ(P::uniqueShortName(QStringLiteral("e"), own.get(), &engine), QStringLiteral("e"));
     EXPECT_EQ(P::uniqueShortName(QStringLiteral("e"), nullptr, &engine), QStringLiteral("e2"));
     EXPECT_EQ(P::defaultShortName(QStringLiteral("example"), QString(), nullptr, &engine),
               QStringLiteral("e2"));
+    listHost(engine, makeHost(QStringLiteral("example.com 2")));
+    EXPECT_EQ(P::uniqueName(QStringLiteral("example.com"), nullptr, &engine),
+              QStringLiteral("example.com 3"));
 }
 
 class FormTest : public ::testing::Test {
@@ -585,6 +545,13 @@ protected:
         auto host = makeHost(name, address);
         listHost(engine, host);
         return host;
+    }
+
+    // Opens the form on `host`, or on a new one, as the user sees it.
+    bool open(const std::shared_ptr<Host> &host = nullptr) {
+        form.setHost(host);
+        form.makeKeyAndOrderFront();
+        return QTest::qWaitForWindowActive(&form);
     }
 
     // Types into a field as the user does, then leaves it.
@@ -631,9 +598,7 @@ TEST_F(FormTest, ANewHostStartsEmptyAndTypingProposesAndLeavingTheAddressNormali
 }
 
 TEST_F(FormTest, TheFocusStaysInAnEmptyAddressField) {
-    form.setHost(nullptr);
-    form.makeKeyAndOrderFront();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(open());
     ASSERT_TRUE(form.addressTextField()->hasFocus());
     form.nameTextField()->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(waitUntil([&] { return form.addressTextField()->hasFocus(); }, 2000));
@@ -689,9 +654,7 @@ TEST_F(FormTest, ATypedAddressIsSavedNormalisedUnderTheNameProposedWhileTyping) 
 }
 
 TEST_F(FormTest, ClickingTheBoxLeavesTheAddressBeingTyped) {
-    form.setHost(nullptr);
-    form.makeKeyAndOrderFront();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(open());
     QTest::keyClicks(form.addressTextField(), QStringLiteral("exa"));
     QCheckBox *box = form.menuBarItemCheckbox();
     QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
@@ -704,9 +667,7 @@ TEST_F(FormTest, ClickingTheBoxLeavesTheAddressBeingTyped) {
 }
 
 TEST_F(FormTest, ReturnSavesOnceTheAddressIsDone) {
-    form.setHost(nullptr);
-    form.makeKeyAndOrderFront();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(open());
     QTest::keyClick(form.addressTextField(), Qt::Key_Return);
     EXPECT_TRUE(engine.hosts().empty()) << "no address yet";
     EXPECT_TRUE(form.isVisible());
@@ -719,9 +680,7 @@ TEST_F(FormTest, ReturnSavesOnceTheAddressIsDone) {
     EXPECT_FALSE(form.isVisible());
 
     // From the name field, while the address is still being typed.
-    form.setHost(nullptr);
-    form.makeKeyAndOrderFront();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(open());
     QTest::keyClicks(form.addressTextField(), QStringLiteral("example.org"));
     form.nameTextField()->setText(QStringLiteral("Mine"));
     Q_EMIT form.nameTextField()->returnPressed();
@@ -731,9 +690,7 @@ TEST_F(FormTest, ReturnSavesOnceTheAddressIsDone) {
 }
 
 TEST_F(FormTest, TabFollowsTheFormFromTheTopAndReturnOnTheBoxSaves) {
-    form.setHost(nullptr);
-    form.makeKeyAndOrderFront();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(open());
     QTest::keyClicks(form.addressTextField(), QStringLiteral("lh"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), form.nameTextField());
@@ -756,10 +713,8 @@ TEST_F(FormTest, TabFollowsTheFormFromTheTopAndReturnOnTheBoxSaves) {
     EXPECT_FALSE(form.isVisible());
 
     // With the box off, Tab skips the disabled short name.
-    form.setHost(engine.hosts()[0]);
+    ASSERT_TRUE(open(engine.hosts()[0]));
     form.menuBarItemCheckbox()->click();
-    form.makeKeyAndOrderFront();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     form.menuBarItemCheckbox()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), form.addressTextField());
@@ -832,9 +787,7 @@ TEST_F(FormTest, TheBoxSwitchesTheHostsTrayIconAndARenameKeepsTheSameIcon) {
 }
 
 TEST_F(FormTest, TheWindowIsTitledAsItsTitleStripSays) {
-    form.setHost(nullptr);
-    form.makeKeyAndOrderFront();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(open());
     EXPECT_EQ(form.windowHandle()->title(), QStringLiteral("New Host"));
     // What window lists show, and a name Qt would otherwise read as its "modified" mark.
     for (const char *name : {"api", "a[*]b", "[*][*]"}) {
@@ -856,9 +809,7 @@ TEST_F(FormTest, ClosingOrEscapeChangesNothing) {
     form.close();
     EXPECT_EQ(host->string(), QStringLiteral("a"));
 
-    form.setHost(host);
-    form.makeKeyAndOrderFront();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(open(host));
     form.addressTextField()->selectAll();
     QTest::keyClicks(form.addressTextField(), QStringLiteral("http://b"));
     QTest::keyClick(form.addressTextField(), Qt::Key_Escape);
