@@ -5,6 +5,7 @@
 #include "certificates/TrustStore.h"
 #include "checks/BodySearch.h"
 #include "checks/CheckOptions.h"
+#include "checks/CheckOptionsJson.h"
 #include "checks/CheckVerdict.h"
 #include "http/CheckRequest.h"
 #include "http/DisplayAddress.h"
@@ -20,6 +21,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSslCertificate>
 #include <QTimeZone>
@@ -31,6 +34,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <array>
 #include <map>
 #include <set>
 
@@ -199,95 +203,60 @@ TEST_F(HttpClientTest, EachCheckOptionHasItsUpAndDownSide) {
     // Served without an end too: only stopping once found ends the check.
     server.serve(QStringLiteral("early"), "status: UP" + QByteArray(100, '.'));
     const QString secret = QStringLiteral("s3cret-token");
-    struct Row {
-        const char *what;
-        QString path;
-        std::function<void(CheckOptions &)> set;
-        QString reason; // empty when up
-    };
-    const auto status = [](const char *text) {
-        return [text](CheckOptions &o) {
-            o.expectStatus = *StatusExpectation::parse(QString::fromLatin1(text));
-        };
-    };
-    const auto contains = [](const char *text) {
-        return [text](CheckOptions &o) { o.bodyContains = QString::fromUtf8(text); };
-    };
-    const auto lacks = [](const char *text) {
-        return [text](CheckOptions &o) { o.bodyLacks = QString::fromUtf8(text); };
-    };
-    const auto none = [](CheckOptions &) {};
-    const QList<Row> rows = {
-        {"a listed status", QStringLiteral("/status/401"), status("200-299,401"), {}},
-        {"a status not listed", QStringLiteral("/ok"), status("401"),
-         QStringLiteral("HTTP 200 (expected 401)")},
-        {"a redirect followed", QStringLiteral("/redirect/2"), none, {}},
-        {"a redirect judged", QStringLiteral("/redirect/2"),
-         [](CheckOptions &o) { o.followRedirects = false; },
-         QStringLiteral("HTTP 302 (expected 200-299)")},
-        {"a redirect expected",
-         QStringLiteral("/redirect/2"),
-         [&](CheckOptions &o) {
-             o.followRedirects = false;
-             status("301-302")(o);
-         },
-         {}},
-        {"HEAD",
-         QStringLiteral("/ok"),
-         [](CheckOptions &o) { o.method = CheckOptions::Method::Head; },
-         {}},
-        {"within the timeout",
-         QStringLiteral("/delay/200"),
-         [](CheckOptions &o) { o.timeoutSeconds = 1; },
-         {}},
-        {"past the timeout", QStringLiteral("/hang"), [](CheckOptions &o) { o.timeoutSeconds = 1; },
-         QStringLiteral("timed out after 1 s")},
-        {"text found", QStringLiteral("/body/page"), contains("status: UP"), {}},
-        {"text missing", QStringLiteral("/body/page"), contains("status: DOWN"),
-         QStringLiteral("body lacks \"status: DOWN\"")},
-        {"text found across chunks", QStringLiteral("/halves/split"), contains("status: UP"), {}},
-        {"text found once decoded", QStringLiteral("/deflate/page"), contains("status: UP"), {}},
-        {"text ending at the limit", QStringLiteral("/body/edge"), contains("needle"), {}},
-        {"text past the limit", QStringLiteral("/open/long"), contains("needle"),
-         QStringLiteral("body lacks \"needle\" in its first 1 MiB")},
-        {"reading stops once found", QStringLiteral("/open/early"), contains("status: UP"), {}},
-        {"unwanted text absent", QStringLiteral("/body/page"), lacks("maintenance"), {}},
-        {"unwanted text present", QStringLiteral("/body/page"), lacks("all fine"),
-         QStringLiteral("body contains \"all fine\"")},
+    // Each row: what, a path, the host's "check" object and the verdict's reason, empty when up.
+    const std::vector<std::array<const char *, 4>> rows = {
+        {"a listed status", "/status/401", R"({"expectStatus":"200-299,401"})", ""},
+        {"a status not listed", "/ok", R"({"expectStatus":"401"})", "HTTP 200 (expected 401)"},
+        {"a redirect followed", "/redirect/2", "{}", ""},
+        {"a redirect judged", "/redirect/2", R"({"followRedirects":false})",
+         "HTTP 302 (expected 200-299)"},
+        {"a redirect expected", "/redirect/2",
+         R"({"followRedirects":false,"expectStatus":"301-302"})", ""},
+        {"HEAD", "/ok", R"({"method":"HEAD"})", ""},
+        {"within the timeout", "/delay/200", R"({"timeoutSeconds":1})", ""},
+        {"past the timeout", "/hang", R"({"timeoutSeconds":1})", "timed out after 1 s"},
+        {"text found", "/body/page", R"({"bodyContains":"status: UP"})", ""},
+        {"text missing", "/body/page", R"({"bodyContains":"status: DOWN"})",
+         R"(body lacks "status: DOWN")"},
+        {"text found across chunks", "/halves/split", R"({"bodyContains":"status: UP"})", ""},
+        {"text found once decoded", "/deflate/page", R"({"bodyContains":"status: UP"})", ""},
+        {"text ending at the limit", "/body/edge", R"({"bodyContains":"needle"})", ""},
+        {"text past the limit", "/open/long", R"({"bodyContains":"needle"})",
+         R"(body lacks "needle" in its first 1 MiB)"},
+        {"reading stops once found", "/open/early", R"({"bodyContains":"status: UP"})", ""},
+        {"unwanted text absent", "/body/page", R"({"bodyLacks":"maintenance"})", ""},
+        {"unwanted text present", "/body/page", R"({"bodyLacks":"all fine"})",
+         R"(body contains "all fine")"},
         // The unwanted text could still come: reading goes on to the deadline.
-        {"unwanted text awaited", QStringLiteral("/open/early"),
-         [&](CheckOptions &o) {
-             lacks("maintenance")(o);
-             o.timeoutSeconds = 1;
-         },
-         QStringLiteral("timed out after 1 s")},
+        {"unwanted text awaited", "/open/early",
+         R"({"bodyLacks":"maintenance","timeoutSeconds":1})", "timed out after 1 s"},
     };
     std::map<int, HttpResult> results;
     std::vector<CheckOptions> options;
-    for (int i = 0; i < rows.size(); ++i) {
-        CheckOptions check;
-        check.headers.insert(QStringLiteral("X-Token"), secret);
-        rows[i].set(check);
-        ASSERT_FALSE(check.problem())
-            << rows[i].what << ": " << check.problem()->toString().toStdString();
-        options.push_back(check);
-        client.get(server.url(rows[i].path).toUtf8(), CheckRequest::options(check),
+    for (int i = 0; i < int(rows.size()); ++i) {
+        std::optional<CheckOptions> check =
+            CheckOptionsJson::read(QJsonDocument::fromJson(rows[i][2]).object());
+        ASSERT_TRUE(check) << rows[i][0];
+        check->headers.insert(QStringLiteral("X-Token"), secret);
+        options.push_back(*check);
+        client.get(server.url(QString::fromLatin1(rows[i][1])).toUtf8(),
+                   CheckRequest::options(*check),
                    [&results, i](const HttpResult &r) { results[i] = r; });
     }
-    ASSERT_TRUE(waitUntil([&] { return results.size() == size_t(rows.size()); }, 10000));
-    for (int i = 0; i < rows.size(); ++i) {
-        SCOPED_TRACE(rows[i].what);
+    ASSERT_TRUE(waitUntil([&] { return results.size() == rows.size(); }, 10000));
+    for (int i = 0; i < int(rows.size()); ++i) {
+        SCOPED_TRACE(rows[i][0]);
         const HttpResult &r = results[i];
         const CheckVerdict verdict = CheckVerdict::judge(options[i], CheckRequest::answer(r));
-        EXPECT_EQ(verdict.reason.toStdString(), rows[i].reason.toStdString())
-            << r.error.toStdString();
-        EXPECT_EQ(verdict.up, rows[i].reason.isEmpty());
+        EXPECT_EQ(verdict.reason.toStdString(), rows[i][3]) << r.error.toStdString();
+        EXPECT_EQ(verdict.up, *rows[i][3] == 0);
         EXPECT_FALSE(r.error.contains(secret));
     }
     const auto resultOf = [&](std::string_view what) {
-        const auto row =
-            std::find_if(rows.begin(), rows.end(), [&](const Row &r) { return r.what == what; });
-        return results[int(row - rows.begin())];
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i][0] == what)
+                return results[int(i)];
+        return HttpResult{};
     };
     EXPECT_EQ(server.requests(QStringLiteral("/redirect/1")), 1) << "followed once of three";
     EXPECT_EQ(resultOf("a redirect judged").status, std::optional<int>(302));
