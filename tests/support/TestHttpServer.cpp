@@ -37,8 +37,6 @@ TestHttpServer::TestHttpServer(QTcpServer *server, const char *scheme, QObject *
     connect(server_, &QTcpServer::pendingConnectionAvailable, this, &TestHttpServer::onConnection);
 }
 
-TestHttpServer::~TestHttpServer() = default;
-
 bool TestHttpServer::isListening() const {
     return server_->isListening();
 }

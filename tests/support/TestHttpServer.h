@@ -33,7 +33,6 @@ class TestHttpServer : public QObject {
     Q_OBJECT
 public:
     explicit TestHttpServer(QObject *parent = nullptr);
-    ~TestHttpServer() override;
 
     bool isListening() const;
 
