@@ -116,6 +116,11 @@ TEST(WindowFramesTest, EachWindowReadsDownFromAPlainTextTitle) {
         }
     EXPECT_LT(hosts.addButton()->x(), hosts.removeButton()->x());
     EXPECT_LT(hosts.removeButton()->x(), hosts.editButton()->x());
+    // The buttons' images are redrawn to 16 x 16.
+    const QIcon image = TRHostsWindow::buttonImage(QStringLiteral("LMAdd"));
+    EXPECT_FALSE(image.isNull());
+    EXPECT_EQ(image.availableSizes().value(0) / image.pixmap(16, 16).devicePixelRatio(),
+              QSize(16, 16));
 }
 
 TEST(PlacementTest, KeepsTheAnchoredPlaceWhereItFitsAndGoesAboveABottomTray) {
@@ -170,13 +175,6 @@ TEST(UtilityWindowTest, ShowingTwiceWithoutMovingPlacesItTheSame) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.pos(), first);
     window.close();
-}
-
-TEST(HostsWindowTest, ButtonImagesAreRedrawnToSixteenSquare) {
-    const QIcon image = TRHostsWindow::buttonImage(QStringLiteral("LMAdd"));
-    EXPECT_FALSE(image.isNull());
-    EXPECT_EQ(image.availableSizes().value(0) / image.pixmap(16, 16).devicePixelRatio(),
-              QSize(16, 16));
 }
 
 class HostsListTest : public ::testing::Test {
