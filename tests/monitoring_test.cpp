@@ -933,14 +933,13 @@ TEST_F(OutcomeTest, OutcomesSurviveARestartBesideTheUntouchedList) {
 
 TEST_F(OutcomeTest, ARoundWhereEveryHostFailsAtTheNetworkLevelMeansOffline) {
     QSignalSpy offline(&engine, &TRHostController::offlineChanged);
-    auto alone = addListed(QStringLiteral("http://tarvik-a.invalid/"));
+    auto alone = addListed(unresolvableAddress('a'));
     pingAndWait();
     EXPECT_FALSE(engine.isOffline()) << "one host cannot tell the network is gone";
     EXPECT_EQ(alone->isReachable(), std::optional<bool>(false));
 
-    auto a = std::make_shared<Host>(QStringLiteral("http://tarvik-a.invalid/"));
-    engine.setHosts(
-        HostList{a, std::make_shared<Host>(QStringLiteral("http://tarvik-b.invalid/"))});
+    auto a = std::make_shared<Host>(unresolvableAddress('a'));
+    engine.setHosts(HostList{a, std::make_shared<Host>(unresolvableAddress('b'))});
     pingAndWait();
     EXPECT_TRUE(engine.isOffline());
     ASSERT_EQ(offline.count(), 1);
@@ -961,7 +960,7 @@ TEST_F(OutcomeTest, ARoundWhereEveryHostFailsAtTheNetworkLevelMeansOffline) {
 
 TEST_F(OutcomeTest, AWatchSayingOfflineLeavesOnlyLocalHostsAndComingBackRunsOneRound) {
     auto local = addListed(QStringLiteral("/ok"));
-    auto remote = addListed(QStringLiteral("http://tarvik-remote.invalid/"));
+    auto remote = addListed(unresolvableAddress('r'));
     engine.setResumeDelay(std::chrono::milliseconds(100));
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
     engine.setReachability(TRHostController::Reachability::Offline);

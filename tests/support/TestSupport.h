@@ -68,6 +68,13 @@ public:
     QStringList calls;
 };
 
+// An address whose name fails to resolve on any machine, without asking a resolver: its first
+// label is longer than names allow (63), so the C library refuses it at once. A `.invalid` name
+// resolves however the machine's resolver likes.
+inline QString unresolvableAddress(char letter) {
+    return QStringLiteral("http://%1.invalid/").arg(QString(64, QLatin1Char(letter)));
+}
+
 // A host as the store would hold it.
 inline std::shared_ptr<Host> makeHost(const QString &name, const QString &address = QString(),
                                       bool active = true) {
