@@ -62,12 +62,11 @@ TEST_F(AlertsTest, AHostGoingDownAndComingBackIsOneNoticeReplacedAndAClickOpensI
     ASSERT_TRUE(waitUntil([&] { return !fake->notifies.empty(); }));
     EXPECT_EQ(server.requests(QStringLiteral("/status/503")), 2) << "the round and one re-check";
 
+    // The texts are the notifications' own test; here, what the wire adds to them.
     const FakeNotificationServer::Call down = fake->notifies.front();
     EXPECT_EQ(down.app, QStringLiteral("Tarvik"));
     EXPECT_EQ(down.replaces, 0u);
     EXPECT_EQ(down.summary, QStringLiteral("api is down"));
-    EXPECT_TRUE(down.body.contains(QStringLiteral("HTTP 503")));
-    EXPECT_TRUE(down.body.contains(api->address()));
     EXPECT_EQ(down.hints.value(QStringLiteral("urgency")).toInt(), 2);
     EXPECT_EQ(down.hints.value(QStringLiteral("category")).toString(),
               QStringLiteral("network.error"));
@@ -82,13 +81,11 @@ TEST_F(AlertsTest, AHostGoingDownAndComingBackIsOneNoticeReplacedAndAClickOpensI
     ASSERT_TRUE(waitUntil([&] { return openOne.count() == 1; }));
     EXPECT_EQ(openOne[0][0].value<std::shared_ptr<Host>>(), api);
 
-    clock.advanceMs(4 * 60 * 1000 + 5000);
     api->setAddress(server.url(QStringLiteral("/ok")));
     engine.ping();
     ASSERT_TRUE(waitUntil([&] { return fake->notifies.size() == 2; }));
     const FakeNotificationServer::Call up = fake->notifies.back();
     EXPECT_EQ(up.replaces, down.id);
-    EXPECT_EQ(up.summary, QStringLiteral("api is back up after 4 min"));
     EXPECT_EQ(up.hints.value(QStringLiteral("urgency")).toInt(), 1);
     EXPECT_EQ(up.hints.value(QStringLiteral("category")).toString(),
               QStringLiteral("network.connected"));

@@ -156,8 +156,7 @@ TEST_F(ExportedItemTest, TheMenuReadsAsItIsAndEachChangeIsSent) {
     }
     frequencies.actions().first()->setChecked(true);
     menu.addMenu(&frequencies);
-    QAction *login = menu.addAction(QStringLiteral("Launch at Login"));
-    login->setCheckable(true);
+    menu.addAction(QStringLiteral("Launch at Login"))->setCheckable(true);
     QAction *off = menu.addAction(QStringLiteral("Support"));
     off->setEnabled(false);
     QAction *hidden = menu.addAction(QStringLiteral("Hidden"));
@@ -201,29 +200,20 @@ TEST_F(ExportedItemTest, TheMenuReadsAsItIsAndEachChangeIsSent) {
     bus.click(name, root.children[0].id);
     EXPECT_TRUE(waitUntil([&] { return manageClicks == 1; }));
 
-    // A change of text or state is new properties of the same items, not a new layout.
+    // A change of text is a new property of the same item; an action coming is a new layout,
+    // with a newer revision. (The tray's own menu, ExportedMenuTest in statusmenu, follows ids
+    // through removals.)
     bus.watchLayoutUpdates(name);
     manage->setText(QStringLiteral("Manage Hosts"));
-    login->setChecked(true);
     auto now = bus.layoutWhen(name, DesktopTrayBus::showing(QStringLiteral("Manage Hosts")));
     ASSERT_TRUE(now);
     EXPECT_EQ(now->second.children[0].id, root.children[0].id);
-    EXPECT_EQ(now->second.children[3].properties.value(QStringLiteral("toggle-state")), 1);
     EXPECT_EQ(now->first, revision);
-
-    // An action coming or going is a new layout, with a newer revision; the rest keep their ids.
-    QAction *quit = menu.addAction(QStringLiteral("Quit"));
+    menu.addAction(QStringLiteral("Quit"));
     ASSERT_TRUE(waitUntil([&] { return !bus.layoutUpdates().isEmpty(); }));
-    EXPECT_EQ(bus.layoutUpdates().size(), 1) << "the text and state changes made no new layout";
+    EXPECT_EQ(bus.layoutUpdates().size(), 1) << "the text change made no new layout";
     EXPECT_GT(bus.layoutUpdates().last(), revision);
-    now = layoutOf(name);
-    EXPECT_EQ(now->first, bus.layoutUpdates().last());
-    ASSERT_TRUE(now->second.find(QStringLiteral("Quit")));
-    EXPECT_EQ(now->second.children[2].id, root.children[2].id);
-    EXPECT_EQ(now->second.children[2].children[1].id, root.children[2].children[1].id);
-    delete quit;
-    ASSERT_TRUE(waitUntil([&] { return bus.layoutUpdates().size() >= 2; }));
-    EXPECT_FALSE(layoutOf(name).second.find(QStringLiteral("Quit")));
+    EXPECT_TRUE(layoutOf(name).second.find(QStringLiteral("Quit")));
 }
 
 TEST_F(ExportedItemTest, TheDesktopOpeningAndClosingTheMenuIsTheMenusOwnShowAndHide) {
