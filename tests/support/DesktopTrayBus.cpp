@@ -145,15 +145,11 @@ private:
     QList<uint> *revisions_;
 };
 
-DesktopTrayBus::DesktopTrayBus() {
-    if (!daemon_.isRunning()) {
-        error_ = daemon_.error();
-        return;
-    }
-    const QString address = daemon_.address();
-
-    watcher_ = new ThreadedStatusNotifierWatcher; // deleted on its thread's finish
-    QDBusConnection bus = QDBusConnection::connectToBus(address, watcherConnection);
+// The watcher lives on its thread even when the daemon did not start, so every call here is
+// safe, and does nothing, then.
+DesktopTrayBus::DesktopTrayBus()
+    : watcher_(new ThreadedStatusNotifierWatcher) { // deleted on its thread's finish
+    QDBusConnection bus = QDBusConnection::connectToBus(daemon_.address(), watcherConnection);
     const bool registered =
         bus.isConnected() &&
         bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), watcher_,
@@ -163,13 +159,17 @@ DesktopTrayBus::DesktopTrayBus() {
     watcher_->moveToThread(&watcherThread_);
     QObject::connect(&watcherThread_, &QThread::finished, watcher_, &QObject::deleteLater);
     watcherThread_.start();
+    if (!daemon_.isRunning()) {
+        error_ = daemon_.error();
+        return;
+    }
     if (!registered || !bus.registerService(watcherService)) {
         error_ =
             QStringLiteral("the watcher could not be registered: ") + bus.lastError().message();
         return;
     }
-    QDBusConnection::connectToBus(address, clientConnection);
-    address_ = address;
+    QDBusConnection::connectToBus(daemon_.address(), clientConnection);
+    address_ = daemon_.address();
 }
 
 DesktopTrayBus::~DesktopTrayBus() {
@@ -181,46 +181,37 @@ DesktopTrayBus::~DesktopTrayBus() {
 }
 
 QStringList DesktopTrayBus::registeredItems() const {
-    return watcher_ ? watcher_->items() : QStringList();
+    return watcher_->items();
 }
 
 void DesktopTrayBus::callBackOnRegistration(int timeoutMs) {
-    if (watcher_)
-        watcher_->setCallBackTimeout(timeoutMs);
+    watcher_->setCallBackTimeout(timeoutMs);
 }
 
 QList<DesktopTrayBus::CallBack> DesktopTrayBus::callBacks() const {
-    return watcher_ ? watcher_->callBacks() : QList<CallBack>();
+    return watcher_->callBacks();
 }
 
 void DesktopTrayBus::hang() {
-    if (watcher_)
-        QMetaObject::invokeMethod(watcher_, &ThreadedStatusNotifierWatcher::hangUntilReleased,
-                                  Qt::QueuedConnection);
+    QMetaObject::invokeMethod(watcher_, &ThreadedStatusNotifierWatcher::hangUntilReleased,
+                              Qt::QueuedConnection);
 }
 
 void DesktopTrayBus::release() {
-    if (watcher_)
-        watcher_->hung.release();
+    watcher_->hung.release();
 }
 
 void DesktopTrayBus::disappear() {
-    if (!watcher_)
-        return;
     QDBusConnection(watcherConnection).unregisterService(watcherService);
     watcher_->forgetItems();
 }
 
 void DesktopTrayBus::appear(bool withHost) {
-    if (!watcher_)
-        return;
     watcher_->host = withHost;
     QDBusConnection(watcherConnection).registerService(watcherService);
 }
 
 void DesktopTrayBus::setHost(bool host) {
-    if (!watcher_)
-        return;
     watcher_->host = host;
     QMetaObject::invokeMethod(watcher_,
                               host ? &ThreadedStatusNotifierWatcher::StatusNotifierHostRegistered

@@ -101,7 +101,7 @@ private:
     QString address_;
     QString error_;
     QThread watcherThread_;
-    ThreadedStatusNotifierWatcher *watcher_ = nullptr; // lives on watcherThread_
+    ThreadedStatusNotifierWatcher *watcher_; // lives on watcherThread_
     QList<uint> layoutUpdates_;
     std::unique_ptr<QObject> signalSink_;
 };
