@@ -54,6 +54,8 @@ TEST(NetworkWatchTest, FollowsNetworkManagersStateOnTheSystemBus) {
 
     manager.setState(FakeNetworkManager::connectedGlobal);
     ASSERT_TRUE(waitUntil([&] { return !engine.isOffline(); }));
+    Q_EMIT link.sleep().sleepingChanged(true);
+    EXPECT_TRUE(engine.isAsleep()) << "and what the sleep watch sees";
 }
 
 // A private system bus where a stand-in for logind announces sleep, heard by a SleepWatch on
