@@ -6,8 +6,6 @@
 #include "menuitems/LMMenuItemDelegate.h"
 #include "menuitems/RemoveButton.h"
 #include "menuitems/StateButton.h"
-#include "monitoring/TRHostController.h"
-#include "settings/Settings.h"
 #include "support/TestSupport.h"
 
 #include <QMenu>

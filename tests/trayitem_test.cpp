@@ -14,7 +14,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QMenu>
-#include <QPainter>
 #include <QSignalSpy>
 #include <QTextDocument>
 
