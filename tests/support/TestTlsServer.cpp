@@ -35,10 +35,13 @@ TestCertificates::TestCertificates(int days) {
 }
 
 TestCertificates::TestCertificates(int days, const SelfSigned &selfSigned) {
+    const QString key = selfSigned.keyType == u"ec"    ? p256
+                        : selfSigned.keyType == u"rsa" ? QStringLiteral("rsa:2048")
+                                                       : selfSigned.keyType;
     const QString kind =
         QHostAddress(selfSigned.name).isNull() ? QStringLiteral("DNS:") : QStringLiteral("IP:");
     openssl(QStringLiteral("req -x509 -nodes -days ") + QString::number(days) +
-                QStringLiteral(" -newkey ") + p256,
+                QStringLiteral(" -newkey ") + key,
             {QStringLiteral("-keyout"), keyFile(), QStringLiteral("-out"), certificateFile(),
              QStringLiteral("-subj"), QStringLiteral("/CN=") + selfSigned.name,
              QStringLiteral("-addext"),

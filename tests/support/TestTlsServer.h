@@ -13,9 +13,11 @@ public:
     explicit TestCertificates(int days);
 
     // A server certificate that signed itself, as a router's or a NAS's does, for `name` (its
-    // common name and its one alternative name). There is no authority.
+    // common name and its one alternative name), with a key of `keyType`: "ec" (P-256, the only
+    // kind TestTlsServer serves), "rsa" or "ed25519". There is no authority.
     struct SelfSigned {
         QString name;
+        QString keyType = QStringLiteral("ec");
     };
     TestCertificates(int days, const SelfSigned &selfSigned);
 
