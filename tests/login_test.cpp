@@ -148,24 +148,6 @@ TEST(DesktopExecTest, RefusesLinesThatBreakTheQuotingRules) {
     }
 }
 
-TEST(DesktopExecTest, QuotedArgumentsComeBackUnchangedThroughAFile) {
-    const QStringList awkward =
-        list({"/usr/bin/tarvik-helper", "/home/a b/bin/tarvik-helper", "/tmp/\"quoted\"/x",
-              "/tmp/$HOME/`cmd`", "C:\\back\\slash", "100% sure", "tab\there, new\nline",
-              " leading space", "caf\u00e9 ~ (x) | y & z; #", ""});
-    QStringList quoted;
-    for (const QString &argument : awkward)
-        quoted << DesktopExec::quote(argument);
-    // Written as a file value and read back, the way a session reads an autostart entry.
-    const QString stored = DesktopEntry::escapeValue(quoted.join(u' '));
-    EXPECT_FALSE(stored.contains(u'\n'));
-    const QString read = DesktopEntry::unescapeValue(stored);
-    QString error;
-    const auto arguments = DesktopExec::split(read, {}, &error);
-    ASSERT_TRUE(arguments) << error.toStdString() << " in " << read.toStdString();
-    EXPECT_EQ(*arguments, awkward);
-}
-
 TEST(DesktopEntryTest, StringEscapesAreUndoneButExecEscapesAreKept) {
     EXPECT_EQ(DesktopEntry::unescapeValue(QStringLiteral(R"(a\sb\tc\nd\re\\f)")),
               QStringLiteral("a b\tc\nd\re\\f"));

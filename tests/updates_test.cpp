@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -189,12 +190,16 @@ TEST(UpdateDialogTest, AnUpdateOffersDownloadAndOtherOutcomesOnlyInformInPlainTe
             feed({{QString::fromLatin1(version), QStringLiteral("https://a.invalid/2.0")}}),
             QStringLiteral("1.0"));
     };
-    const std::pair<UpdateCheckResult, QStringList> rows[] = {
-        {fromFeed("2.0"), {QStringLiteral("Download"), QStringLiteral("Later")}},
-        {fromFeed("1.0"), {QStringLiteral("OK")}},
+    const QStringList offer = {QStringLiteral("Download"), QStringLiteral("Later")};
+    const QStringList ok = {QStringLiteral("OK")};
+    const std::tuple<UpdateCheckResult, Kind, QStringList> rows[] = {
+        {fromFeed("2.0"), Kind::UpdateAvailable, offer},
+        {fromFeed("1.0"), Kind::UpToDate, ok},
+        {fromFeed("0.9"), Kind::UpToDate, ok}, // a build newer than any release, as in development
         {UpdateCheckResult::failed(QStringLiteral("<b>HTTP</b> <a href=\"x\">status</a> 500")),
-         {QStringLiteral("OK")}}};
-    for (const auto &[result, buttons] : rows) {
+         Kind::Failed, ok}};
+    for (const auto &[result, kind, buttons] : rows) {
+        EXPECT_EQ(result.kind, kind) << result.message.toStdString();
         std::vector<QUrl> opened;
         const std::unique_ptr<QMessageBox> box =
             UpdateDialog::create(result, [&](const QUrl &url) { opened.push_back(url); });
@@ -239,35 +244,19 @@ protected:
     TestHttpServer server;
 };
 
-// The newest release with a web page decides, against the running version 1.2.0.
+// The newest release with a web page decides, against the running version 1.2.0; the verdicts
+// themselves are read in-process above.
 TEST_F(UpdaterTest, TheNewestReleaseWithAWebPageIsOfferedWhenItIsNewer) {
     const QString page = QStringLiteral("https://a.invalid/");
-    const struct {
-        std::vector<std::pair<QString, QString>> releases;
-        Kind kind;
-        const char *newest;
-    } rows[] = {
-        {{{QStringLiteral("1.2.5"), page}, {QStringLiteral("1.3.0"), page + u'1'}},
-         Kind::UpdateAvailable,
-         "1.3.0"},
-        {{{QStringLiteral("1.2"), page}}, Kind::UpToDate, "1.2"},
-        {{{QStringLiteral("1.1.9"), page}}, Kind::UpToDate, "1.1.9"},
-    };
-    int n = 0;
-    for (const auto &row : rows) {
-        const QString name = QString::number(++n);
-        const auto updater = quietUpdater(feedAt(name, feed(row.releases)));
-        const UpdateCheckResult result = checkOnce(*updater);
-        EXPECT_EQ(result.kind, row.kind) << row.newest << result.message.toStdString();
-        EXPECT_EQ(result.newestVersion, QString::fromLatin1(row.newest));
-        EXPECT_EQ(server.requests(QStringLiteral("/body/") + name), 1);
-        EXPECT_EQ(updater->dialog(), nullptr) << "quiet updaters show nothing";
-        if (row.kind == Kind::UpdateAvailable) {
-            EXPECT_EQ(result.downloadPage, QUrl(page + u'1'));
-            EXPECT_EQ(result.message,
-                      QStringLiteral("Tarvik 1.3.0 is available \u2014 you have 1.2.0."));
-        }
-    }
+    const auto updater = quietUpdater(
+        feedAt(QStringLiteral("feed"),
+               feed({{QStringLiteral("1.2.5"), page}, {QStringLiteral("1.3.0"), page + u'1'}})));
+    const UpdateCheckResult result = checkOnce(*updater);
+    EXPECT_EQ(result.kind, Kind::UpdateAvailable) << result.message.toStdString();
+    EXPECT_EQ(result.downloadPage, QUrl(page + u'1'));
+    EXPECT_EQ(result.message, QStringLiteral("Tarvik 1.3.0 is available \u2014 you have 1.2.0."));
+    EXPECT_EQ(server.requests(QStringLiteral("/body/feed")), 1);
+    EXPECT_EQ(updater->dialog(), nullptr) << "quiet updaters show nothing";
 }
 
 TEST_F(UpdaterTest, AFeedThatCannotBeFetchedOrReadFailsAndSaysWhy) {
@@ -282,10 +271,7 @@ TEST_F(UpdaterTest, AFeedThatCannotBeFetchedOrReadFailsAndSaysWhy) {
         // Refused before any request: a plain http feed elsewhere could be anyone's.
         {QStringLiteral("http://192.0.2.1/releases.json"),
          "the update feed must be served over https"},
-        {server.url(QStringLiteral("/ok")), "the update feed is not valid JSON"},
-        {feedAt(QStringLiteral("shape"), R"({"releases": "1.3.0"})"),
-         "the update feed has no list of releases"},
-        // A download page of another scheme is never offered.
+        // How a feed is read is tested in-process above; that its reason is passed on, here.
         {feedAt(QStringLiteral("bad"),
                 feed({{QStringLiteral("9.0"), QStringLiteral("file:///usr/bin/xterm")},
                       {QStringLiteral("8.0"), QStringLiteral("smb://a.invalid/share")}})),
