@@ -261,20 +261,8 @@ TEST(InstanceProtocolTest, WithoutAPrivateRuntimeFolderAPrivateOneInTheCacheIsUs
     EXPECT_EQ(InstanceProtocol::socketPath(tarvik), QString());
 }
 
-TEST(AppInstanceTest, ASecondTarvikHandsOverAndExitsZero) {
-    SingleInstance running(tarvik);
-    ASSERT_EQ(running.acquire(), SingleInstance::Claim::Acquired);
-    int broughtForward = 0;
-    AppInstance::serve(running, nullptr, [&] { ++broughtForward; });
-    QSignalSpy activations(&running, &SingleInstance::activationRequested);
-
-    const Finished second = runTarvik({});
-    EXPECT_EQ(second.code, 0) << second.err.toStdString();
-    EXPECT_TRUE(second.err.contains(QStringLiteral("already running"))) << second.err.toStdString();
-    EXPECT_EQ(activations.count(), 1);
-    EXPECT_EQ(broughtForward, 1);
-}
-
+// A second start beside an instance that answers hands over and exits 0, as a real login shows
+// (scripts/e2e-login.sh); one that gets no answer must not pass for that.
 TEST(AppInstanceTest, AHolderThatNeverAnswersIsAnErrorNotAHandOver) {
     // The lock is held by this live process, but nothing listens.
     QLockFile lock(InstanceProtocol::lockPath(tarvik));
@@ -322,7 +310,8 @@ TEST_F(ImportHandOverTest, TheRunningInstanceTakesSavesAndChecksTheList) {
     int replaced = 0;
     QObject::connect(&engine, &TRHostController::hostsReplaced, [&] { ++replaced; });
 
-    const QByteArray imported = hostList({QStringLiteral("/ok"), QStringLiteral("/redirect/1")});
+    // Hosts that never answer: a result would be stored with the list and change its bytes.
+    const QByteArray imported = hostList({QStringLiteral("/hang"), QStringLiteral("/hang/2")});
     const Finished import = runTarvik({QStringLiteral("--import"), file(imported)});
     EXPECT_EQ(import.code, 0) << import.err.toStdString();
     EXPECT_TRUE(import.out.contains(QStringLiteral("handed them to the running Tarvik")))
@@ -333,7 +322,7 @@ TEST_F(ImportHandOverTest, TheRunningInstanceTakesSavesAndChecksTheList) {
     EXPECT_EQ(replaced, 1);
     ASSERT_EQ(rounds.count(), 1);
     EXPECT_EQ(rounds.at(0).at(1).toInt(), 2);
-    EXPECT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/ok")) == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return server.requests(QStringLiteral("/hang")) == 1; }));
 
     // The engine's next save writes what it took, not the list from before.
     ASSERT_TRUE(engine.save());

