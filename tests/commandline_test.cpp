@@ -36,13 +36,6 @@ struct Outcome {
     QString err;
 };
 
-QJsonObject hostObject(const QString &name, const QString &address, bool ownIcon = false) {
-    return {
-        {QStringLiteral("address"), address},         {QStringLiteral("string"), name},
-        {QStringLiteral("isFavorite"), false},        {QStringLiteral("hasMenuBarItem"), ownIcon},
-        {QStringLiteral("categories"), QJsonArray()}, {QStringLiteral("isActive"), true}};
-}
-
 class CliTest : public ::testing::Test {
 protected:
     QString storePath() const { return config.filePath(QStringLiteral("morvane/Tarvik.conf")); }
@@ -88,8 +81,13 @@ protected:
     QByteArray hostList(const QStringList &paths, bool ownIcons = false) const {
         QJsonArray list;
         for (const QString &path : paths)
-            list.append(
-                hostObject(path, path.startsWith(u'/') ? server.url(path) : path, ownIcons));
+            list.append(QJsonObject{
+                {QStringLiteral("address"), path.startsWith(u'/') ? server.url(path) : path},
+                {QStringLiteral("string"), path},
+                {QStringLiteral("isFavorite"), false},
+                {QStringLiteral("hasMenuBarItem"), ownIcons},
+                {QStringLiteral("categories"), QJsonArray()},
+                {QStringLiteral("isActive"), true}});
         return QJsonDocument(list).toJson(QJsonDocument::Compact);
     }
 
@@ -131,16 +129,6 @@ protected:
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
-    }
-
-    // One JSON result per line, by host name.
-    static QHash<QString, QJsonObject> resultsByName(const QString &out) {
-        QHash<QString, QJsonObject> byName;
-        for (const QString &line : out.split(u'\n', Qt::SkipEmptyParts)) {
-            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
-            byName.insert(o.value(QStringLiteral("name")).toString(), o);
-        }
-        return byName;
     }
 
     QTemporaryDir config;
@@ -191,8 +179,13 @@ TEST_F(CliTest, CheckPrintsEachResultAsTextOrJsonAndExitsByTheWorst) {
 
     const Outcome r = run({QStringLiteral("--check"), QStringLiteral("--json")});
     EXPECT_EQ(r.code, 1);
-    ASSERT_EQ(r.out.split(u'\n', Qt::SkipEmptyParts).size(), 5) << r.out.toStdString();
-    const QHash<QString, QJsonObject> byName = resultsByName(r.out);
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << r.out.toStdString();
+    QHash<QString, QJsonObject> byName; // one JSON result per line
+    for (const QString &line : lines) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        byName.insert(o.value(QStringLiteral("name")).toString(), o);
+    }
     ASSERT_EQ(byName.size(), 5) << r.out.toStdString();
     // name: reachable, expectation, slow, error
     const auto said = [](const char *s) { return QJsonValue(QString::fromUtf8(s)); };
