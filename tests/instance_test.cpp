@@ -38,9 +38,8 @@ const QString tarvik = QString::fromLatin1(AppInstance::identifier);
 
 // Asks an instance from another thread, as another process would: the instance answers on this
 // thread's event loop, which keeps running meanwhile.
-InstanceClient::Answer ask(const QByteArray &command, const QByteArray &payload = {},
-                           const QString &identifier = tarvik) {
-    const QString socket = InstanceProtocol::socketPath(identifier);
+InstanceClient::Answer ask(const QByteArray &command, const QByteArray &payload = {}) {
+    const QString socket = InstanceProtocol::socketPath(tarvik);
     auto answer = std::async(std::launch::async, [=] {
         return InstanceClient::request(socket, command, payload, 5000);
     });
