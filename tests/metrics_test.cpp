@@ -285,13 +285,14 @@ TEST_F(MetricsServerTest, AnOversizedRequestIsRefusedWithoutWaitingForItsEnd) {
     // The head never ends; the server answers once it has seen more than it accepts.
     EXPECT_EQ(send(huge).status, "HTTP/1.1 431 Request Header Fields Too Large");
     EXPECT_EQ(documents, 0);
-    // A head of exactly the bound is served. (One byte more is refused even though it ends: the
-    // request fuzzer's seed "head-one-byte-over-the-limit" holds it to that.)
+    // A head of exactly the bound is served; one byte more is refused, even though it ends.
     const QByteArray start = "GET /metrics HTTP/1.1\r\nX-Pad: ";
     const QByteArray fits =
         start + QByteArray(MetricsServer::maxRequestBytes - start.size() - 4, 'a') + "\r\n\r\n";
     ASSERT_EQ(fits.size(), MetricsServer::maxRequestBytes);
     EXPECT_EQ(send(fits).status, "HTTP/1.1 200 OK");
+    EXPECT_EQ(send(start + "a" + fits.mid(start.size())).status,
+              "HTTP/1.1 431 Request Header Fields Too Large");
 }
 
 // Beyond the limit a connection is turned away at once, unless a client that has sent no whole
