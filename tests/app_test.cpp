@@ -1,11 +1,7 @@
-// The tray application as its delegate builds it: the engine with the hosts' own tray icons, and
-// the one form every request opens.
+// The tray application as its delegate builds it: the one form every request opens. (The hosts'
+// own tray icons it gives the engine are read in ExportedMenuTest, from the real program.)
 #include "app/TRAppDelegate.h"
-#include "hosticons/HostTrayIcon.h"
-#include "monitoring/HostStore.h"
-#include "monitoring/TRHostController.h"
 #include "statusmenu/TRMenuBarController.h"
-#include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "trayitem/StatusItem.h"
 #include "windows/TREditHostWindow.h"
@@ -16,34 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-// The engine makes no tray icon of its own; the tray gives it the means, so a host that asks for
-// one shows it, and a click on it reaches the engine that holds the host.
-TEST(AppDelegateTest, HostsThatAskForTheirOwnIconGetOneInTheTray) {
-    resetSettings();
-    TestHttpServer server;
-    auto marked = makeHost(QStringLiteral("api"), server.url(QStringLiteral("/ok")));
-    marked->setHasMenuBarItem(true);
-    marked->setAbbreviation(QStringLiteral("A"));
-    ASSERT_TRUE(HostStore::write({marked, makeHost(QStringLiteral("web"))}));
-    TRAppDelegate delegate;
-    AppDelegate::setCurrent(&delegate);
-    delegate.setUp();
-
-    TRHostController *engine = delegate.hostController();
-    ASSERT_EQ(engine->hosts().size(), 2u);
-    ASSERT_EQ(engine->statusItemCount(), 1);
-    EXPECT_EQ(engine->statusItem(*engine->hosts()[1]), nullptr);
-    auto *icon = static_cast<HostTrayIcon *>(engine->statusItem(*engine->hosts()[0]));
-    ASSERT_TRUE(icon);
-    StatusItemButton *button = icon->statusItem()->button();
-    EXPECT_EQ(button->attributedTitle()->text, QStringLiteral("A"));
-
-    button->performClick();
-    EXPECT_FALSE(engine->hosts()[0]->isActive());
-    EXPECT_FALSE(HostStore::readStoredHosts()->at(0)->isActive()) << "saved by its engine";
-    AppDelegate::setCurrent(nullptr);
-}
-
 TEST(EditHostWindowDelegateTest, OneFormServesEveryRequestUnderTheMainIcon) {
     resetSettings();
     TRAppDelegate delegate;

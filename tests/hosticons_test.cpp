@@ -132,14 +132,6 @@ protected:
     FakeDelegate delegate{&engine};
 };
 
-TEST_F(StatusItemsTest, WithoutAFactoryNoHostGetsAnItem) {
-    engine.setStatusItemFactory(nullptr);
-    auto host = listed(QStringLiteral("api"));
-    engine.addStatusItems({host});
-    EXPECT_EQ(engine.statusItemCount(), 0);
-    EXPECT_EQ(engine.statusItem(*host), nullptr);
-}
-
 TEST_F(StatusItemsTest, CompletionsRefreshTextsAndStateChangesRedrawTheBar) {
     auto host = listed(QStringLiteral("a"));
     StatusItemButton *button = trayItem(*host)->button();

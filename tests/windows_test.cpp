@@ -43,39 +43,9 @@ namespace {
 using Frame = QRectF;
 using P = HostNameProposals;
 
-QStringList names(std::initializer_list<const char *> list) {
-    QStringList result;
-    for (const char *name : list)
-        result << QString::fromLatin1(name);
-    return result;
-}
-
-TEST(AnchoredOriginTest, CentresUnderTheButtonOrThePointerAndFitsOnlyWhatHangsOff) {
-    struct Row {
-        std::optional<Frame> button;
-        QSizeF size;
-        QPointF mouse, origin;
-    };
-    const Row rows[] = {
-        {Frame(1000, 878, 20, 22), QSizeF(150, 240), QPointF(5, 5), QPointF(935, 628)},
-        // Near the screen's edge the origin is not pulled back.
-        {Frame(1270, 878, 20, 22), QSizeF(140, 160), {}, QPointF(1210, 708)},
-        {Frame(0, 878, 21, 22), QSizeF(140, 160), {}, QPointF(-59.5, 708)},
-        // Without a button on screen the mouse decides.
-        {std::nullopt, QSizeF(140, 160), QPointF(500, 300), QPointF(430, 300)},
-    };
-    for (const Row &row : rows)
-        EXPECT_EQ(LMUtilityWindow::anchoredOrigin(row.button, row.size, row.mouse), row.origin)
-            << row.origin.x();
-
-    const QRect screen(0, 0, 1280, 800);
-    const std::pair<QRect, QRect> fits[] = {
-        {QRect(-20, -5, 140, 160), QRect(0, 0, 140, 160)},
-        // A window wider than the screen is left alone.
-        {QRect(-10, 0, 2000, 160), QRect(-10, 0, 2000, 160)},
-    };
-    for (const auto &[frame, fitted] : fits)
-        EXPECT_EQ(LMUtilityWindow::fitOnScreen(frame, screen), fitted) << frame.x();
+// "a b c" as a list of three names.
+QStringList names(const char *spaced) {
+    return QString::fromLatin1(spaced).split(u' ');
 }
 
 TEST(WindowFramesTest, EachWindowReadsDownFromAPlainTextTitle) {
@@ -135,10 +105,14 @@ TEST(PlacementTest, KeepsTheAnchoredPlaceWhereItFitsAndGoesAboveABottomTray) {
         QRect available, placed;
     } rows[] = {
         {QRect(1000, 0, 20, 22), {140, 160}, {}, top, {940, 32, 140, 160}},
-        // Pulled back from the right edge.
+        // Pulled back from the screen's edges.
         {QRect(1270, 0, 20, 22), {140, 160}, {}, top, {1140, 32, 140, 160}},
+        {QRect(0, 0, 21, 22), {140, 160}, {}, top, {0, 32, 140, 160}},
+        // A window wider than the screen is left where it is.
+        {QRect(1000, 0, 20, 22), {2000, 160}, {}, top, {10, 32, 2000, 160}},
         // Without a button: centred on the pointer, its bottom edge at it.
         {std::nullopt, {140, 160}, {500, 500}, top, {430, 340, 140, 160}},
+        {std::nullopt, {140, 160}, {500, 50}, top, {430, 24, 140, 160}},
         {low, {150, 260}, {1010, 789}, bottom, {935, 778 - 10 - 260, 150, 260}},
         {low, {150, 260}, {}, whole, {935, 778 - 10 - 260, 150, 260}},
     };
@@ -151,7 +125,7 @@ TEST(PlacementTest, KeepsTheAnchoredPlaceWhereItFitsAndGoesAboveABottomTray) {
         LMUtilityWindow::placement(std::nullopt, QSize(150, 260), QPoint(1270, 790), bottom)));
 }
 
-TEST(PlacementTest, AWindowShownUnderABottomIconStaysOffItAndOnScreen) {
+TEST(PlacementTest, AWindowShownUnderABottomIconStaysOffItAndOnScreenEachTime) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     StatusItemButton button;
     const QRect icon(screen.right() - 100, screen.bottom() - 21, 22, 22);
@@ -163,17 +137,8 @@ TEST(PlacementTest, AWindowShownUnderABottomIconStaysOffItAndOnScreen) {
     EXPECT_FALSE(frame.intersects(icon)) << "the window covers the icon it belongs to";
     EXPECT_EQ(frame.bottom(), icon.top() - 11);
     window.close();
-}
-
-TEST(UtilityWindowTest, ShowingTwiceWithoutMovingPlacesItTheSame) {
-    StatusItem item(20);
-    LMUtilityWindow window(item.button(), QStringLiteral("x"), QSizeF(140, 160));
     window.makeKeyAndOrderFront();
-    const QPoint first = window.pos();
-    window.close();
-    window.makeKeyAndOrderFront();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.pos(), first);
+    EXPECT_EQ(QRect(window.pos(), window.size()), frame) << "shown again, placed the same";
     window.close();
 }
 
@@ -219,15 +184,6 @@ protected:
     FakeDelegate delegate{&engine};
 };
 
-TEST_F(HostsListTest, RowsShowTheEnginesListAsItIsNow) {
-    EXPECT_EQ(model()->rowCount(), 4);
-    EXPECT_EQ(model()->data(model()->index(2, 0), Qt::DisplayRole), QStringLiteral("C"));
-    engine.removeHost(engine.hosts().back());
-    EXPECT_EQ(model()->rowCount(), 3);
-    EXPECT_FALSE(model()->flags(model()->index(0, 0)) & Qt::ItemIsEditable);
-    EXPECT_EQ(controller.hostsWindow()->table()->model(), model());
-}
-
 TEST_F(HostsListTest, ADragCarriesTheLowestSelectedHostAsJson) {
     std::unique_ptr<QMimeData> data(
         model()->mimeData({model()->index(2, 0), model()->index(1, 0)}));
@@ -239,19 +195,19 @@ TEST_F(HostsListTest, ADragCarriesTheLowestSelectedHostAsJson) {
     ASSERT_TRUE(host);
     EXPECT_EQ(host->string(), QStringLiteral("B"));
     EXPECT_FALSE(model()->mimeData({}));
+    EXPECT_FALSE(model()->flags(model()->index(0, 0)) & Qt::ItemIsEditable);
 }
 
 TEST_F(HostsListTest, DropsFollowTheOrderRules) {
-    const std::tuple<int, int, QStringList> moves[] = {{0, 2, names({"B", "A", "C", "D"})},
-                                                       {3, 1, names({"A", "D", "B", "C"})},
-                                                       {2, 4, names({"A", "B", "D", "C"})}};
+    const std::tuple<int, int, QStringList> moves[] = {
+        {0, 2, names("B A C D")}, {3, 1, names("A D B C")}, {2, 4, names("A B D C")}};
     for (const auto &[from, gap, expected] : moves) {
         fill();
         EXPECT_TRUE(drag(from, gap));
         EXPECT_EQ(order(), expected) << from << " to " << gap;
         QStringList rows;
         for (int row = 0; row < model()->rowCount(); ++row)
-            rows << model()->hostAt(row)->string();
+            rows << model()->data(model()->index(row, 0), Qt::DisplayRole).toString();
         EXPECT_EQ(rows, expected) << "the table follows";
         EXPECT_EQ(namesOf(HostStore::readStoredHosts().value_or(HostList{})), expected)
             << "every move saves";
@@ -261,14 +217,14 @@ TEST_F(HostsListTest, DropsFollowTheOrderRules) {
     fill();
     for (int row = 0; row < 4; ++row)
         EXPECT_TRUE(drag(row, row) && drag(row, row + 1)) << row;
-    EXPECT_EQ(order(), names({"A", "B", "C", "D"}));
+    EXPECT_EQ(order(), names("A B C D"));
 
     // Of two hosts with one name, the dragged one moves.
     auto twin = makeHost(QStringLiteral("A"));
     listHost(engine, twin);
     ASSERT_TRUE(drag(4, 0));
     EXPECT_EQ(engine.hosts()[0], twin);
-    EXPECT_EQ(order(), names({"A", "A", "B", "C", "D"}));
+    EXPECT_EQ(order(), names("A A B C D"));
 }
 
 TEST_F(HostsListTest, TheListedObjectMovesWithEverythingItCarries) {
@@ -358,7 +314,7 @@ TEST_F(HostsListTest, TheSelectionFollowsItsHostThroughEachChangeOfTheList) {
     ASSERT_TRUE(drag(4, 0));
     EXPECT_EQ(table->currentIndex().row(), 0);
     QTest::keyClick(table, Qt::Key_Delete);
-    EXPECT_EQ(order(), names({"A", "B", "C", "D"})) << "Delete removes the host it shows";
+    EXPECT_EQ(order(), names("A B C D")) << "Delete removes the host it shows";
 
     select(1);
     engine.removeHost(engine.hosts()[0]);
@@ -374,6 +330,7 @@ TEST_F(HostsListTest, TheSelectionFollowsItsHostThroughEachChangeOfTheList) {
     QTest::keyClick(table, Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(engine.hosts().size(), 2u);
+    EXPECT_EQ(model()->rowCount(), 2);
 }
 
 TEST(HostsWindowHistoryTest, RowsShowTheDotAndASparklineThatFollowEveryCheck) {
@@ -613,13 +570,10 @@ TEST_F(FormTest, TheFocusStaysInAnEmptyAddressField) {
 TEST_F(FormTest, AnAddressThatWillNeverBeCheckedIsShownAsSuchAndStillSaved) {
     form.setHost(nullptr);
     const QColor normal = form.addressTextField()->palette().color(QPalette::Text);
-    QTest::keyClicks(form.addressTextField(), QStringLiteral("ftp://example.com"));
-    EXPECT_EQ(form.addressHintLabel()->text(),
-              QStringLiteral("Tarvik checks http and https addresses only"));
-    EXPECT_NE(form.addressTextField()->palette().color(QPalette::Text), normal);
-    form.addressTextField()->clear();
+    // Which addresses and texts: HostNameProposalsTest.
     QTest::keyClicks(form.addressTextField(), QStringLiteral("http://exa mple.com"));
     EXPECT_EQ(form.addressHintLabel()->text(), QStringLiteral("Not a valid address"));
+    EXPECT_NE(form.addressTextField()->palette().color(QPalette::Text), normal);
     form.textShouldEndEditing(form.addressTextField());
     form.save();
     ASSERT_EQ(engine.hosts().size(), 1u);
