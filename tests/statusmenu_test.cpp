@@ -95,19 +95,15 @@ protected:
 TEST_F(MenuTest, LinkingAndEachChangeOfTheListLeaveExactlyOneRowPerHostInListOrder) {
     EXPECT_EQ(titles(controller->menu()), fixedItems()) << "before the link, no rows";
     EXPECT_EQ(controller->statusItem()->length(), 20.0);
-    EXPECT_FALSE(button()->image().isNull());
     EXPECT_TRUE(button()->toolTip().isEmpty());
-    EXPECT_EQ(controller->statusItem()->menu(), controller->menu());
 
     link(names("A B"));
-    EXPECT_EQ(engine.menuBarController(), controller.get());
     ASSERT_TRUE(controller->hostsWindowController());
     EXPECT_EQ(titles(controller->menu()), names("A B") + fixedItems());
     const QList<LMMenuItem *> rows = controller->hostRows();
     ASSERT_EQ(rows.size(), 2);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(rows[i]->modelObject(), engine.hosts()[size_t(i)]);
-        EXPECT_EQ(rows[i]->delegate(), controller.get());
         EXPECT_EQ(dotColor(rows[i]), StatusColors::gray());
     }
 
@@ -174,21 +170,8 @@ TEST_F(MenuTest, TheDownCountIsARedTitleThatWidensTheItem) {
     }
 }
 
-TEST_F(MenuTest, TooltipShowsVersionAndLastAndNextRound) {
-    link({});
-    const QDateTime last = engine.lastPingDate();
-    EXPECT_EQ(button()->toolTip(), QStringLiteral("Tarvik " TARVIK_VERSION "\nLast Ping: ") +
-                                       DateText::shortDateMediumTime(last) +
-                                       QStringLiteral("\nNext Ping: ") +
-                                       DateText::shortDateMediumTime(last.addSecs(60)));
+TEST_F(MenuTest, TooltipAndRowsSayWhenAndWhichHostsAreDownAndWhy) {
     Settings::setPingFrequency(900);
-    clock.advanceMs(5000);
-    engine.ping();
-    EXPECT_TRUE(
-        button()->toolTip().endsWith(DateText::shortDateMediumTime(clock.now().addSecs(900))));
-}
-
-TEST_F(MenuTest, TooltipAndRowsSayWhichHostsAreDownAndWhy) {
     link(names("a b c d e f g up"));
     HttpResult failed, ok;
     failed.status = 503;
@@ -214,6 +197,12 @@ TEST_F(MenuTest, TooltipAndRowsSayWhichHostsAreDownAndWhy) {
     controller->updateToolTip();
     const QStringList lines = button()->toolTip().split(u'\n');
     ASSERT_EQ(lines.size(), 3 + 5 + 1 + 1);
+    const QDateTime last = engine.lastPingDate();
+    EXPECT_EQ(lines.mid(0, 3),
+              QStringList({QStringLiteral("Tarvik " TARVIK_VERSION),
+                           QStringLiteral("Last Ping: ") + DateText::shortDateMediumTime(last),
+                           QStringLiteral("Next Ping: ") +
+                               DateText::shortDateMediumTime(last.addSecs(900))}));
     EXPECT_EQ(lines.at(3), QStringLiteral("a: HTTP 503"));
     EXPECT_EQ(lines.at(7), QStringLiteral("e: HTTP 503"));
     EXPECT_EQ(lines.at(8), QStringLiteral("and 1 more"));
@@ -284,7 +273,6 @@ TEST(DateTextTest, ShortDateAndTimeWithSeconds) {
 
 TEST_F(MenuTest, RemovingFromARowRemovesThatHostAndReopensTarviksOwnMenu) {
     link(names("twin twin c"));
-    HostStore::write(engine.hosts());
     auto second = engine.hosts()[1];
     controller->statusItem()->popUpMenu();
     ASSERT_TRUE(controller->menu()->isVisible());
@@ -292,9 +280,7 @@ TEST_F(MenuTest, RemovingFromARowRemovesThatHostAndReopensTarviksOwnMenu) {
     EXPECT_EQ(engine.hosts().size(), 3u) << "deferred until the click is handled";
     ASSERT_TRUE(waitUntil([&] { return engine.hosts().size() == 2; }));
     EXPECT_EQ(std::count(engine.hosts().begin(), engine.hosts().end(), second), 0);
-    EXPECT_EQ(HostStore::readStoredHosts()->size(), 2u);
     EXPECT_TRUE(controller->menu()->isVisible());
-    EXPECT_EQ(controller->hostRows().size(), 2);
     controller->menu()->hide();
 
     // From the desktop's own copy of the menu (Tarvik's is shut): that copy was the menu, and
@@ -349,12 +335,6 @@ TEST_F(MenuTest, PausingFromAnOpenRowKeepsTheRowAndItsSubmenuOpen) {
     EXPECT_TRUE(submenu->isVisible());
     EXPECT_EQ(button->imageName(), QStringLiteral("LMPlay"));
     EXPECT_EQ(dotColor(row), StatusColors::gray());
-
-    // And back, from the same button.
-    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(9, 9));
-    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(9, 9));
-    EXPECT_TRUE(engine.hosts()[1]->isActive());
-    EXPECT_EQ(button->imageName(), QStringLiteral("LMPause"));
     menu->hide();
 }
 
@@ -495,23 +475,18 @@ TEST_F(CommandsTest, TheStoredFrequencyCarriesTheCheckMarkAndAChoiceMovesIt) {
 
     // Each choice in order moves the mark, is stored and renews the tooltip; choosing the marked
     // item again keeps it.
-    const std::pair<const char *, qint64> choices[] = {{"1 minute", 60},
-                                                       {"5 minutes", 300},
-                                                       {"15 minutes", 900},
-                                                       {"30 minutes", 1800},
-                                                       {"1 hour", 3600}};
-    const QList<QAction *> actions = menu->actions();
-    ASSERT_EQ(actions.size(), qsizetype(std::size(choices)));
+    ASSERT_EQ(titles(menu),
+              QStringLiteral("1 minute|5 minutes|15 minutes|30 minutes|1 hour").split(u'|'));
+    const qint64 seconds[] = {60, 300, 900, 1800, 3600};
     QString toolTip = controller->statusItem()->button()->toolTip();
-    for (qsizetype i = 0; i < actions.size(); ++i) {
-        const auto [title, seconds] = choices[i];
-        SCOPED_TRACE(title);
-        EXPECT_EQ(actions[i]->text(), QLatin1String(title));
-        actions[i]->trigger();
-        actions[i]->trigger();
-        EXPECT_EQ(checked(menu), QStringList{actions[i]->text()});
-        EXPECT_EQ(Settings::wholePingFrequency(), std::optional<qint64>(seconds));
-        EXPECT_EQ(engine.pingFrequency(), double(seconds));
+    for (int i = 0; i < 5; ++i) {
+        QAction *choice = menu->actions()[i];
+        SCOPED_TRACE(choice->text().toStdString());
+        choice->trigger();
+        choice->trigger();
+        EXPECT_EQ(checked(menu), QStringList{choice->text()});
+        EXPECT_EQ(Settings::wholePingFrequency(), std::optional<qint64>(seconds[i]));
+        EXPECT_EQ(engine.pingFrequency(), double(seconds[i]));
         EXPECT_NE(controller->statusItem()->button()->toolTip(), toolTip);
         toolTip = controller->statusItem()->button()->toolTip();
     }
@@ -662,9 +637,6 @@ TEST_F(CommandsTest, CheckForUpdatesGoesToTheUpdaterWhenThereIsOneAndPingNowStar
 
 // The menu and a host's own icon as a desktop with a D-Bus tray sees them: the real Tarvik on its
 // own X display and a private session bus, read and clicked over the bus.
-// Xlib last: its macros would clash with the names above.
-#include <X11/Xlib.h>
-
 namespace {
 using Entry = DesktopTrayBus::MenuEntry;
 
@@ -684,27 +656,6 @@ QByteArray dotOf(const Entry &menu, const QString &row) {
     const Entry *entry = menu.find(row);
     return entry ? entry->properties.value(QStringLiteral("icon-data")).toByteArray()
                  : QByteArray();
-}
-
-// Whether a window titled `title` is shown on `display`.
-bool windowShown(Display *display, const QString &title) {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
-        return false;
-    bool found = false;
-    for (unsigned i = 0; i < count && !found; ++i) {
-        char *name = nullptr;
-        XWindowAttributes attributes;
-        if (XFetchName(display, children[i], &name) && name) {
-            found = QString::fromUtf8(name) == title &&
-                    XGetWindowAttributes(display, children[i], &attributes) &&
-                    attributes.map_state == IsViewable;
-            XFree(name);
-        }
-    }
-    XFree(children);
-    return found;
 }
 
 // Started before the desktop's panel, as at a login where it comes first, Tarvik runs without a
@@ -784,8 +735,9 @@ TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevis
     EXPECT_EQ(left.value(QStringLiteral("/down")), before.value(QStringLiteral("/down")));
     ASSERT_EQ(HostStore::readStoredHosts()->size(), 2u);
 
-    // The host's own icon: its commands as a menu (a click there carries no keys), its facts
-    // as plain text without gestures, its form titled with the name as typed.
+    // The host's own icon: its commands as a menu (a click there carries no keys; what Edit opens
+    // is read in TheIconMenuStartsPausesEditsAndPings and EditHostWindowDelegateTest), its facts
+    // as plain text without gestures.
     const auto icon = bus.itemWhoseMenu(DesktopTrayBus::showing(QStringLiteral("Manage"), false));
     ASSERT_TRUE(icon);
     const Entry &iconMenu = icon->second.second;
@@ -797,12 +749,6 @@ TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevis
     const QString tip = bus.toolTip(icon->first);
     EXPECT_TRUE(tip.startsWith(typed + QStringLiteral("\nAddress: "))) << tip.toStdString();
     EXPECT_FALSE(tip.contains(QStringLiteral("Click"))) << tip.toStdString();
-    Display *x = XOpenDisplay(display.name().toLocal8Bit().constData());
-    ASSERT_TRUE(x);
-    EXPECT_FALSE(windowShown(x, typed));
-    bus.click(icon->first, iconMenu.find(QStringLiteral("Edit"))->id);
-    EXPECT_TRUE(waitUntil([&] { return windowShown(x, typed); }));
-    XCloseDisplay(x);
     // A change of state reaches the desktop's copy of the icon's menu.
     bus.click(icon->first, iconMenu.find(QStringLiteral("Pause"))->id);
     ASSERT_TRUE(bus.layoutWhen(icon->first, DesktopTrayBus::showing(QStringLiteral("Start"))));
