@@ -152,24 +152,6 @@ TEST_F(MenuTest, RefreshingARowFindsItsHost) {
     EXPECT_EQ(dotColor(rows[1]), StatusColors::gray());
 }
 
-TEST_F(MenuTest, TheDownCountIsARedTitleThatWidensTheItem) {
-    // Which hosts count is the engine's (EngineTest); the link shows in the tooltip tests.
-    StatusItem *item = controller->statusItem();
-    controller->setDownCount(12);
-    const auto title = button()->attributedTitle();
-    ASSERT_TRUE(title);
-    EXPECT_EQ(title->text, QStringLiteral("12"));
-    EXPECT_EQ(title->color, std::optional<QColor>(StatusColors::red()));
-    EXPECT_DOUBLE_EQ(item->length(), title->width() + 24.0);
-    EXPECT_FALSE(button()->image().isNull()) << "the icon stays";
-
-    for (int none : {0, -3}) {
-        controller->setDownCount(none);
-        EXPECT_EQ(count(), QStringLiteral("(none)")) << none;
-        EXPECT_EQ(item->length(), 20.0) << none;
-    }
-}
-
 TEST_F(MenuTest, TooltipAndRowsSayWhenAndWhichHostsAreDownAndWhy) {
     Settings::setPingFrequency(900);
     link(names("a b c d e f g up"));
@@ -210,7 +192,11 @@ TEST_F(MenuTest, TooltipAndRowsSayWhenAndWhichHostsAreDownAndWhy) {
     EXPECT_EQ(controller->hostRows().at(0)->toolTip(), QStringLiteral("a: HTTP 503"));
     EXPECT_EQ(controller->hostRows().at(7)->toolTip(), QStringLiteral("up: slow (1.2 s > 1 s)"));
     EXPECT_EQ(dotColor(controller->hostRows().at(7)), StatusColors::yellow());
+    // Which hosts count is the engine's (EngineTest); the count is a red title beside the icon.
     EXPECT_EQ(count(), QStringLiteral("6"));
+    EXPECT_EQ(button()->attributedTitle()->color, std::optional<QColor>(StatusColors::red()));
+    EXPECT_DOUBLE_EQ(controller->statusItem()->length(), button()->attributedTitle()->width() + 24);
+    EXPECT_FALSE(button()->image().isNull()) << "the icon stays";
 }
 
 TEST_F(MenuTest, AnOfflineMachineAndARunningRoundShowInTheIcon) {
@@ -245,6 +231,7 @@ TEST_F(MenuTest, AnOfflineMachineAndARunningRoundShowInTheIcon) {
     // Offline: no count, the reason said, the whole icon gray (faint edges carry rounding).
     engine.setReachability(TRHostController::Reachability::Offline);
     EXPECT_EQ(count(), QStringLiteral("(none)"));
+    EXPECT_EQ(controller->statusItem()->length(), 20.0) << "narrow again";
     EXPECT_TRUE(button()->toolTip().contains(
         QStringLiteral("\nOffline: checks resume when the network is back")));
     const QImage offline = icon();
