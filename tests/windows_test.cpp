@@ -52,9 +52,7 @@ TEST(WindowFramesTest, EachWindowReadsDownFromAPlainTextTitle) {
     LMUtilityWindow utility(nullptr, QStringLiteral("<b>Title</b> & more"), QSizeF(150, 240));
     EXPECT_EQ(utility.size(), QSize(150, 240));
     EXPECT_EQ(utility.titleLabel()->textFormat(), Qt::PlainText);
-    utility.setWindowTitle(QStringLiteral("changed"));
-    EXPECT_EQ(utility.titleLabel()->text(), QStringLiteral("<b>Title</b> & more"))
-        << "fixed at creation";
+    EXPECT_EQ(utility.titleLabel()->text(), QStringLiteral("<b>Title</b> & more"));
     EXPECT_TRUE(utility.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(utility.windowFlags() & Qt::FramelessWindowHint);
 
@@ -363,8 +361,6 @@ TEST(HostsWindowHistoryTest, RowsShowTheDotAndASparklineThatFollowEveryCheck) {
         return false;
     };
     EXPECT_EQ(dotColor(1), StatusColors::gray());
-    ASSERT_NE(model->historyAt(1), nullptr);
-    EXPECT_TRUE(model->historyAt(1)->isEmpty());
     EXPECT_FALSE(rowHasDownTicks(1));
 
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
@@ -375,7 +371,6 @@ TEST(HostsWindowHistoryTest, RowsShowTheDotAndASparklineThatFollowEveryCheck) {
     EXPECT_GE(changed.count(), 2);
     EXPECT_EQ(dotColor(0), StatusColors::green());
     EXPECT_EQ(dotColor(1), StatusColors::red());
-    EXPECT_EQ(model->historyAt(1)->size(), 1);
     EXPECT_TRUE(rowHasDownTicks(1));
     EXPECT_FALSE(rowHasDownTicks(0));
 
@@ -383,23 +378,6 @@ TEST(HostsWindowHistoryTest, RowsShowTheDotAndASparklineThatFollowEveryCheck) {
     Q_EMIT table->doubleClicked(model->index(1, 0));
     ASSERT_EQ(delegate.detailsRequests.size(), 1u);
     EXPECT_EQ(delegate.detailsRequests[0], engine.hosts()[1]);
-}
-
-TEST(HostsWindowButtonsTest, DoNothingUntilAControllerIsSet) {
-    ManualClock clock;
-    TRHostController engine(clock);
-    FakeDelegate delegate(&engine);
-    TRHostsWindow window(nullptr);
-    window.addButton()->click();
-    EXPECT_TRUE(delegate.formRequests.empty());
-
-    TRHostsWindowController first(nullptr, &engine);
-    window.setController(&first);
-    window.addButton()->click();
-    EXPECT_EQ(delegate.formRequests.size(), 1u);
-    window.setController(nullptr);
-    window.addButton()->click();
-    EXPECT_EQ(delegate.formRequests.size(), 2u) << "the old target stays";
 }
 
 TEST(HostNameProposalsTest, AddressesWithoutASchemeGetHttp) {
@@ -756,16 +734,6 @@ TEST_F(FormTest, SavingAHostRemovedMeanwhileKeepsWhatWasTyped) {
     EXPECT_EQ(engine.hosts()[0], host);
     EXPECT_TRUE(engine.statusItem(*host)) << "its tray icon comes back with it";
     EXPECT_EQ(HostStore::readStoredHosts()->at(0)->string(), QStringLiteral("renamed"));
-}
-
-TEST_F(FormTest, WithoutAnEngineANewHostIsNotSaved) {
-    TREditHostWindow lone(nullptr);
-    lone.setHost(nullptr);
-    typeAndLeave(lone.addressTextField(), QStringLiteral("example.com"));
-    lone.show();
-    lone.save();
-    EXPECT_TRUE(lone.isVisible());
-    lone.close();
 }
 
 } // namespace
