@@ -77,8 +77,6 @@ TEST(DurationChartTest, DrawsPhasesStackedAndDownStretchesShaded) {
               image.pixelColor(quarter + 10, image.height() - 17));
 }
 
-// ---- the details window ----
-
 using DetailsWindowTest = HistoryTest;
 
 TEST_F(DetailsWindowTest, ShowsTheFiguresAndFollowsEveryCheck) {
