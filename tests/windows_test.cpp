@@ -2,7 +2,6 @@
 // buttons, and the add/edit form with its proposals, enabling rules and Save paths.
 #include "app/TRAppDelegate.h"
 #include "drawing/StatusColors.h"
-#include "history/HistoryStore.h"
 #include "historyviews/DurationChart.h"
 #include "hosticons/HostTrayIcon.h"
 #include "hosticons/HostTrayIconFactory.h"
@@ -11,6 +10,7 @@
 #include "settings/Settings.h"
 #include "statusmenu/TRMenuBarController.h"
 #include "support/FakeDelegate.h"
+#include "support/HistoryTest.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "trayitem/StatusItem.h"
@@ -32,7 +32,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
@@ -254,9 +253,8 @@ TEST_F(HostsListTest, DropsThatCannotBeCarriedOutAreRefused) {
     engine.setHosts({});
     EXPECT_FALSE(model()->moveHost(data.get(), 0));
     EXPECT_FALSE(HostStore::readStoredHosts()) << "nothing was saved";
-}
 
-TEST_F(HostsListTest, OnlyThisTableMayDropBetweenRows) {
+    // Nor does any drop but one between this table's rows.
     using P = HostsTableView::DropPosition;
     HostsTableView *table = controller.hostsWindow()->table();
     HostsTableView other;
@@ -324,18 +322,14 @@ TEST_F(HostsListTest, TheSelectionFollowsItsHostThroughEachChangeOfTheList) {
     EXPECT_EQ(model()->rowCount(), 2);
 }
 
-TEST(HostsWindowHistoryTest, RowsShowTheDotAndASparklineThatFollowEveryCheck) {
-    resetSettings();
-    TestHttpServer server;
-    QTemporaryDir folder;
-    ManualClock clock;
-    TRHostController engine{clock};
-    engine.setHosts(
-        HostList{makeHost(QStringLiteral("up"), server.url(QStringLiteral("/ok"))),
-                 makeHost(QStringLiteral("down"), server.url(QStringLiteral("/status/500")))});
-    HistoryStore store(&engine, folder.path(), clock);
+using HostsWindowHistoryTest = HistoryTest;
+
+TEST_F(HostsWindowHistoryTest, RowsShowTheDotAndASparklineThatFollowEveryCheck) {
+    addHost(QStringLiteral("up"), QStringLiteral("/ok"));
+    addHost(QStringLiteral("down"), QStringLiteral("/status/500"));
+    auto store = openStore();
     FakeDelegate delegate{&engine};
-    delegate.store = &store;
+    delegate.store = store.get();
     TRHostsWindowController controller{nullptr, &engine};
     HostListModel *model = controller.model();
     HostsTableView *table = controller.hostsWindow()->table();
@@ -358,9 +352,7 @@ TEST(HostsWindowHistoryTest, RowsShowTheDotAndASparklineThatFollowEveryCheck) {
     EXPECT_FALSE(rowHasDownTicks(1));
 
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
-    QSignalSpy finished(&engine, &TRHostController::roundFinished);
-    engine.ping();
-    ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+    checkAll();
     // Without a save in between, the rows were told.
     EXPECT_GE(changed.count(), 2);
     EXPECT_EQ(dotColor(0), StatusColors::green());
