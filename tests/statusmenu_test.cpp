@@ -176,18 +176,13 @@ TEST_F(MenuTest, TooltipAndRowsSayWhenAndWhichHostsAreDownAndWhy) {
         up->recordSlowness(true, true, QStringLiteral("slow (1.2 s > 1 s)"));
     engine.hostStateDidChange(*up);
     controller->updateToolTip();
-    const QStringList lines = button()->toolTip().split(u'\n');
-    ASSERT_EQ(lines.size(), 3 + 5 + 1 + 1);
     const QDateTime last = engine.lastPingDate();
-    EXPECT_EQ(lines.mid(0, 3),
-              QStringList({QStringLiteral("Tarvik " TARVIK_VERSION),
-                           QStringLiteral("Last Ping: ") + DateText::shortDateMediumTime(last),
-                           QStringLiteral("Next Ping: ") +
-                               DateText::shortDateMediumTime(last.addSecs(900))}));
-    EXPECT_EQ(lines.at(3), QStringLiteral("a: HTTP 503"));
-    EXPECT_EQ(lines.at(7), QStringLiteral("e: HTTP 503"));
-    EXPECT_EQ(lines.at(8), QStringLiteral("and 1 more"));
-    EXPECT_EQ(lines.at(9), QStringLiteral("up: slow (1.2 s > 1 s)"));
+    EXPECT_EQ(button()->toolTip(),
+              QStringLiteral("Tarvik " TARVIK_VERSION "\nLast Ping: ") +
+                  DateText::shortDateMediumTime(last) + QStringLiteral("\nNext Ping: ") +
+                  DateText::shortDateMediumTime(last.addSecs(900)) +
+                  QStringLiteral("\na: HTTP 503\nb: HTTP 503\nc: HTTP 503\nd: HTTP 503\n"
+                                 "e: HTTP 503\nand 1 more\nup: slow (1.2 s > 1 s)"));
     EXPECT_EQ(controller->hostRows().at(0)->toolTip(), QStringLiteral("a: HTTP 503"));
     EXPECT_EQ(controller->hostRows().at(7)->toolTip(), QStringLiteral("up: slow (1.2 s > 1 s)"));
     EXPECT_EQ(dotColor(controller->hostRows().at(7)), StatusColors::yellow());

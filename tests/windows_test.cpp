@@ -266,9 +266,7 @@ TEST_F(HostsListTest, DropsThatCannotBeCarriedOutAreRefused) {
 
 TEST_F(HostsListTest, ButtonsActOnTheSelectedHost) {
     TRHostsWindow *window = controller.hostsWindow();
-    window->removeButton()->click();
-    window->editButton()->click();
-    EXPECT_EQ(engine.hosts().size(), 4u);
+    window->editButton()->click(); // Remove without a selection: in the Delete key's test
     EXPECT_TRUE(delegate.formRequests.empty()) << "no selection, nothing to do";
 
     window->addButton()->click();
