@@ -119,10 +119,6 @@ protected:
     HostTrayIcon *icon(const Host &host) const {
         return static_cast<HostTrayIcon *>(engine.statusItem(host));
     }
-    StatusItem *trayItem(const Host &host) const {
-        HostTrayIcon *made = icon(host);
-        return made ? made->statusItem() : nullptr;
-    }
 
     TestHttpServer server;
     ManualClock clock;
@@ -134,7 +130,7 @@ protected:
 
 TEST_F(StatusItemsTest, CompletionsRefreshTextsAndStateChangesRedrawTheBar) {
     auto host = listed(QStringLiteral("a"));
-    StatusItemButton *button = trayItem(*host)->button();
+    StatusItemButton *button = icon(*host)->statusItem()->button();
     EXPECT_EQ(barColor(button->image()), StatusColors::gray()) << "not checked yet";
     QSignalSpy finished(&engine, &TRHostController::roundFinished);
     engine.ping();
@@ -158,7 +154,7 @@ TEST_F(StatusItemsTest, CompletionsRefreshTextsAndStateChangesRedrawTheBar) {
 TEST_F(StatusItemsTest, AClickActsByTheKeysHeldAndTheBarFollowsAtOnce) {
     auto host = listed(QStringLiteral("a"));
     host->setIsReachable(true);
-    StatusItemButton *button = trayItem(*host)->button();
+    StatusItemButton *button = icon(*host)->statusItem()->button();
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
 
     icon(*host)->edit(0); // a plain click toggles and saves
@@ -189,7 +185,7 @@ TEST_F(StatusItemsTest, HostsSharingANameEachKeepTheirOwnItem) {
     ASSERT_NE(engine.statusItem(*first), engine.statusItem(*second));
 
     // A click on the second icon acts on the second host.
-    trayItem(*second)->button()->performClick();
+    icon(*second)->statusItem()->button()->performClick();
     EXPECT_TRUE(first->isActive());
     EXPECT_FALSE(second->isActive());
 
@@ -222,7 +218,7 @@ TEST_F(StatusItemsTest, AnItemOutlivingItsHostDoesNothingWhenClicked) {
 // so Edit and Ping Now come from a small menu (read over the bus in ExportedMenuTest).
 TEST_F(StatusItemsTest, TheIconMenuStartsPausesEditsAndPings) {
     auto host = listed(QStringLiteral("api"));
-    StatusItem *item = trayItem(*host);
+    StatusItem *item = icon(*host)->statusItem();
     HostIconMenu *iconMenu = icon(*host)->menu();
     EXPECT_EQ(item->contextMenu(), iconMenu->menu());
 

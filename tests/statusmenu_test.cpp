@@ -68,7 +68,6 @@ QStringList titles(const QMenu *menu) {
 class MenuTest : public ::testing::Test {
 protected:
     void SetUp() override { resetSettings(); }
-    void TearDown() override { controller.reset(); }
 
     // The hosts, held by the engine as the hosts it takes are, then the menu linked to it.
     void link(const QStringList &names) {

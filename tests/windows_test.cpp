@@ -1,6 +1,5 @@
 // The utility windows' placement and frames, the hosts window with its table, drag rules and
 // buttons, and the add/edit form with its proposals, enabling rules and Save paths.
-#include "app/TRAppDelegate.h"
 #include "drawing/StatusColors.h"
 #include "historyviews/DurationChart.h"
 #include "hosticons/HostTrayIcon.h"
@@ -8,7 +7,6 @@
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
-#include "statusmenu/TRMenuBarController.h"
 #include "support/FakeDelegate.h"
 #include "support/HistoryTest.h"
 #include "support/TestHttpServer.h"
@@ -39,7 +37,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-using Frame = QRectF;
 using P = HostNameProposals;
 
 // "a b c" as a list of three names.
@@ -290,8 +287,7 @@ TEST_F(HostsListTest, ButtonsActOnTheSelectedHost) {
 TEST_F(HostsListTest, TheSelectionFollowsItsHostThroughEachChangeOfTheList) {
     TRHostsWindow *window = controller.hostsWindow();
     HostsTableView *table = window->table();
-    auto flip = makeHost(QStringLiteral("flip"));
-    listHost(engine, flip);
+    listHost(engine, makeHost(QStringLiteral("flip")));
     window->makeKeyAndOrderFront();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     table->setFocus();
