@@ -648,8 +648,7 @@ TEST(ExportedMenuTest, ItemIdsSurviveStateChangesAndStructureChangesMoveTheRevis
     });
     ASSERT_TRUE(layout);
     // A name is shown as typed: its "_" doubled, so no key of the keyboard is bound to it.
-    ASSERT_GT(layout->second.children.size(), 2u);
-    EXPECT_EQ(layout->second.children[2].label(), QStringLiteral("<b>R&D</b> ops__team & co"));
+    EXPECT_TRUE(layout->second.find(QStringLiteral("<b>R&D</b> ops__team & co")));
 
     // The rows' commands are plain items.
     const QMap<QString, int> before = idsOf(layout->second);
