@@ -78,6 +78,9 @@ TEST_F(MenuRowTest, ButtonsActOnlyOnAReleaseThatFollowsTheirOwnPress) {
     EXPECT_FALSE(host->isActive());
     EXPECT_EQ(button->imageName(), QStringLiteral("LMPlay"));
     EXPECT_EQ(button->toolTip(), QStringLiteral("Start"));
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(9, 9));
+    EXPECT_TRUE(host->isActive()) << "Start starts it again";
+    EXPECT_EQ(button->imageName(), QStringLiteral("LMPause"));
     QTest::mouseClick(row.editButton(), Qt::LeftButton);
     QTest::mouseClick(row.detailsButton(), Qt::LeftButton);
     row.setExportedForm(true);
