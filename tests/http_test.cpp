@@ -69,12 +69,11 @@ TEST(UrlParserTest, ReportsTheSchemeAsWrittenOrNone) {
     }
 }
 
+// Spaces, non-ASCII text and broken escapes are refused by the url fuzz target's properties on its
+// seeds; the refusals here are the ones no property states.
 TEST(UrlParserTest, AcceptsOnlyUriReferencesWithValidAuthorities) {
     for (const QString &text :
-         {QString(), QStringLiteral("http://exa mple.com"), QStringLiteral("caf\u00e9.com"),
-          QStringLiteral("http://example.com/\u00e9"), QStringLiteral("http://a/%zz"),
-          QStringLiteral("http://a/%4"), QStringLiteral("1abc:foo"), QStringLiteral("http://a:b/"),
-          QStringLiteral("http://[::1/"), QStringLiteral("http://[zz]/"),
+         {QString(), QStringLiteral("1abc:foo"), QStringLiteral("http://a:b/"),
           QStringLiteral("http://a/b#c#d"), QStringLiteral("a\"b"), QStringLiteral("a{b}"),
           QStringLiteral("http://a\\b"),
           // Hosts in brackets must be IPv6 addresses.
@@ -100,13 +99,6 @@ class HttpClientTest : public ::testing::Test {
 protected:
     HttpResult fetch(const QString &path, const HttpRequestOptions &options = {}) {
         return fetchFrom(client, server.url(path), options);
-    }
-
-    static HttpRequestOptions keepingUpTo(qsizetype bytes) {
-        HttpRequestOptions options;
-        options.keepBody = true;
-        options.maxBodyBytes = bytes;
-        return options;
     }
 
     TestHttpServer server;
@@ -289,6 +281,9 @@ TEST_F(HttpClientTest, BodiesAreKeptOnlyWhenAskedForAndBounded) {
     server.serve(QStringLiteral("fits"), QByteArray(1000, 'a'));
     server.serve(QStringLiteral("over"), QByteArray(1001, 'b'));
     const char *const tooLarge = "the response is larger than 1000 bytes";
+    HttpRequestOptions keeping;
+    keeping.keepBody = true;
+    keeping.maxBodyBytes = 1000;
     const struct {
         const char *path;
         bool keep, ok;
@@ -309,8 +304,8 @@ TEST_F(HttpClientTest, BodiesAreKeptOnlyWhenAskedForAndBounded) {
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(std::string(row.path) + (row.keep ? " kept" : ""));
-        const HttpResult r = fetch(QString::fromLatin1(row.path),
-                                   row.keep ? keepingUpTo(1000) : HttpRequestOptions{});
+        const HttpResult r =
+            fetch(QString::fromLatin1(row.path), row.keep ? keeping : HttpRequestOptions{});
         EXPECT_EQ(r.ok, row.ok) << r.error.toStdString();
         EXPECT_EQ(r.error.isEmpty(), row.ok);
         EXPECT_EQ(r.body, row.body);
@@ -357,26 +352,6 @@ TEST(DisplayAddressTest, OnlyThePasswordIsHidden) {
     };
     for (const auto &[address, shown] : cases)
         EXPECT_EQ(displayAddress(QString::fromUtf8(address)), QString::fromUtf8(shown)) << address;
-}
-
-// Each spelling of an address with a password that the request really sends: the server gets
-// the password, and the address as shown (what the command line prints) hides it.
-TEST(DisplayAddressTest, APasswordTheRequestSendsIsNeverShown) {
-    TestHttpServer server;
-    HttpClient client;
-    const QString at = QStringLiteral("@127.0.0.1:%1/ok").arg(server.port());
-    int n = 0;
-    for (const char *scheme : {"http://", "http:/", "http:///"}) {
-        const QString password = QStringLiteral("s3cret%1").arg(++n);
-        const QString address =
-            QString::fromLatin1(scheme) + QStringLiteral("user:") + password + at;
-        fetchFrom(client, address);
-        EXPECT_EQ(server.lastHeader("authorization"),
-                  "Basic " + (QStringLiteral("user:") + password).toUtf8().toBase64())
-            << scheme;
-        EXPECT_EQ(displayAddress(address),
-                  QString::fromLatin1(scheme) + QStringLiteral("user:***") + at);
-    }
 }
 
 TEST(HttpClientDescriptorTest, RequestsBeyondTheDescriptorLimitWaitAndAreNotChargedForIt) {
