@@ -451,8 +451,6 @@ TEST_F(EngineTest, SlowTakesTwoSlowAnswersEndsWithAFailureOrNewOptionsAndIsStill
     EXPECT_FALSE(answer(QStringLiteral("/delay/250"))) << "one slow answer is noise";
     EXPECT_TRUE(host->lastAnswerSlow());
     EXPECT_TRUE(answer(QStringLiteral("/delay/250")));
-    EXPECT_TRUE(host->slowReason().startsWith(QStringLiteral("slow (")))
-        << host->slowReason().toStdString();
     EXPECT_TRUE(host->slowReason().endsWith(QStringLiteral(" > 150 ms)")))
         << host->slowReason().toStdString();
     EXPECT_EQ(host->isReachable(), true) << "slow is up";
@@ -614,10 +612,17 @@ TEST_F(EngineTest, AnEditedAddressIsCheckedAtOnceAndTheOldOnesAnswerIgnored) {
     EXPECT_EQ(server.requests(QStringLiteral("/status/500")), 0);
 }
 
+// A list that cannot be encoded or written leaves the stored one, the engine's and the menu.
 TEST_F(EngineTest, AListThatCannotBeStoredIsNotTaken) {
     auto kept = addListed(QStringLiteral("/ok"));
     ASSERT_TRUE(engine.save());
-    menu.calls.clear();
+    const std::optional<QByteArray> saved = Settings::hostsData();
+    for (const double duration :
+         {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+        kept->setLastRequestDuration(duration);
+        EXPECT_FALSE(engine.save()) << duration;
+    }
+    EXPECT_EQ(Settings::hostsData(), saved);
     HostList imported;
     for (int i = 0; i < 400; ++i)
         imported.push_back(makeHost(QStringLiteral("imported %1").arg(i)));
@@ -626,7 +631,8 @@ TEST_F(EngineTest, AListThatCannotBeStoredIsNotTaken) {
         EXPECT_FALSE(engine.replaceHosts(imported));
     }
     EXPECT_TRUE(engine.hosts() == HostList{kept});
-    EXPECT_EQ(HostStore::readStoredHosts()->size(), 1u);
+    EXPECT_EQ(Settings::hostsData(), saved);
+    EXPECT_TRUE(menu.calls.isEmpty());
 
     EXPECT_TRUE(engine.replaceHosts(imported));
     EXPECT_TRUE(engine.hosts() == imported);
@@ -763,18 +769,6 @@ TEST_F(EngineTest, EachChangeOfTheListIsSavedAndAnnouncedOnce) {
     EXPECT_TRUE(heard.isEmpty());
     EXPECT_EQ(rounds.count(), 0);
     EXPECT_EQ(HostStore::readStoredHosts()->size(), 2u);
-}
-
-TEST_F(EngineTest, AListThatCannotBeEncodedLeavesThePreviousValueAndTheMenu) {
-    Settings::setHostsData("[]");
-    auto host = addListed(QStringLiteral("/ok"));
-    for (const double duration :
-         {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
-        host->setLastRequestDuration(duration);
-        EXPECT_FALSE(engine.save()) << duration;
-    }
-    EXPECT_EQ(Settings::hostsData(), std::optional<QByteArray>("[]"));
-    EXPECT_TRUE(menu.calls.isEmpty());
 }
 
 // What a certificate's expiry means to the user.
