@@ -142,23 +142,14 @@ TEST_F(StoreTest, WritesAbsentOptionalsByLeavingTheirKeysOutAndDurationsExactly)
     }
 }
 
-TEST_F(StoreTest, UnknownKeysAreDroppedAndStoredOnlyFieldsSurviveRoundTrips) {
-    Settings::setHostsData("[" +
-                           hostJson(QStringLiteral(R"(,"colour":"blue")"))
-                               .replace("\"isFavorite\":false", "\"isFavorite\":true")
-                               .replace("\"categories\":[]", "\"categories\":[\"work\",\"eu\"]") +
-                           "]");
-    for (int cycle = 0; cycle < 3; ++cycle) {
-        const auto hosts = HostStore::readStoredHosts();
-        ASSERT_TRUE(hosts);
-        ASSERT_TRUE(HostStore::write(*hosts));
-    }
-    const QByteArray stored = Settings::hostsData().value();
-    EXPECT_EQ(stored.indexOf("colour"), -1);
-    const QJsonObject o = QJsonDocument::fromJson(stored).array().at(0).toObject();
-    EXPECT_EQ(o.value(QStringLiteral("isFavorite")), QJsonValue(true));
-    EXPECT_EQ(o.value(QStringLiteral("categories")).toArray(),
-              QJsonArray({QStringLiteral("work"), QStringLiteral("eu")}));
+// That every stored field survives a round trip is the host store fuzz target's property.
+TEST_F(StoreTest, UnknownKeysAreDroppedByTheNextWrite) {
+    Settings::setHostsData("[" + hostJson(QStringLiteral(R"(,"colour":"blue")")) + "]");
+    const auto hosts = HostStore::readStoredHosts();
+    ASSERT_TRUE(hosts);
+    ASSERT_EQ(hosts->size(), 1u);
+    ASSERT_TRUE(HostStore::write(*hosts));
+    EXPECT_EQ(Settings::hostsData()->indexOf("colour"), -1);
 }
 
 TEST_F(StoreTest, UnreadableBytesAreKeptOnceBesideTheSettings) {
@@ -538,27 +529,6 @@ TEST_F(EngineTest, CheckOptionsFollowTheirHostBesideAnUntouchedList) {
     EXPECT_EQ(Settings::hostChecksData(), bad);
 }
 
-TEST_F(EngineTest, OnlyAChangeOfReachabilityReachesTheMenu) {
-    auto host = addListed(QStringLiteral("/ok"));
-    QSignalSpy changes(&engine, &TRHostController::stateChanged);
-    pingAndWait();
-    EXPECT_EQ(changes.count(), 1) << "unknown to reachable is a change";
-    EXPECT_EQ(menu.count(QStringLiteral("refreshHostItem /ok")), 1);
-    EXPECT_EQ(menu.count(QStringLiteral("setDownCount 0")), 1);
-
-    host->setLastRequestDuration(99.0);
-    pingAndWait();
-    EXPECT_EQ(changes.count(), 1);
-    EXPECT_LT(*host->lastRequestDuration(), 99.0) << "the duration is recorded every time";
-
-    host->setAddress(server.url(QStringLiteral("/status/500")));
-    pingAndWait();
-    EXPECT_EQ(changes.count(), 2);
-    EXPECT_EQ(menu.count(QStringLiteral("setDownCount 1")), 1);
-    EXPECT_EQ(menu.count(QStringLiteral("refreshHostItem /ok")), 2);
-    EXPECT_FALSE(Settings::hostsData()) << "results are not saved";
-}
-
 TEST_F(EngineTest, AHostStillWaitingForItsAnswerIsNotRequestedAgain) {
     auto slow = addListed(QStringLiteral("/delay/600"));
     auto fast = addListed(QStringLiteral("/ok"));
@@ -792,20 +762,28 @@ TEST(CertificateNoticeTest, DaysLeftAreWholeDaysAndWarnWithinFourteen) {
 
 class OutcomeTest : public EngineTest {};
 
+// Each host keeps its reason and when its state last changed; only a change of state reaches the
+// menu's count, a new reason while still down only the host's row.
 TEST_F(OutcomeTest, EachHostKeepsItsReasonAndWhenItsStateLastChanged) {
     auto api = addListed(QStringLiteral("/status/503"));
+    QSignalSpy changes(&engine, &TRHostController::stateChanged);
     EXPECT_EQ(api->lastOutcome().shortText(), QStringLiteral("not checked yet"));
     pingAndWait();
     const QDateTime downAt = clock.now();
     EXPECT_EQ(api->lastOutcome().shortText(), QStringLiteral("HTTP 503"));
     EXPECT_EQ(api->lastOutcome().since, downAt);
+    EXPECT_EQ(changes.count(), 1) << "unknown to unreachable is a change";
+    EXPECT_EQ(menu.count(QStringLiteral("setDownCount 1")), 1);
 
     clock.advanceMs(60000);
     api->setAddress(server.url(QStringLiteral("/redirect/11")));
+    menu.calls.clear();
     pingAndWait();
     EXPECT_EQ(api->lastOutcome().shortText(), QStringLiteral("too many redirects"));
     EXPECT_EQ(api->lastOutcome().since, downAt) << "still down: the time stays";
-    EXPECT_TRUE(menu.count(QStringLiteral("refreshHostItem")) >= 2) << "the row's line changed";
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(menu.count(QStringLiteral("refreshHostItem /status/503")), 1);
+    EXPECT_EQ(menu.count(QStringLiteral("setDownCount")), 0);
 
     clock.advanceMs(60000);
     api->setAddress(server.url(QStringLiteral("/ok")));
@@ -814,6 +792,17 @@ TEST_F(OutcomeTest, EachHostKeepsItsReasonAndWhenItsStateLastChanged) {
     EXPECT_EQ(api->lastOutcome().since, clock.now());
     EXPECT_EQ(api->lastOutcome().withTime(),
               QStringLiteral("up since ") + clock.now().toLocalTime().toString(u"HH:mm"));
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(menu.count(QStringLiteral("setDownCount 0")), 1);
+    EXPECT_EQ(menu.count(QStringLiteral("refreshHostItem /status/503")), 2);
+
+    api->setLastRequestDuration(99.0);
+    menu.calls.clear();
+    pingAndWait();
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(menu.count(QStringLiteral("refreshHostItem")), 0);
+    EXPECT_LT(*api->lastRequestDuration(), 99.0) << "the duration is recorded every time";
+    EXPECT_FALSE(Settings::hostsData()) << "results are not saved";
 }
 
 TEST_F(OutcomeTest, OutcomesSurviveARestartBesideTheUntouchedList) {
