@@ -184,7 +184,6 @@ TEST_F(HttpClientTest, EachCheckOptionHasItsUpAndDownSide) {
     const QString secret = QStringLiteral("s3cret-token");
     // Each row: what, a path, the host's "check" object and the verdict's reason, empty when up.
     const std::vector<std::array<const char *, 4>> rows = {
-        {"a listed status", "/status/401", R"({"expectStatus":"200-299,401"})", ""},
         {"a redirect followed", "/redirect/2", "{}", ""},
         {"a redirect judged", "/redirect/2", R"({"followRedirects":false})",
          "HTTP 302 (expected 200-299)"},
