@@ -181,7 +181,6 @@ TEST_F(HttpClientTest, EachCheckOptionHasItsUpAndDownSide) {
     server.serve(QStringLiteral("edge"), QByteArray(mebibyte - 6, '.') + "needle");
     // Served without an end too: only stopping once found ends the check.
     server.serve(QStringLiteral("early"), "status: UP" + QByteArray(100, '.'));
-    const QString secret = QStringLiteral("s3cret-token");
     // Each row: what, a path, the host's "check" object and the verdict's reason, empty when up.
     const std::vector<std::array<const char *, 4>> rows = {
         {"a redirect followed", "/redirect/2", "{}", ""},
@@ -211,7 +210,6 @@ TEST_F(HttpClientTest, EachCheckOptionHasItsUpAndDownSide) {
         std::optional<CheckOptions> check =
             CheckOptionsJson::read(QJsonDocument::fromJson(rows[i][2]).object());
         ASSERT_TRUE(check) << rows[i][0];
-        check->headers.insert(QStringLiteral("X-Token"), secret);
         options.push_back(*check);
         client.get(server.url(QString::fromLatin1(rows[i][1])).toUtf8(),
                    CheckRequest::options(*check),
@@ -224,7 +222,6 @@ TEST_F(HttpClientTest, EachCheckOptionHasItsUpAndDownSide) {
         const CheckVerdict verdict = CheckVerdict::judge(options[i], CheckRequest::answer(r));
         EXPECT_EQ(verdict.reason.toStdString(), rows[i][3]) << r.error.toStdString();
         EXPECT_EQ(verdict.up, *rows[i][3] == 0);
-        EXPECT_FALSE(r.error.contains(secret));
         // Only the body past the limit is cut; one that ends at it was read whole.
         EXPECT_EQ(r.bodyCut, verdict.reason.endsWith(u"1 MiB"));
     }
