@@ -480,32 +480,9 @@ protected:
     HttpClient client;
 };
 
-TEST_F(HttpsTest, ReportsWhenTheServersOwnCertificateRunsOutIfItIsTrusted) {
-    HttpRequestOptions trusting;
-    trusting.caFile = certificates.caFile().toLocal8Bit();
-    const HttpResult r = fetch(trusting);
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
-    const QList<QSslCertificate> leaf =
-        QSslCertificate::fromPath(certificates.certificateFile(), QSsl::Pem);
-    ASSERT_EQ(leaf.size(), 1);
-    ASSERT_TRUE(r.certificateExpiry);
-    EXPECT_EQ(*r.certificateExpiry, leaf.first().expiryDate().toUTC());
-    // The authority's certificate runs for a year; the one reported is the server's ten days.
-    EXPECT_LT(QDateTime::currentDateTimeUtc().daysTo(*r.certificateExpiry), 11);
-    ASSERT_TRUE(r.phases);
-    EXPECT_GT(r.phases->tls, 0.0) << "the handshake is a phase of its own";
-
-    // Without the authority: a failure, and no expiry to warn of.
-    const HttpResult untrusted = fetch();
-    EXPECT_FALSE(untrusted.ok);
-    EXPECT_FALSE(untrusted.status);
-    EXPECT_FALSE(untrusted.certificateExpiry);
-    EXPECT_EQ(failureReason(untrusted), QStringLiteral("certificate not trusted"));
-}
-
 // A server whose certificate signed itself for another name, as a router's or a NAS's does, beside
 // the usual one whose authority the test made: a pin trusts the first's key alone.
-TEST(PinnedKeyTest, TheKeyReadFromTheServerIsThePinThatTrustsIt) {
+TEST(ServerTrustTest, TheKeyReadFromTheServerIsThePinThatTrustsItBesideTheAuthoritysTrust) {
     TestCertificates own{30, TestCertificates::SelfSigned{QStringLiteral("nas.home.invalid")}};
     TestCertificates other{10};
     ASSERT_TRUE(own.ok() && other.ok()) << own.error.toStdString() << other.error.toStdString();
@@ -545,6 +522,23 @@ TEST(PinnedKeyTest, TheKeyReadFromTheServerIsThePinThatTrustsIt) {
     EXPECT_EQ(changed.failure, HttpFailure::CertificateKeyChanged) << changed.error.toStdString();
     EXPECT_EQ(CheckVerdict::judge(pinned, CheckRequest::answer(changed)).reason,
               QStringLiteral("certificate key changed"));
+
+    // The usual server trusted through its authority reports its own expiry, not the
+    // authority's year; without the authority it fails, with no expiry to warn of.
+    HttpRequestOptions trusting;
+    trusting.caFile = other.caFile().toLocal8Bit();
+    const HttpResult trusted = fetchFrom(client, otherServer.url(QStringLiteral("/ok")), trusting);
+    ASSERT_TRUE(trusted.ok) << trusted.error.toStdString();
+    const QList<QSslCertificate> leaf =
+        QSslCertificate::fromPath(other.certificateFile(), QSsl::Pem);
+    ASSERT_EQ(leaf.size(), 1);
+    EXPECT_EQ(trusted.certificateExpiry, leaf.first().expiryDate().toUTC());
+    ASSERT_TRUE(trusted.phases);
+    EXPECT_GT(trusted.phases->tls, 0.0) << "the handshake is a phase of its own";
+    const HttpResult untrusted = fetchFrom(client, otherServer.url(QStringLiteral("/ok")));
+    EXPECT_FALSE(untrusted.status);
+    EXPECT_FALSE(untrusted.certificateExpiry);
+    EXPECT_EQ(failureReason(untrusted), QStringLiteral("certificate not trusted"));
 
     const QList<std::pair<QString, QString>> unread = {
         {QStringLiteral("http://127.0.0.1:1/"),
