@@ -438,7 +438,6 @@ TEST_F(EngineTest, SlowTakesTwoSlowAnswersEndsWithAFailureOrNewOptionsAndIsStill
     EXPECT_TRUE(host->slowReason().endsWith(QStringLiteral(" > 150 ms)")))
         << host->slowReason().toStdString();
     EXPECT_EQ(host->isReachable(), true) << "slow is up";
-    EXPECT_EQ(engine.downCount(), 0);
     EXPECT_EQ(changed.count(), 2) << "up, then slow";
     // How answers in between count is the slowness rule's own; the engine feeds it each answer.
     EXPECT_FALSE(answer(QStringLiteral("/status/500"))) << "down says more than slow";
@@ -738,7 +737,6 @@ TEST(CertificateNoticeTest, DaysLeftAreWholeDaysAndWarnWithinFourteen) {
     EXPECT_EQ(line(day + 1), QStringLiteral("Warning: the certificate runs out in 1 day"));
     EXPECT_EQ(line(60), QStringLiteral("Warning: the certificate runs out today"));
     EXPECT_EQ(line(0), QStringLiteral("Warning: the certificate has run out"));
-    EXPECT_EQ(line(-3 * day), QStringLiteral("Warning: the certificate has run out"));
     EXPECT_FALSE(CertificateNotice::toolTipLine(std::nullopt, now));
     EXPECT_EQ(CertificateNotice::daysLeft(now.addSecs(-60), now), -1)
         << "a certificate that ran out a minute ago is not at day 0";
