@@ -242,14 +242,12 @@ TEST_F(HistoryStoreTest, AWriteThatDoesNotFitKeepsTheOldFileAndSaysWhy) {
         store->record(*host, result(false, 0.1, QStringLiteral("refused")));
 
     testing::internal::CaptureStderr();
-    bool written = true;
     {
         // As on a full disk: the new file cannot grow past the old one's size.
         FileSizeLimit full(rlim_t(before.size() + 64));
-        written = store->flush();
+        EXPECT_FALSE(store->flush());
     }
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(written);
     EXPECT_EQ(contentsOf(path), before) << "the old file was replaced by a partial one";
     EXPECT_NE(said.find("could not write the history of \"a\""), std::string::npos) << said;
     EXPECT_EQ(files(), QStringList{QFileInfo(path).fileName()}) << "a partial file was left";
@@ -373,13 +371,11 @@ TEST_F(HistoryStoreTest, AFileThatCannotBeMovedAsideOutlivesARenameOfItsHost) {
 // The real tray, started under a file size limit that its last flush runs into: it says why
 // and ends normally, and the history it could not replace is still there.
 TEST_F(HistoryStoreTest, TheTraySurvivesAFileSizeLimitAtItsLastFlush) {
-    auto host = makeHost(QStringLiteral("a"), server.url(QStringLiteral("/ok")));
-    ASSERT_TRUE(HostStore::write({host}));
+    auto host = addHost(QStringLiteral("a"), QStringLiteral("/ok"));
+    ASSERT_TRUE(engine.save());
     QString path;
     {
-        TRHostController seeding(clock);
-        seeding.setHosts(HostList{host});
-        HistoryStore seeded(&seeding, HistoryStore::defaultFolder(), clock);
+        HistoryStore seeded(&engine, HistoryStore::defaultFolder(), clock);
         for (int i = 0; i < 60; ++i)
             seeded.record(*host, result(true, 0.1));
         ASSERT_TRUE(seeded.flush());
