@@ -684,6 +684,7 @@ TEST_F(EngineTest, EachChangeOfTheListIsSavedAndAnnouncedOnce) {
     }
     EXPECT_EQ(menu.count(QStringLiteral("refreshHostItem c")), 3) << "each flip shows on its row";
     EXPECT_EQ(a->engine(), &engine);
+    EXPECT_EQ(b->engine(), nullptr);
 }
 
 // What a certificate's expiry means to the user.
