@@ -220,11 +220,7 @@ TEST_F(StatusItemsTest, TheIconMenuStartsPausesEditsAndPings) {
     auto host = listed(QStringLiteral("api"));
     HostIconMenu *iconMenu = icon(*host)->menu();
     EXPECT_EQ(icon(*host)->statusItem()->contextMenu(), iconMenu->menu());
-
-    // Its Pause, clicked from the desktop's side, is read in ExportedMenuTest; a change made
-    // elsewhere shows too, at the item's next refresh.
-    host->setIsActive(false);
-    EXPECT_EQ(iconMenu->stateAction()->text(), QStringLiteral("Start"));
+    // Its Pause and the refresh that turns it to Start are read from the desktop's side.
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
     iconMenu->pingAction()->trigger();
     EXPECT_EQ(rounds.count(), 1);

@@ -271,31 +271,16 @@ TEST_F(MenuTest, RemovingFromARowRemovesThatHostAndReopensTarviksOwnMenu) {
     EXPECT_FALSE(controller->menu()->isVisible());
 }
 
-TEST_F(MenuTest, RowsHaveSubmenusWhileTheMenuIsOpenAndEditFromOneClosesItAndOpensTheForm) {
+// Pausing from a row saves the list, which used to rebuild every row and delete the open one
+// with its submenu: the menu closed and the new state was never seen. Edit from it closes the
+// menu and opens the form.
+TEST_F(MenuTest, RowsHaveSubmenusWhileTheMenuIsOpenPauseKeepsTheOpenRowAndEditClosesIt) {
     link(names("a b"));
     EXPECT_FALSE(controller->hostRows()[0]->menu());
-    controller->menu()->popup(QPoint(10, 10));
-    for (LMMenuItem *row : controller->hostRows())
-        EXPECT_TRUE(row->menu()) << "every row shows its submenu arrow";
-    LMMenuItem *row = controller->hostRows()[0];
-    row->buttonMenu()->popup(QPoint(20, 10));
-    QTest::mousePress(row->editButton(), Qt::LeftButton);
-    QTest::mouseRelease(row->editButton(), Qt::LeftButton);
-    ASSERT_EQ(delegate.formRequests.size(), 1u);
-    EXPECT_EQ(delegate.formRequests[0], engine.hosts()[0]);
-    EXPECT_FALSE(controller->menu()->isVisible());
-    EXPECT_TRUE(waitUntil([&] { return !controller->hostRows()[1]->menu(); }));
-    controller->manageClick();
-    EXPECT_TRUE(controller->hostsWindowController()->hostsWindow()->isVisible());
-    controller->hostsWindowController()->hostsWindow()->close();
-}
-
-// Pausing from a row saves the list, which used to rebuild every row and delete the open one
-// with its submenu: the menu closed and the new state was never seen.
-TEST_F(MenuTest, PausingFromAnOpenRowKeepsTheRowAndItsSubmenuOpen) {
-    link(names("a b"));
     QMenu *menu = controller->menu();
     menu->popup(QPoint(10, 10));
+    for (LMMenuItem *row : controller->hostRows())
+        EXPECT_TRUE(row->menu()) << "every row shows its submenu arrow";
     QPointer<LMMenuItem> row = controller->hostRows()[1];
     menu->setActiveAction(row);
     if (!row->buttonMenu()->isVisible())
@@ -319,7 +304,16 @@ TEST_F(MenuTest, PausingFromAnOpenRowKeepsTheRowAndItsSubmenuOpen) {
     EXPECT_TRUE(submenu->isVisible());
     EXPECT_EQ(button->imageName(), QStringLiteral("LMPlay"));
     EXPECT_EQ(dotColor(row), StatusColors::gray());
-    menu->hide();
+
+    QTest::mousePress(row->editButton(), Qt::LeftButton);
+    QTest::mouseRelease(row->editButton(), Qt::LeftButton);
+    ASSERT_EQ(delegate.formRequests.size(), 1u);
+    EXPECT_EQ(delegate.formRequests[0], engine.hosts()[1]);
+    EXPECT_FALSE(menu->isVisible());
+    EXPECT_TRUE(waitUntil([&] { return !controller->hostRows()[0]->menu(); }));
+    controller->manageClick();
+    EXPECT_TRUE(controller->hostsWindowController()->hostsWindow()->isVisible());
+    controller->hostsWindowController()->hostsWindow()->close();
 }
 
 TEST_F(MenuTest, WithNoHostsTheFirstRowAddsOne) {
@@ -398,15 +392,10 @@ public Q_SLOTS:
     void open(const QUrl &url) { opened << url; }
 };
 
-class DelegateWithUpdater : public FakeDelegate {
-public:
-    DelegateWithUpdater(TRHostController *engine, Updater *updater)
-        : FakeDelegate(engine)
-        , updater_(updater) {}
-    Updater *updater() const override { return updater_; }
-
-private:
-    Updater *updater_;
+struct DelegateWithUpdater : FakeDelegate {
+    using FakeDelegate::FakeDelegate;
+    Updater *updater() const override { return offered; }
+    Updater *offered = nullptr;
 };
 
 class CommandsTest : public ::testing::Test {
@@ -574,16 +563,12 @@ TEST_F(CommandsTest, SupportAndRateOpenTheProjectsPage) {
 }
 
 TEST_F(CommandsTest, CheckForUpdatesGoesToTheUpdaterWhenThereIsOne) {
-    {
-        FakeDelegate noUpdater(&engine);
-        auto controller = makeMenu();
-        EXPECT_FALSE(
-            item(controller->moreMenu(), QStringLiteral("Check for Updates"))->isEnabled());
-    }
+    DelegateWithUpdater delegate(&engine);
+    EXPECT_FALSE(item(makeMenu()->moreMenu(), QStringLiteral("Check for Updates"))->isEnabled());
     TestHttpServer server;
     Updater updater(server.url(QStringLiteral("/hang")), QStringLiteral("1.0.0"));
     updater.setQuiet(true);
-    DelegateWithUpdater delegate(&engine, &updater);
+    delegate.offered = &updater;
     auto controller = makeMenu();
     QAction *check = item(controller->moreMenu(), QStringLiteral("Check for Updates"));
     ASSERT_TRUE(check->isEnabled());

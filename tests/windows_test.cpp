@@ -212,23 +212,17 @@ TEST_F(HostsListTest, DropsFollowTheOrderRules) {
         EXPECT_TRUE(drag(row, row) && drag(row, row + 1)) << row;
     EXPECT_EQ(order(), names("A B C D"));
 
-    // Of two hosts with one name, the dragged one moves.
+    // Of two hosts with one name, the dragged one moves: the listed object, not a copy from the
+    // drag, so an edit made while the drag is under way is not undone by the drop.
     auto twin = makeHost(QStringLiteral("A"));
     listHost(engine, twin);
-    ASSERT_TRUE(drag(4, 0));
+    auto data = dragOf(4);
+    twin->setAbbreviation(QStringLiteral("edited"));
+    ASSERT_TRUE(model()->moveHost(data.get(), 0));
     EXPECT_EQ(engine.hosts()[0], twin);
     EXPECT_EQ(order(), names("A A B C D"));
-}
-
-// The listed object moves (the twin case in DropsFollowTheOrderRules), not a copy from the drag.
-TEST_F(HostsListTest, ChangesMadeWhileADragIsUnderWayAreNotUndoneByTheDrop) {
-    auto a = engine.hosts()[0];
-    auto data = dragOf(0);
-    a->setAbbreviation(QStringLiteral("edited"));
-    ASSERT_TRUE(model()->moveHost(data.get(), 3));
-    EXPECT_EQ(engine.hosts()[2], a);
-    EXPECT_EQ(a->abbreviation(), std::optional<QString>(QStringLiteral("edited")));
-    EXPECT_EQ(HostStore::readStoredHosts()->at(2)->abbreviation(), a->abbreviation());
+    EXPECT_EQ(HostStore::readStoredHosts()->at(0)->abbreviation(),
+              std::optional<QString>(QStringLiteral("edited")));
 }
 
 TEST_F(HostsListTest, DropsThatCannotBeCarriedOutAreRefused) {
@@ -515,12 +509,6 @@ TEST_F(FormTest, TheFocusStaysInAnEmptyAddressFieldAndClickingTheBoxLeavesItBein
     EXPECT_TRUE(form.addressTextField()->hasFocus());
     EXPECT_EQ(form.addressTextField()->text(), QStringLiteral("exa")) << "not normalised yet";
     EXPECT_EQ(form.nameTextField()->placeholderText(), QStringLiteral("exa"));
-
-    QTest::keyClicks(form.addressTextField(), QStringLiteral("mple.com"));
-    form.nameTextField()->setFocus(Qt::TabFocusReason);
-    spin(50);
-    EXPECT_TRUE(form.nameTextField()->hasFocus());
-    EXPECT_EQ(form.addressTextField()->text(), QStringLiteral("http://example.com"));
     form.close();
 }
 
@@ -640,8 +628,6 @@ TEST_F(FormTest, TheBoxSwitchesTheHostsTrayIconAndARenameKeepsTheSameIcon) {
     QTest::keyClicks(form.shortNameTextField(), QStringLiteral("X"));
     form.menuBarItemCheckbox()->click();
     EXPECT_FALSE(form.shortNameTextField()->isEnabled());
-    EXPECT_EQ(form.shortNameTextField()->text(), QStringLiteral("NX"))
-        << "a disabled field keeps its text";
     form.save();
     EXPECT_FALSE(host->hasMenuBarItem());
     EXPECT_EQ(engine.statusItem(*host), nullptr);
