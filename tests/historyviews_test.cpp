@@ -94,15 +94,20 @@ TEST_F(DetailsWindowTest, ShowsTheFiguresAndFollowsEveryCheck) {
     EXPECT_TRUE(window.lastResultLabel()->text().startsWith(QStringLiteral("Up, ")));
     EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("100 % (1 of 1 checks)"));
 
+    // A new name alone is not checked; a new address is, at once: that host alone, no round.
+    QSignalSpy addressEdits(&engine, &TRHostController::addressChanged);
+    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
     HostEdit edited = editOf(*host);
-    edited.address = server.url(QStringLiteral("/status/503"));
     edited.name = QStringLiteral("site, renamed");
     engine.updateHost(host, edited);
     EXPECT_EQ(window.titleLabel()->text(), QStringLiteral("site, renamed"));
-    // The new address is checked at once.
+    EXPECT_EQ(addressEdits.count(), 0);
+    edited.address = server.url(QStringLiteral("/status/503"));
+    engine.updateHost(host, edited);
     ASSERT_TRUE(waitUntil([&] {
         return window.lastResultLabel()->text().startsWith(QStringLiteral("Down: HTTP 503"));
     }));
+    EXPECT_EQ(rounds.count(), 0);
     clock.advanceMs(61000);
     EXPECT_EQ(window.lastHourLabel()->text(), QStringLiteral("50.00 % (1 of 2 checks)"));
     EXPECT_EQ(window.lastDayLabel()->text(), QStringLiteral("50.00 % (1 of 2 checks)"));

@@ -107,7 +107,6 @@ protected:
         engine.setStatusItemFactory(&icons);
     }
 
-    // A host in the engine's list, with its item when it wants one.
     std::shared_ptr<Host> listed(const QString &name, bool withItem = true) {
         auto host = makeHost(name, server.url(QStringLiteral("/ok")));
         host->setHasMenuBarItem(withItem);

@@ -46,14 +46,12 @@ QStringList fixedItems() {
     return QStringLiteral("Manage|---|Ping Now|Ping Frequency|---|More|Quit").split(u'|');
 }
 
-// What a rich-text tooltip shows.
 QString shownText(const QString &html) {
     QTextDocument document;
     document.setHtml(html);
     return document.toPlainText();
 }
 
-// "a b c" as a list of three names.
 QStringList names(const char *spaced) {
     return QString::fromLatin1(spaced).split(u' ');
 }

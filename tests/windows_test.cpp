@@ -9,7 +9,6 @@
 #include "settings/Settings.h"
 #include "support/FakeDelegate.h"
 #include "support/HistoryTest.h"
-#include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "trayitem/StatusItem.h"
 #include "windows/HostListModel.h"
@@ -39,7 +38,6 @@
 namespace {
 using P = HostNameProposals;
 
-// "a b c" as a list of three names.
 QStringList names(const char *spaced) {
     return QString::fromLatin1(spaced).split(u' ');
 }
@@ -445,7 +443,6 @@ protected:
         return host;
     }
 
-    // Opens the form on `host`, or on a new one, as the user sees it.
     bool open(const std::shared_ptr<Host> &host = nullptr) {
         form.setHost(host);
         form.makeKeyAndOrderFront();
@@ -663,25 +660,6 @@ TEST_F(FormTest, ClosingOrEscapeChangesNothing) {
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(host->address(), QStringLiteral("http://a"));
     EXPECT_FALSE(Settings::hostsData());
-}
-
-TEST_F(FormTest, AnEditedAddressIsCheckedAtOnce) {
-    TestHttpServer server;
-    auto host = listed(QStringLiteral("api"), server.url(QStringLiteral("/status/503")));
-    host->setIsReachable(false);
-    QSignalSpy rounds(&engine, &TRHostController::roundStarted);
-    form.setHost(host);
-    typeAndLeave(form.nameTextField(), QStringLiteral("renamed"));
-    form.save();
-    spin(100);
-    EXPECT_EQ(server.totalRequests(), 0) << "a new name alone is not checked";
-
-    form.setHost(host);
-    typeAndLeave(form.addressTextField(), server.url(QStringLiteral("/ok")));
-    form.save();
-    ASSERT_TRUE(waitUntil([&] { return host->isReachable() == true; }));
-    EXPECT_EQ(server.requests(QStringLiteral("/ok")), 1);
-    EXPECT_EQ(rounds.count(), 0) << "that host alone, without a round";
 }
 
 TEST_F(FormTest, SavingAHostRemovedMeanwhileKeepsWhatWasTyped) {
