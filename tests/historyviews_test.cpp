@@ -15,11 +15,10 @@
 
 namespace {
 TEST(DurationChartTest, ScaleTopIsTheNextRoundFigureAndItsGridlinesSayExactlyWhereTheyAre) {
-    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.123), 0.2);
-    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.2), 0.2);
-    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.21), 0.5);
-    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(0.6), 1.0);
-    EXPECT_DOUBLE_EQ(DurationChart::scaleTop(30.0), 50.0);
+    const std::pair<double, double> tops[] = {
+        {0.123, 0.2}, {0.2, 0.2}, {0.21, 0.5}, {0.6, 1.0}, {30.0, 50.0}};
+    for (const auto &[value, top] : tops)
+        EXPECT_DOUBLE_EQ(DurationChart::scaleTop(value), top) << value;
     EXPECT_GT(DurationChart::scaleTop(0), 0.0);
 
     // The top of each scale, then its middle.

