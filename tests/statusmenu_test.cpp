@@ -186,7 +186,6 @@ TEST_F(MenuTest, TooltipAndRowsSayWhenAndWhichHostsAreDownAndWhy) {
     EXPECT_EQ(count(), QStringLiteral("6"));
     EXPECT_EQ(button()->attributedTitle()->color, std::optional<QColor>(StatusColors::red()));
     EXPECT_DOUBLE_EQ(controller->statusItem()->length(), button()->attributedTitle()->width() + 24);
-    EXPECT_FALSE(button()->image().isNull()) << "the icon stays";
 }
 
 TEST_F(MenuTest, AnOfflineMachineAndARunningRoundShowInTheIcon) {
@@ -322,7 +321,6 @@ TEST_F(MenuTest, WithNoHostsTheFirstRowAddsOne) {
     EXPECT_EQ(delegate.formRequests[0], nullptr) << "the form for a new host";
 
     const std::shared_ptr<Host> added = engine.addHost(QStringLiteral("http://127.0.0.1:1/"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(titles(controller->menu()),
               QStringList{QStringLiteral("http://127.0.0.1:1/")} + fixedItems());
     engine.removeHost(added);
@@ -414,8 +412,6 @@ protected:
 
 TEST_F(CommandsTest, TheStoredFrequencyCarriesTheCheckMarkAndAChoiceMovesIt) {
     EXPECT_EQ(checked(makeMenu()->pingFrequencyMenu()), QStringList{QStringLiteral("1 minute")});
-    Settings::setPingFrequency(900);
-    EXPECT_EQ(checked(makeMenu()->pingFrequencyMenu()), QStringList{QStringLiteral("15 minutes")});
     Settings::setPingFrequency(120);
     auto controller = makeMenu();
     QMenu *menu = controller->pingFrequencyMenu();

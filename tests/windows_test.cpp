@@ -621,7 +621,6 @@ TEST_F(FormTest, TheBoxSwitchesTheHostsTrayIconAndARenameKeepsTheSameIcon) {
 
 TEST_F(FormTest, TheWindowIsTitledAsItsTitleStripSays) {
     ASSERT_TRUE(open());
-    EXPECT_EQ(form.windowHandle()->title(), QStringLiteral("New Host"));
     // What window lists show, and a name Qt would otherwise read as its "modified" mark.
     for (const char *name : {"api", "a[*]b", "[*][*]"}) {
         form.setHost(listed(QString::fromLatin1(name), QStringLiteral("http://a")));
