@@ -145,10 +145,10 @@ void writeLock(const QByteArray &contents, const QDateTime &modified) {
     ASSERT_TRUE(lock.setFileTime(modified, QFileDevice::FileModificationTime));
 }
 
-TEST(SingleInstanceTest, AnEmptyOrGarbledLockNobodyHoldsIsTakenOver) {
-    const QDateTime twoDaysAgo = QDateTime::currentDateTime().addDays(-2);
+// An empty or garbled lock is taken over once nobody can still be holding it.
+TEST(SingleInstanceTest, AnUnconfirmedLockIsKeptOnlyWhileItsHolderMayStillBeAlive) {
     for (const QByteArray &contents : {QByteArray(), QByteArray("\x01garbage\nno pid here")}) {
-        writeLock(contents, twoDaysAgo);
+        writeLock(contents, QDateTime::currentDateTime().addDays(-2));
         {
             SingleInstance next(tarvik);
             EXPECT_EQ(next.acquire(), SingleInstance::Claim::Acquired) << contents.constData();
@@ -156,9 +156,7 @@ TEST(SingleInstanceTest, AnEmptyOrGarbledLockNobodyHoldsIsTakenOver) {
         }
         EXPECT_FALSE(QFileInfo::exists(InstanceProtocol::lockPath(tarvik)));
     }
-}
 
-TEST(SingleInstanceTest, AnUnconfirmedLockIsKeptWhileItsHolderMayStillBeAlive) {
     // Just created: its holder may be about to write who it is.
     writeLock({}, QDateTime::currentDateTime());
     SingleInstance fresh(tarvik);

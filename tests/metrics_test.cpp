@@ -351,26 +351,18 @@ TEST_F(MetricsServerTest, AcceptingResumesAfterTheProcessRanOutOfDescriptors) {
 }
 
 // The engine's real checks, against a real server, as the exposition reports them.
-class ProbeMetricsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetSettings();
-        engine.httpClient().setDeadline(std::chrono::milliseconds(2000));
-    }
-
-    std::shared_ptr<Host> add(const QString &name, const QString &path, bool active = true) {
-        auto host = makeHost(name, server.url(path), active);
-        listHost(engine, host);
-        return host;
-    }
-
+TEST(ProbeMetricsTest, ReportsTheLastCheckOfEveryActiveHostByObjectWithoutPasswords) {
+    resetSettings();
     TestHttpServer server;
     ManualClock clock;
     TRHostController engine{clock};
     ProbeMetrics metrics{engine};
-};
-
-TEST_F(ProbeMetricsTest, ReportsTheLastCheckOfEveryActiveHostByObjectWithoutPasswords) {
+    engine.httpClient().setDeadline(std::chrono::milliseconds(2000));
+    const auto add = [&](const QString &name, const QString &path, bool active = true) {
+        auto host = makeHost(name, server.url(path), active);
+        listHost(engine, host);
+        return host;
+    };
     EXPECT_FALSE(metrics.exposition().contains("probe_success{")) << "nothing checked yet";
     const QString up = server.url(QStringLiteral("/delay/50"));
     add(QStringLiteral("up"), QStringLiteral("/delay/50"))
