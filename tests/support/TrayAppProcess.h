@@ -11,7 +11,6 @@ public:
     TrayAppProcess(const QString &program, const QString &display);
     ~TrayAppProcess();
 
-    bool isRunning() const { return process_.state() == QProcess::Running; }
     // Waits until it answers a second start, as it does once it is up; false after `ms`.
     bool answers(int ms = 10000);
     // What it printed so far, for failure messages.
