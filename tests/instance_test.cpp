@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>

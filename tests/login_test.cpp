@@ -76,6 +76,16 @@ TEST_F(LoginItemTest, TheHelperBesideTheProgramIsPreferredAndQuoted) {
 }
 
 TEST_F(LoginItemTest, FailuresReturnFalseAndLeaveNoHalfWrittenEntry) {
+    // Identifiers that are no plain file name are refused before anything is written.
+    for (const QString &identifier :
+         {QString(), QStringLiteral("../escape"), QStringLiteral("a/b"), QStringLiteral(".hidden"),
+          QStringLiteral("a..b"), QStringLiteral("with space")}) {
+        EXPECT_TRUE(LoginItem::entryPath(identifier).isEmpty()) << identifier.toStdString();
+        EXPECT_FALSE(LoginItem::setEnabled(identifier, true)) << identifier.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(autostart()));
+    EXPECT_FALSE(QFileInfo::exists(QDir(config()).filePath(QStringLiteral("escape.desktop"))));
+
     // The autostart folder cannot be made: a file stands in its place.
     QFile blocker(autostart());
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
@@ -91,16 +101,6 @@ TEST_F(LoginItemTest, FailuresReturnFalseAndLeaveNoHalfWrittenEntry) {
     EXPECT_EQ(autostartFiles(), QStringList{QFileInfo(entry()).fileName()});
 }
 
-TEST_F(LoginItemTest, IdentifiersThatAreNoPlainFileNameAreRefused) {
-    for (const QString &identifier :
-         {QString(), QStringLiteral("../escape"), QStringLiteral("a/b"), QStringLiteral(".hidden"),
-          QStringLiteral("a..b"), QStringLiteral("with space")}) {
-        EXPECT_TRUE(LoginItem::entryPath(identifier).isEmpty()) << identifier.toStdString();
-        EXPECT_FALSE(LoginItem::setEnabled(identifier, true)) << identifier.toStdString();
-    }
-    EXPECT_FALSE(QFileInfo::exists(autostart()));
-    EXPECT_FALSE(QFileInfo::exists(QDir(config()).filePath(QStringLiteral("escape.desktop"))));
-}
 // Desktop entries as a launcher reads them: the Exec line's quoting and field codes, string
 // escapes, and which keys belong to the entry.
 QStringList split(const char *exec, const DesktopExec::Fields &fields = {}) {
@@ -117,7 +117,7 @@ QStringList list(std::initializer_list<const char *> items) {
     return out;
 }
 
-TEST(DesktopExecTest, SplitsPlainAndQuotedArguments) {
+TEST(DesktopExecTest, SplitsQuotedArgumentsAndExpandsFieldCodes) {
     EXPECT_EQ(split("tarvik"), list({"tarvik"}));
     EXPECT_EQ(split("  /usr/bin/tarvik   --check\t--json "),
               list({"/usr/bin/tarvik", "--check", "--json"}));
@@ -125,9 +125,7 @@ TEST(DesktopExecTest, SplitsPlainAndQuotedArguments) {
               list({"/opt/my apps/tarvik", "", "a\"b", "`$\\"}));
     EXPECT_EQ(split(R"(run "it's; (all) | fine & ~ok")"),
               list({"run", "it's; (all) | fine & ~ok"}));
-}
 
-TEST(DesktopExecTest, FieldCodesExpandOrVanish) {
     const DesktopExec::Fields fields{QStringLiteral("tarvik-icon"), QStringLiteral("Tarvik"),
                                      QStringLiteral("/a/b.desktop")};
     EXPECT_EQ(split("tarvik %U", fields), list({"tarvik"}));

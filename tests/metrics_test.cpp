@@ -172,7 +172,6 @@ TEST(ListenAddressTest, LoopbackUnlessAnAddressIsGiven) {
     EXPECT_EQ(at("[::1]:9100")->address, QHostAddress(QHostAddress::LocalHostIPv6));
     EXPECT_EQ(at("192.168.1.5:65535")->port, 65535);
     EXPECT_EQ(at("[::]:9100")->address, QHostAddress(QHostAddress::Any)) << "both families";
-    EXPECT_EQ(at("0.0.0.0:9100")->address.protocol(), QAbstractSocket::IPv4Protocol);
     // Leading zeros and hex would be read as octal or hex: "127.0.0.010" is 127.0.0.8.
     for (const char *bad : {"", ":", "0", "65536", "-1", "+80", "9100x", "host.example:9100",
                             "::1:9100", "[::1]9100", "[::1", "1.2.3:80", "[nope]:80",

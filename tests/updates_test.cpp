@@ -56,7 +56,7 @@ QAbstractButton *buttonNamed(const QMessageBox &box, const QString &text) {
 
 // Numbers compare as numbers one by one, missing numbers count as zero, a leading v is dropped,
 // and pre-releases come before their release. One "a order b" per line.
-TEST(VersionTest, OrdersVersionsAsReleasesAreNumbered) {
+TEST(VersionTest, OrdersVersionsAsReleasesAreNumberedAndRejectsWhatIsNoVersion) {
     const QString rows = QStringLiteral(R"(
         1.10.0 > 1.9.2, 1.9.2 < 1.10.0, 0.9 < 0.10, 2.0 > 1.99.99, 10.0.0 > 9.0.0, 1.02 = 1.2
         18446744073709551615 > 18446744073709551614
@@ -80,9 +80,7 @@ TEST(VersionTest, OrdersVersionsAsReleasesAreNumbered) {
     EXPECT_EQ(compared, 23) << "every row was read";
     EXPECT_EQ(Version::parse(u"v1.2.0-rc.1")->toString(), QStringLiteral("1.2.0-rc.1"));
     EXPECT_EQ(Version::parse(u"1.2")->toString(), QStringLiteral("1.2"));
-}
 
-TEST(VersionTest, RejectsWhatIsNotAVersion) {
     const auto refused = [](const char *text) {
         EXPECT_EQ(order(text, "1.0"), "invalid") << text;
         EXPECT_EQ(order("1.0", text), "invalid") << text;
@@ -112,9 +110,8 @@ TEST(UpdateFeedTest, TheNewestIsTheHighestReleaseWhateverTheOrderSkippingWhatIsN
     ASSERT_TRUE(reading.newest) << reading.error.toStdString();
     EXPECT_EQ(reading.newest->version.toString(), QStringLiteral("1.0.10"));
     EXPECT_EQ(reading.newest->downloadPage, QUrl(QStringLiteral("http://a.invalid/1.0.10")));
-}
 
-TEST(UpdateFeedTest, DownloadPagesAreOnlyWebAddressesWithAHost) {
+    // A download page is a web address with a host.
     for (const char *page : {"https://a.invalid/x?y=1#z", "HTTP://a.invalid", "http://[::1]:8/"})
         EXPECT_TRUE(UpdateFeed::isDownloadPage(QString::fromUtf8(page))) << page;
     for (const char *page :
@@ -208,9 +205,8 @@ TEST(UpdateDialogTest, AnUpdateOffersDownloadAndOtherOutcomesOnlyInformInPlainTe
 
 class UpdaterTest : public ::testing::Test {
 protected:
-    std::unique_ptr<Updater> quietUpdater(const QString &feedUrl,
-                                          const QString &version = QStringLiteral("1.2.0")) {
-        auto updater = std::make_unique<Updater>(feedUrl, version);
+    std::unique_ptr<Updater> quietUpdater(const QString &feedUrl) {
+        auto updater = std::make_unique<Updater>(feedUrl, QStringLiteral("1.2.0"));
         updater->setQuiet(true);
         return updater;
     }

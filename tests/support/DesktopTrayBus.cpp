@@ -219,11 +219,6 @@ void DesktopTrayBus::setHost(bool host) {
                               Qt::QueuedConnection);
 }
 
-void DesktopTrayBus::restart() {
-    disappear();
-    appear();
-}
-
 std::pair<QString, QString> DesktopTrayBus::split(const QString &item) {
     const qsizetype slash = item.indexOf(u'/');
     return {item.left(slash), item.mid(slash)};

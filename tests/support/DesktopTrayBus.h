@@ -51,10 +51,9 @@ public:
     void hang();
     void release();
     // The panel goes away (the watcher's name is dropped), and comes back, as a new watcher that
-    // knows no items, with or without a tray host; restart() is both.
+    // knows no items, with or without a tray host.
     void disappear();
     void appear(bool withHost = true);
-    void restart();
     // A tray host registers with the watcher, or leaves it, and the watcher says so.
     void setHost(bool host);
 
