@@ -210,7 +210,7 @@ TEST(CheckOptionsTest, EachFieldIsCheckedAtItsBounds) {
 }
 
 // Each row: options, one answer, and the verdict: up, reason, the expectation it failed, slow.
-// A body search's and a timeout's plain verdicts are pinned on real answers by the HTTP tests.
+// Plain body-search and timeout verdicts are pinned on real answers by the HTTP and engine tests.
 TEST(CheckVerdictTest, JudgesAnAnswerAgainstEachExpectation) {
     using T = CheckVerdict::Answer::Transport;
     struct Row {
