@@ -30,10 +30,6 @@ QJsonValue json(const char *text) {
     return document.array().at(0);
 }
 
-std::string compact(const QJsonObject &o) {
-    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
-}
-
 // Options read from a "check" object the test knows is good.
 CheckOptions options(const char *text) {
     CheckOptions::Problem problem;
@@ -91,10 +87,7 @@ TEST(StatusExpectationTest, ParsesCodesAndRangesIntoOneCanonicalList) {
 // gives the same options, and only what differs from the defaults is written.
 TEST(CheckOptionsJsonTest, WritesOnlyWhatDiffersAndReadsBackTheSameOptions) {
     const std::string full =
-        std::string(R"({"bodyContains":"status: UP","bodyLacks":"maintenance",)") +
-        R"("expectStatus":"200-299,401","followRedirects":false,)" +
-        R"("headers":{"Authorization":"Bearer s3cret","X-Empty":""},"slowAboveMs":1000,)" +
-        R"("timeoutSeconds":5,"trustedCertificate":")" + kPin + R"("})";
+        R"({"bodyContains":"status: UP","bodyLacks":"maintenance","expectStatus":"200-299,401","followRedirects":false,"headers":{"Authorization":"Bearer s3cret","X-Empty":""},"slowAboveMs":1000,"timeoutSeconds":5,"trustedCertificate":"sha256//AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8="})";
     const std::vector<std::pair<std::string, std::string>> rows = {
         {"{}", "{}"},
         {"null", "{}"},
@@ -109,7 +102,7 @@ TEST(CheckOptionsJsonTest, WritesOnlyWhatDiffersAndReadsBackTheSameOptions) {
     for (const auto &[in, out] : rows) {
         const CheckOptions read = options(in.c_str());
         const QJsonObject written = CheckOptionsJson::write(read);
-        EXPECT_EQ(compact(written), out) << in;
+        EXPECT_EQ(QJsonDocument(written).toJson(QJsonDocument::Compact).toStdString(), out) << in;
         EXPECT_EQ(read.hasAnyOption(), out != "{}") << in;
         EXPECT_EQ(CheckOptionsJson::read(written), read) << in;
     }

@@ -494,12 +494,11 @@ TEST(ServerTrustTest, TheKeyReadFromTheServerIsThePinThatTrustsItBesideTheAuthor
     ASSERT_TRUE(reading.certificate) << reading.error.toStdString();
     EXPECT_TRUE(reading.error.isEmpty());
     const ServerCertificate &certificate = *reading.certificate;
-    const QList<QSslCertificate> file = QSslCertificate::fromPath(own.certificateFile(), QSsl::Pem);
-    ASSERT_EQ(file.size(), 1);
-    EXPECT_EQ(certificate.notBefore, file.first().effectiveDate().toUTC());
-    EXPECT_EQ(certificate.notAfter, file.first().expiryDate().toUTC());
+    const QSslCertificate file = QSslCertificate::fromPath(own.certificateFile()).value(0);
+    EXPECT_EQ(certificate.notBefore, file.effectiveDate().toUTC());
+    EXPECT_EQ(certificate.notAfter, file.expiryDate().toUTC());
     EXPECT_EQ(certificate.sha256Fingerprint,
-              file.first().digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+              file.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
 
     CheckOptions pinned;
     pinned.trustedCertificate = QString::fromLatin1(certificate.publicKeyPin);
@@ -523,10 +522,8 @@ TEST(ServerTrustTest, TheKeyReadFromTheServerIsThePinThatTrustsItBesideTheAuthor
     trusting.caFile = other.caFile().toLocal8Bit();
     const HttpResult trusted = fetchFrom(client, otherServer.url(QStringLiteral("/ok")), trusting);
     ASSERT_TRUE(trusted.ok) << trusted.error.toStdString();
-    const QList<QSslCertificate> leaf =
-        QSslCertificate::fromPath(other.certificateFile(), QSsl::Pem);
-    ASSERT_EQ(leaf.size(), 1);
-    EXPECT_EQ(trusted.certificateExpiry, leaf.first().expiryDate().toUTC());
+    EXPECT_EQ(trusted.certificateExpiry,
+              QSslCertificate::fromPath(other.certificateFile()).value(0).expiryDate().toUTC());
     ASSERT_TRUE(trusted.phases);
     EXPECT_GT(trusted.phases->tls, 0.0) << "the handshake is a phase of its own";
     const HttpResult untrusted = fetchFrom(client, otherServer.url(QStringLiteral("/ok")));
@@ -554,17 +551,14 @@ TEST(ServerCertificateTest, ThePinIsTheDigestOfTheKeyForEveryKindOfKey) {
         const TestCertificates made(1, {QStringLiteral("key.invalid"), QString::fromLatin1(type)});
         ASSERT_TRUE(made.ok()) << made.error.toStdString();
         QProcess openssl;
-        openssl.start(QStringLiteral("openssl"),
-                      {QStringLiteral("x509"), QStringLiteral("-in"), made.certificateFile(),
-                       QStringLiteral("-pubkey"), QStringLiteral("-noout")});
+        openssl.start(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("openssl x509 -pubkey -noout -in \"$0\" | openssl pkey "
+                            "-pubin -outform DER | openssl dgst -sha256 -binary | base64"),
+             made.certificateFile()});
         ASSERT_TRUE(openssl.waitForFinished(20000) && openssl.exitCode() == 0);
-        QByteArray key = openssl.readAllStandardOutput();
-        key = QByteArray::fromBase64(key.replace("-----BEGIN PUBLIC KEY-----", "")
-                                         .replace("-----END PUBLIC KEY-----", "")
-                                         .replace("\n", ""));
-        ASSERT_FALSE(key.isEmpty());
-        const QByteArray expected =
-            "sha256//" + QCryptographicHash::hash(key, QCryptographicHash::Sha256).toBase64();
+        const QByteArray expected = "sha256//" + openssl.readAllStandardOutput().trimmed();
 
         QFile file(made.certificateFile());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -572,7 +566,6 @@ TEST(ServerCertificateTest, ThePinIsTheDigestOfTheKeyForEveryKindOfKey) {
         const std::optional<ServerCertificate> read = ServerCertificate::fromPem(pem);
         ASSERT_TRUE(read);
         EXPECT_EQ(read->publicKeyPin, expected);
-        EXPECT_EQ(read->subject, QStringLiteral("CN=key.invalid"));
 
         // Cut anywhere, or with its outer length made too long, it reads as nothing.
         const QByteArray der = QSslCertificate(pem).toDer();
@@ -623,26 +616,18 @@ TEST(TrustStoreTest, TheSystemsStoreIsOneBundleWhereThereIsOneElseTheFolder) {
     EXPECT_EQ(HttpClient().trust(), TrustStore::system()) << "every client starts with it";
 }
 
-// A folder of authorities named by their subject hashes, as `openssl rehash` makes them.
-QString hashedFolder(const QTemporaryDir &dir, const QString &caFile) {
+TEST_F(HttpsTest, AStoreThatIsOnlyAFolderStillVerifies) {
+    // A folder of authorities named by their subject hashes, as `openssl rehash` makes them.
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
                   {QStringLiteral("x509"), QStringLiteral("-hash"), QStringLiteral("-noout"),
-                   QStringLiteral("-in"), caFile});
-    if (!openssl.waitForFinished(20000) || openssl.exitCode() != 0)
-        return QString();
-    const QString hash = QString::fromLatin1(openssl.readAllStandardOutput().trimmed());
-    const QString folder = dir.filePath(QStringLiteral("hashed"));
-    QDir().mkpath(folder);
-    return QFile::copy(caFile, folder + QStringLiteral("/") + hash + QStringLiteral(".0"))
-               ? folder
-               : QString();
-}
-
-TEST_F(HttpsTest, AStoreThatIsOnlyAFolderStillVerifies) {
+                   QStringLiteral("-in"), certificates.caFile()});
+    ASSERT_TRUE(openssl.waitForFinished(20000) && openssl.exitCode() == 0);
     QTemporaryDir dir;
-    const QString folder = hashedFolder(dir, certificates.caFile());
-    ASSERT_FALSE(folder.isEmpty());
+    const QString folder = dir.filePath(QStringLiteral("hashed"));
+    const QString hash = QString::fromLatin1(openssl.readAllStandardOutput().trimmed());
+    ASSERT_TRUE(QDir().mkpath(folder) &&
+                QFile::copy(certificates.caFile(), folder + u'/' + hash + QStringLiteral(".0")));
     client.setTrust(TrustStore::choose({{}, folder.toLocal8Bit()}));
     ASSERT_EQ(client.trust().caPath, folder.toLocal8Bit());
     const HttpResult trusted = fetch();
