@@ -153,13 +153,10 @@ TEST_F(HttpClientTest, FailuresAreSortedIntoShortReasons) {
     EXPECT_EQ(server.requests(QStringLiteral("/redirect/1")), 1) << "ten redirects followed";
     const HttpResult &answered = results[0];
     const HttpResult &refused = results[4];
-    EXPECT_EQ(answered.status, std::optional<int>(503));
+    // Which failures are the network's is the engine's offline test's.
     EXPECT_FALSE(refused.status);
     EXPECT_FALSE(refused.phases) << "without an answer there are no phases";
     EXPECT_TRUE(answered.phases) << "a failing status still got an answer worth timing";
-    EXPECT_TRUE(isNetworkLevel(results[5].failure));
-    EXPECT_FALSE(isNetworkLevel(refused.failure))
-        << "a refused connection proves the network works";
 }
 
 // A host's options at the HTTP level, each on its up and its down side: the request made from
