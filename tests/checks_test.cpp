@@ -187,7 +187,6 @@ TEST(CheckOptionsTest, EachFieldIsCheckedAtItsBounds) {
     EXPECT_FALSE(edges.problem());
     const std::vector<std::pair<std::function<void(CheckOptions &)>, const char *>> past = {
         {[](CheckOptions &o) { o.timeoutSeconds = 121; }, "timeoutSeconds"},
-        {[](CheckOptions &o) { o.slowAboveMs = -1; }, "slowAboveMs"},
         {[](CheckOptions &o) { o.bodyContains = QString(1001, u'x'); }, "bodyContains"},
         {[](CheckOptions &o) { o.bodyLacks = QString(); }, "bodyLacks"},
         {[](CheckOptions &o) { o.headers.insert(QStringLiteral("X"), QStringLiteral("a\x7f")); },
