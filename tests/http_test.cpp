@@ -470,14 +470,11 @@ protected:
 };
 
 // A server whose certificate signed itself for another name, as a router's or a NAS's does, beside
-// the usual one whose authority the test made: a pin trusts the first's key alone.
-TEST(ServerTrustTest, TheKeyReadFromTheServerIsThePinThatTrustsItBesideTheAuthoritysTrust) {
+// the fixture's, whose authority the test made: a pin trusts the first's key alone.
+TEST_F(HttpsTest, TheKeyReadFromTheServerIsThePinThatTrustsItBesideTheAuthoritysTrust) {
     TestCertificates own{30, TestCertificates::SelfSigned{QStringLiteral("nas.home.invalid")}};
-    TestCertificates other{10};
-    ASSERT_TRUE(own.ok() && other.ok()) << own.error.toStdString() << other.error.toStdString();
-    TestTlsServer server{own};
-    TestTlsServer otherServer{other};
-    HttpClient client;
+    ASSERT_TRUE(own.ok()) << own.error.toStdString();
+    TestTlsServer ownServer{own};
     const auto read = [&](const QString &url) {
         std::optional<HttpClient::CertificateReading> reading;
         client.readCertificate(url.toUtf8(),
@@ -485,7 +482,7 @@ TEST(ServerTrustTest, TheKeyReadFromTheServerIsThePinThatTrustsItBesideTheAuthor
         EXPECT_TRUE(waitUntil([&] { return reading.has_value(); }, 10000));
         return reading.value_or(HttpClient::CertificateReading{});
     };
-    const HttpClient::CertificateReading reading = read(server.url(QStringLiteral("/")));
+    const HttpClient::CertificateReading reading = read(ownServer.url(QStringLiteral("/")));
     ASSERT_TRUE(reading.certificate) << reading.error.toStdString();
     EXPECT_TRUE(reading.error.isEmpty());
     const ServerCertificate &certificate = *reading.certificate;
@@ -501,12 +498,11 @@ TEST(ServerTrustTest, TheKeyReadFromTheServerIsThePinThatTrustsItBesideTheAuthor
     // Both the authority check and the name check would refuse this server: passing with the pin
     // shows both are off for it.
     const HttpResult up =
-        fetchFrom(client, server.url(QStringLiteral("/ok")), CheckRequest::options(pinned));
+        fetchFrom(client, ownServer.url(QStringLiteral("/ok")), CheckRequest::options(pinned));
     EXPECT_TRUE(up.ok) << up.error.toStdString();
     ASSERT_TRUE(up.certificateExpiry) << "a pinned host is still warned of its expiry";
     EXPECT_EQ(*up.certificateExpiry, certificate.notAfter);
-    const HttpResult changed =
-        fetchFrom(client, otherServer.url(QStringLiteral("/ok")), CheckRequest::options(pinned));
+    const HttpResult changed = fetch(CheckRequest::options(pinned));
     EXPECT_EQ(changed.failure, HttpFailure::CertificateKeyChanged) << changed.error.toStdString();
     EXPECT_EQ(CheckVerdict::judge(pinned, CheckRequest::answer(changed)).reason,
               QStringLiteral("certificate key changed"));
@@ -514,14 +510,15 @@ TEST(ServerTrustTest, TheKeyReadFromTheServerIsThePinThatTrustsItBesideTheAuthor
     // The usual server trusted through its authority reports its own expiry, not the
     // authority's year; without the authority it fails, with no expiry to warn of.
     HttpRequestOptions trusting;
-    trusting.caFile = other.caFile().toLocal8Bit();
-    const HttpResult trusted = fetchFrom(client, otherServer.url(QStringLiteral("/ok")), trusting);
+    trusting.caFile = certificates.caFile().toLocal8Bit();
+    const HttpResult trusted = fetch(trusting);
     ASSERT_TRUE(trusted.ok) << trusted.error.toStdString();
-    EXPECT_EQ(trusted.certificateExpiry,
-              QSslCertificate::fromPath(other.certificateFile()).value(0).expiryDate().toUTC());
+    EXPECT_EQ(
+        trusted.certificateExpiry,
+        QSslCertificate::fromPath(certificates.certificateFile()).value(0).expiryDate().toUTC());
     ASSERT_TRUE(trusted.phases);
     EXPECT_GT(trusted.phases->tls, 0.0) << "the handshake is a phase of its own";
-    const HttpResult untrusted = fetchFrom(client, otherServer.url(QStringLiteral("/ok")));
+    const HttpResult untrusted = fetch();
     EXPECT_FALSE(untrusted.status);
     EXPECT_FALSE(untrusted.certificateExpiry);
     EXPECT_EQ(failureReason(untrusted), QStringLiteral("certificate not trusted"));
