@@ -138,11 +138,10 @@ TEST_F(CliTest, CheckPrintsWhatEachHostsOptionsJudgedAndExitsByTheWorst) {
             {QStringLiteral("headers"),
              QJsonObject{{QStringLiteral("Authorization"), QStringLiteral("Bearer s3cret")}}}});
     };
-    const QJsonValue none;
     const std::vector<std::pair<const char *, QJsonValue>> hosts = {
         {"/delay/150", check("slowAboveMs", 100)},
-        {"/status/404", none},
-        {"ftp://x", none},
+        {"/status/404", {}},
+        {"ftp://x", {}},
         {"/status/401", check("expectStatus", QStringLiteral("401"))},
         {"/body/health", check("bodyContains", QStringLiteral("status: UP"))}};
     // With their own tray icon, which no check needs a desktop for; the options are stored
