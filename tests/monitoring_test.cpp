@@ -3,7 +3,6 @@
 // activation, removal, outcomes, the network going away, and what the engine tells the tray).
 #include "checks/CheckOptionsJson.h"
 #include "http/HttpFailure.h"
-#include "monitoring/CertificateNotice.h"
 #include "monitoring/HostStore.h"
 #include "monitoring/TRHostController.h"
 #include "settings/Settings.h"
@@ -685,23 +684,6 @@ TEST_F(EngineTest, EachChangeOfTheListIsSavedAndAnnouncedOnce) {
     EXPECT_EQ(menu.count(QStringLiteral("refreshHostItem c")), 3) << "each flip shows on its row";
     EXPECT_EQ(a->engine(), &engine);
     EXPECT_EQ(b->engine(), nullptr);
-}
-
-// What a certificate's expiry means to the user.
-TEST(CertificateNoticeTest, DaysLeftAreWholeDaysAndWarnWithinFourteen) {
-    const QDateTime now(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc());
-    const auto line = [&](qint64 seconds) {
-        return CertificateNotice::toolTipLine(now.addSecs(seconds), now).value_or(QString());
-    };
-    constexpr qint64 day = 86400;
-    EXPECT_EQ(line(14 * day), QStringLiteral("Certificate: 14 days left"));
-    EXPECT_EQ(line(14 * day - 1), QStringLiteral("Warning: the certificate runs out in 13 days"));
-    EXPECT_EQ(line(day + 1), QStringLiteral("Warning: the certificate runs out in 1 day"));
-    EXPECT_EQ(line(60), QStringLiteral("Warning: the certificate runs out today"));
-    EXPECT_EQ(line(0), QStringLiteral("Warning: the certificate has run out"));
-    EXPECT_FALSE(CertificateNotice::toolTipLine(std::nullopt, now));
-    EXPECT_EQ(CertificateNotice::daysLeft(now.addSecs(-60), now), -1)
-        << "a certificate that ran out a minute ago is not at day 0";
 }
 
 // Each host keeps its reason and when its state last changed; only a change of state reaches the

@@ -1,4 +1,4 @@
-#include "monitoring/CertificateNotice.h"
+#include "certificates/CertificateNotice.h"
 
 qint64 CertificateNotice::daysLeft(const QDateTime &expiry, const QDateTime &now) {
     const qint64 seconds = now.secsTo(expiry);

@@ -1,6 +1,6 @@
 #include "hosticons/HostStatusItemFace.h"
 
-#include "monitoring/CertificateNotice.h"
+#include "certificates/CertificateNotice.h"
 
 #include "drawing/DigitAlignedFont.h"
 #include "drawing/PaintedIcon.h"

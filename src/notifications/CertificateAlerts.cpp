@@ -1,8 +1,8 @@
 #include "notifications/CertificateAlerts.h"
 
+#include "certificates/CertificateNotice.h"
 #include "http/DisplayAddress.h"
 #include "http/HttpClient.h"
-#include "monitoring/CertificateNotice.h"
 #include "monitoring/Clock.h"
 #include "monitoring/Host.h"
 #include "monitoring/TRHostController.h"
